@@ -1,0 +1,115 @@
+#include "common/destination_table.hpp"
+
+#include <algorithm>
+
+#include "common/text_file.hpp"
+
+namespace bk {
+
+std::string CurrentDestination::Text() const {
+  if (!chosen()) return {};
+  std::string text;
+  text += drive;
+  text += ":\\";
+  text += folder;
+  return text;
+}
+
+bool DestinationSlots::Contains(std::string_view text) const {
+  return std::find(entries_.begin(), entries_.end(), text) != entries_.end();
+}
+
+bool DestinationSlots::Add(std::string_view text) {
+  if (full() || text.empty() || text.size() > kMaxSlotText || Contains(text)) return false;
+  entries_.emplace_back(text);
+  return true;
+}
+
+bool DestinationSlots::Remove(std::string_view text) {
+  const auto it = std::find(entries_.begin(), entries_.end(), text);
+  if (it == entries_.end()) return false;
+  entries_.erase(it);
+  return true;
+}
+
+void DestinationSlots::RemoveAt(std::size_t index) {
+  if (index < entries_.size()) entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(index));
+}
+
+bool IsDrivePath(std::string_view text) {
+  if (text.size() < 3) return false;
+  const auto c = static_cast<unsigned char>(text[0]);
+  const bool letter = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+  return letter && text[1] == ':' && text[2] == '\\';
+}
+
+bool SplitLink(std::string_view entry, std::string_view* source, std::string_view* target) {
+  const std::size_t sep = entry.find(kLinkSeparator);
+  if (sep == std::string_view::npos) return false;
+  *source = entry.substr(0, sep);
+  *target = entry.substr(sep + kLinkSeparator.size());
+  return true;
+}
+
+namespace {
+
+bool IsLinkEntry(std::string_view line) {
+  std::string_view source, target;
+  return SplitLink(line, &source, &target) && IsDrivePath(source) && IsDrivePath(target);
+}
+
+// Reads one section up to its "*" line (or the end of the file).
+void ReadSection(LineReader& reader, DestinationSlots* slots, bool links) {
+  std::string_view line;
+  while (reader.ReadLine(&line)) {
+    if (!line.empty() && line[0] == '*') return;
+    const bool valid = links ? IsLinkEntry(line) : IsDrivePath(line);
+    if (valid) slots->Add(line);  // Add keeps the first 1000 and refuses repeats
+  }
+}
+
+}  // namespace
+
+DestinationTables ParseToDrive(std::string_view text) {
+  DestinationTables t;
+  LineReader reader(text);
+  std::string_view line;
+  if (!reader.ReadLine(&line)) return t;
+  if (!line.empty() && line[0] != '*' && IsDrivePath(line)) {
+    t.current.drive = line[0];
+    t.current.folder = std::string(line.substr(3));
+  }
+  ReadSection(reader, &t.destinations, false);
+  ReadSection(reader, &t.power_off, false);
+  ReadSection(reader, &t.links, true);
+  if (reader.ReadLine(&line)) t.mail_option = (!line.empty() && line[0] == '0') ? 0 : 1;
+  return t;
+}
+
+std::string FormatToDrive(const DestinationTables& t) {
+  std::string out;
+  out += t.current.chosen() ? t.current.Text() : std::string("*");
+  out += '\n';
+  for (const DestinationSlots* slots : {&t.destinations, &t.power_off, &t.links}) {
+    for (const std::string& e : slots->entries()) {
+      out += e;
+      out += '\n';
+    }
+    out += "*\n";
+  }
+  out += std::to_string(t.mail_option);
+  out += '\n';
+  return out;
+}
+
+DestinationTables LoadToDrive(FileSystem& fs) {
+  std::string text;
+  if (!ReadWholeFile(fs, kToDrivePath, &text)) return ParseToDrive(kDefaultToDrive);
+  return ParseToDrive(text);
+}
+
+Status SaveToDrive(FileSystem& fs, const DestinationTables& tables) {
+  return ReplaceFileWhole(fs, kToDrivePath, FormatToDrive(tables));
+}
+
+}  // namespace bk

@@ -1,0 +1,174 @@
+#include "common/error_report.hpp"
+
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+#include "common/text_file.hpp"
+
+namespace bk {
+
+namespace {
+
+std::string Digits(int value, std::size_t width) {
+  std::string d = std::to_string(value);
+  return d.size() < width ? std::string(width - d.size(), '0') + d : d;
+}
+
+std::string Concat(std::initializer_list<std::string_view> parts) {
+  std::string out;
+  for (std::string_view p : parts) out += p;
+  return out;
+}
+
+}  // namespace
+
+std::string DateHeader(const LocalDate& date) {
+  return Concat({"発生日付[", Digits(date.year, 4), "/", Digits(date.month, 2), "/", Digits(date.day, 2), "]\n"});
+}
+
+void ErrorReport::Begin() {
+  Close();
+  has_errors_ = false;
+  if (!CreateTextFile(fs_, kErrorReportPath, &file_)) {
+    file_.reset();
+    return;
+  }
+  const std::string header = DateHeader(clock_.Today());
+  if (!file_->Write(header.data(), header.size())) file_.reset();
+}
+
+void ErrorReport::Close() {
+  if (file_) (void)file_->Close();
+  file_.reset();
+}
+
+void ErrorReport::AddLine(std::string line) {
+  has_errors_ = true;
+  if (file_) (void)file_->Write(line.data(), line.size());
+}
+
+void ErrorReport::AddSystem(std::string_view system_message, std::string_view path) {
+  AddLine(Concat({"(SYS)", system_message, path, "\n"}));
+}
+
+void ErrorReport::AddCopyFailed(std::string_view system_message, std::string_view source_root,
+                                std::string_view destination_path) {
+  AddLine(Concat({"(SYS)", system_message, source_root, " > ", destination_path, "\n"}));
+}
+
+void ErrorReport::AddFolderEntryTooLong(std::string_view root, std::string_view folder,
+                                        std::string_view source_folder_without_drive,
+                                        std::string_view name) {
+  AddLine(Concat({"(ENT)ファイルパスの文字数超過で登録しません。", root, folder,
+                  source_folder_without_drive, name, "\n"}));
+}
+
+void ErrorReport::AddFileEntryTooLong(std::string_view root, std::string_view folder,
+                                      std::string_view path_without_drive) {
+  AddLine(Concat({"(ENT)ファイルパスの文字数超過で登録しません。", root, folder, path_without_drive, "\n"}));
+}
+
+void ErrorReport::AddEntryNoSpace(std::string_view root, std::string_view source_path) {
+  AddLine(Concat({"(ENT)ドライブ ", root, " の空き領域不足で登録しません。", source_path, "\n"}));
+}
+
+void ErrorReport::AddDriveMissing(std::string_view root) {
+  AddLine(Concat({"(PGM)バックアップ先ドライブ", " ", root, " ",
+                  "が認識できません（USBメモリーが接触不良、外付けHDDの電源が入っていない等々）\n"}));
+}
+
+void ErrorReport::AddAccessDenied(std::string_view line_after_state) {
+  AddLine(Concat({"(PGM)アクセス拒否等。", line_after_state, "\n"}));
+}
+
+void ErrorReport::AddPathTooLong(std::string_view destination_path) {
+  AddLine(Concat({"(PGM)ファイルパスの文字数が超過した。", destination_path, "\n"}));
+}
+
+void ErrorReport::AddUpdateNoSpace(std::string_view root, std::string_view source_path) {
+  AddLine(Concat({"(UPD)ドライブ ", root, " の空き領域不足のためファイル更新しません。", source_path, "\n"}));
+}
+
+void ErrorReport::AddCopyNoSpace(std::string_view root, std::string_view source_path) {
+  AddLine(Concat({"(CPY)ドライブ ", root, " の空き領域不足のためコピーしません。", source_path, "\n"}));
+}
+
+void ErrorReport::AddNewFileNoSpace(std::string_view root, std::string_view source_path) {
+  AddLine(Concat({"(ADD)ドライブ ", root, " の空き領域不足のためコピーしません。", source_path, "\n"}));
+}
+
+std::string RemoveDuplicateReportLines(std::string_view text) {
+  std::vector<std::string_view> lines;
+  std::size_t pos = 0;
+  while (pos < text.size()) {
+    std::size_t end = text.find('\n', pos);
+    if (end == std::string_view::npos) end = text.size();
+    lines.push_back(text.substr(pos, end - pos));
+    pos = end + 1;
+  }
+  // Walking from the end, a line stays when no later line had the same text after its code.
+  std::unordered_set<std::string_view> later;
+  std::vector<bool> keep(lines.size());
+  for (std::size_t i = lines.size(); i-- > 0;) {
+    const std::string_view rest = lines[i].size() > 5 ? lines[i].substr(5) : std::string_view{};
+    keep[i] = later.insert(rest).second;
+  }
+  std::string out;
+  out.reserve(text.size() + 1);
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    if (!keep[i]) continue;
+    out += lines[i];
+    out += '\n';
+  }
+  return out;
+}
+
+Status RemoveReportDuplicates(FileSystem& fs) {
+  std::string text;
+  if (Status s = ReadWholeFile(fs, kErrorReportPath, &text); !s) return s;
+  return ReplaceFileWhole(fs, kErrorReportPath, RemoveDuplicateReportLines(text), false);
+}
+
+std::string EndReport(FileSystem& fs, ErrorReport& report, ReportKind kind) {
+  report.Close();
+  if (!report.has_errors()) {
+    (void)fs.DeleteFile(kErrorReportPath);
+    return {};
+  }
+  if (kind == ReportKind::Backup) (void)RemoveReportDuplicates(fs);
+  return std::string(kind == ReportKind::Backup ? kBackupErrorNotice : kRegistrationErrorNotice);
+}
+
+Status KeepEarlierReport(FileSystem& fs, bool* earlier_report_existed) {
+  FileInfo info;
+  *earlier_report_existed = fs.GetInfo(kErrorReportPath, &info).ok();
+  if (!*earlier_report_existed) {
+    const Status s = fs.DeleteFile(kKeptReportPath);
+    return IsNotFound(s) ? Status::Ok() : s;
+  }
+  std::string text;
+  if (Status s = ReadWholeFile(fs, kErrorReportPath, &text); !s) return s;
+  return ReplaceFileWhole(fs, kKeptReportPath, text, false);
+}
+
+Status FinishPowerOffReport(FileSystem& fs, ErrorReport& report) {
+  report.Close();
+  std::string earlier;
+  const Status kept = ReadWholeFile(fs, kKeptReportPath, &earlier);
+  if (!report.has_errors()) {
+    if (kept) return ReplaceFileWhole(fs, kErrorReportPath, earlier, false);
+    const Status s = fs.DeleteFile(kErrorReportPath);
+    return IsNotFound(s) ? Status::Ok() : s;
+  }
+  std::string text;
+  if (Status s = ReadWholeFile(fs, kErrorReportPath, &text); !s) return s;
+  std::string result = RemoveDuplicateReportLines(text);
+  if (kept) {
+    result += earlier;
+    if (!result.empty() && result.back() != '\n') result += '\n';
+  }
+  return ReplaceFileWhole(fs, kErrorReportPath, result, false);
+}
+
+}  // namespace bk

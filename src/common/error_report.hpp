@@ -1,0 +1,87 @@
+// The error report "　エラー報告.txt" beside the programs: a date line, then one line
+// per problem met while registering or backing up.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "platform/file_system.hpp"
+
+namespace bk {
+
+inline constexpr std::string_view kErrorReportPath = "　エラー報告.txt";
+inline constexpr std::string_view kKeptReportPath = "BkList\\err.txt";
+
+inline constexpr std::string_view kRegistrationErrorNotice =
+    "ファイル登録でエラーが発生しました\n実行ファイルと同じ場所にある「エラー報告.txt」を確認してください。";
+inline constexpr std::string_view kBackupErrorNotice =
+    "バックアップでエラーが発生しました\n実行ファイルと同じ場所にある「エラー報告.txt」のファイルを確認してください。";
+
+// "発生日付[%04d/%02d/%02d]\n"
+std::string DateHeader(const LocalDate& date);
+
+class ErrorReport {
+ public:
+  ErrorReport(FileSystem& fs, Clock& clock) : fs_(fs), clock_(clock) {}
+
+  // Creates the report afresh (template copy, emptied) with its date header and clears
+  // the error indicator. A report that cannot be created never stops the operation.
+  void Begin();
+  bool has_errors() const { return has_errors_; }
+  // Closes the file (End handling is the caller's: message, duplicate removal, delete).
+  void Close();
+
+  // (SYS) a folder cannot be listed / a new file's attributes cannot be read.
+  void AddSystem(std::string_view system_message, std::string_view path);
+  // (SYS) a copy failed or was cancelled: message, source root + " > ", destination path.
+  void AddCopyFailed(std::string_view system_message, std::string_view source_root,
+                     std::string_view destination_path);
+  // (ENT) a file in a dropped folder would get too long a destination path.
+  void AddFolderEntryTooLong(std::string_view root, std::string_view folder,
+                             std::string_view source_folder_without_drive, std::string_view name);
+  // (ENT) a dropped file would get too long a destination path.
+  void AddFileEntryTooLong(std::string_view root, std::string_view folder,
+                           std::string_view path_without_drive);
+  // (ENT) the destination's free space would not hold the file.
+  void AddEntryNoSpace(std::string_view root, std::string_view source_path);
+  // (PGM) the destination drive does not answer.
+  void AddDriveMissing(std::string_view root);
+  // (PGM) a list line without its two TABs: the text after the state digit.
+  void AddAccessDenied(std::string_view line_after_state);
+  // (PGM) a new file's destination path would be too long.
+  void AddPathTooLong(std::string_view destination_path);
+  // (UPD) / (CPY) / (ADD) not enough free space on root for source_path.
+  void AddUpdateNoSpace(std::string_view root, std::string_view source_path);
+  void AddCopyNoSpace(std::string_view root, std::string_view source_path);
+  void AddNewFileNoSpace(std::string_view root, std::string_view source_path);
+
+ private:
+  void AddLine(std::string line);
+
+  FileSystem& fs_;
+  Clock& clock_;
+  std::unique_ptr<WritableFile> file_;
+  bool has_errors_ = false;
+};
+
+// Of lines equal from their sixth byte on (the code not compared), only the last stays,
+// at its own place. Lines are kept whole, however long.
+std::string RemoveDuplicateReportLines(std::string_view text);
+
+// Rewrites the report with its duplicate lines removed.
+Status RemoveReportDuplicates(FileSystem& fs);
+
+// End of a run in the backup program: with errors, the notice for the caller to show
+// is returned and (after a backup) duplicates are removed; without, the report is deleted.
+enum class ReportKind { Registration, Backup };
+std::string EndReport(FileSystem& fs, ErrorReport& report, ReportKind kind);
+
+// The power-off program keeps the report of an earlier run:
+// before its run, an existing report is copied to BkList\err.txt, or err.txt is deleted.
+Status KeepEarlierReport(FileSystem& fs, bool* earlier_report_existed);
+// After its run: with errors, duplicates removed and the earlier report appended after
+// the new lines; without, the earlier report restored, or the report deleted.
+Status FinishPowerOffReport(FileSystem& fs, ErrorReport& report);
+
+}  // namespace bk

@@ -1,0 +1,83 @@
+#include "common/text_file.hpp"
+
+#include <algorithm>
+#include <cstring>
+
+namespace bk {
+
+Status CreateTextFile(FileSystem& fs, std::string_view path, std::unique_ptr<WritableFile>* file) {
+  (void)fs.CopyPlain(kTemplatePath, path);
+  return fs.CreateWrite(path, file);
+}
+
+std::string TemporaryNameFor(std::string_view path) {
+  std::string tmp(path);
+  tmp += ".new";
+  return tmp;
+}
+
+Status WriteWholeFile(FileSystem& fs, std::string_view path, std::string_view bytes) {
+  std::unique_ptr<WritableFile> file;
+  Status s = fs.CreateWrite(path, &file);
+  if (!s) return s;
+  s = file->Write(bytes.data(), bytes.size());
+  const Status closed = file->Close();
+  return s ? closed : s;
+}
+
+Status ReplaceFileWhole(FileSystem& fs, std::string_view path, std::string_view bytes,
+                        bool from_template) {
+  const std::string tmp = TemporaryNameFor(path);
+  std::unique_ptr<WritableFile> file;
+  Status s = from_template ? CreateTextFile(fs, tmp, &file) : fs.CreateWrite(tmp, &file);
+  if (s) {
+    s = file->Write(bytes.data(), bytes.size());
+    const Status closed = file->Close();
+    if (s) s = closed;
+    file.reset();
+  }
+  if (s) s = fs.Rename(tmp, path);
+  if (!s) (void)fs.DeleteFile(tmp);
+  return s;
+}
+
+Status ReadWholeFile(FileSystem& fs, std::string_view path, std::string* out) {
+  out->clear();
+  std::unique_ptr<ReadableFile> file;
+  Status s = fs.OpenRead(path, &file);
+  if (!s) return s;
+  FileInfo info;
+  if (fs.GetInfo(path, &info)) out->reserve(static_cast<std::size_t>(info.size) + 1);
+  std::size_t chunk = 1 << 16;
+  for (;;) {
+    const std::size_t old = out->size();
+    out->resize(old + chunk);
+    std::size_t got = 0;
+    s = file->Read(out->data() + old, chunk, &got);
+    out->resize(old + got);
+    if (!s) {
+      out->clear();
+      return s;
+    }
+    if (got == 0) break;
+    chunk = std::min<std::size_t>(chunk * 2, 1 << 24);
+  }
+  return Status::Ok();
+}
+
+bool LineReader::ReadLine(std::string_view* line, std::size_t max_bytes) {
+  if (pos_ >= text_.size()) return false;
+  const std::size_t start = pos_;
+  const void* lf = std::memchr(text_.data() + start, '\n', text_.size() - start);
+  const std::size_t end =
+      lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - text_.data()) : text_.size();
+  pos_ = lf ? end + 1 : end;
+  std::string_view content = text_.substr(start, end - start);
+  if (content.size() > max_bytes) content = content.substr(0, max_bytes);
+  const std::size_t cr = content.find('\r');
+  if (cr != std::string_view::npos) content = content.substr(0, cr);
+  *line = content;
+  return true;
+}
+
+}  // namespace bk

@@ -1,0 +1,51 @@
+// BkList\SizePos.txt: the character size and the remembered window geometry.
+#pragma once
+
+#include <array>
+#include <string>
+#include <string_view>
+
+#include "platform/file_system.hpp"
+
+namespace bk {
+
+inline constexpr std::string_view kSizePosPath = "BkList\\SizePos.txt";
+inline constexpr std::string_view kDefaultSizePos =
+    "07\n77777\n77777\n77777\n77777\n77777\n77777\n77777\n77777\n00000\n00000\n";
+inline constexpr int kDefaultCharSize = 7;
+inline constexpr int kNoPosition = 77777;  // in both coordinates: place by the default rule
+
+struct WindowSettings {
+  int char_size = kDefaultCharSize;  // CharSize f
+  int dialog_x = kNoPosition, dialog_y = kNoPosition;  // kept unchanged
+  int registration_x = kNoPosition, registration_y = kNoPosition;
+  int backup_x = kNoPosition, backup_y = kNoPosition;
+  int settings_x = kNoPosition, settings_y = kNoPosition;
+  int reference_height = 0;  // registration window client height at its first resize
+  int extra_height = 0;      // last resize minus the reference height
+
+  int double_char_size() const { return 2 * char_size; }
+  bool operator==(const WindowSettings&) const = default;
+};
+
+// True unless both coordinates are the "no position" marker.
+constexpr bool HasPosition(int x, int y) { return !(x == kNoPosition && y == kNoPosition); }
+
+// Reads the eleven lines: the first two characters of line 1, the first five of the
+// others, each converted as a leading-sign decimal that stops at the first non-digit.
+// Missing lines keep their defaults; a character size of 0 or below becomes 7.
+WindowSettings ParseWindowSettings(std::string_view text);
+// "%02d\n%05d\n...%05d" - no LF after the last line.
+std::string FormatWindowSettings(const WindowSettings& settings);
+
+WindowSettings LoadWindowSettings(FileSystem& fs);  // defaults when the file cannot be read
+int LoadCharSize(FileSystem& fs);                   // line 1 only; 7 when it cannot be read
+Status SaveWindowSettings(FileSystem& fs, const WindowSettings& settings);
+Status ResetWindowSettings(FileSystem& fs);  // the defaults, with a final LF
+
+// The remembered position of a moved window: client origin minus the frame and caption,
+// never below 0.
+int RememberedX(int client_x, int frame_width);
+int RememberedY(int client_y, int frame_height, int caption_height);
+
+}  // namespace bk

@@ -1,0 +1,199 @@
+#include "platform/fault_file_system.hpp"
+
+#include <cctype>
+
+namespace bk {
+
+namespace {
+
+bool SameDrive(std::string_view path, char letter) {
+  return path.size() >= 2 && path[1] == ':' &&
+         std::toupper(static_cast<unsigned char>(path[0])) == std::toupper(static_cast<unsigned char>(letter));
+}
+
+// Streams that fail once a byte budget is spent: a copy breaking off half-way, a disk
+// filling up.
+class FaultReadable final : public ReadableFile {
+ public:
+  FaultReadable(std::unique_ptr<ReadableFile> inner, std::uint64_t budget, std::uint32_t code,
+                FaultFileSystem::Armed* armed)
+      : inner_(std::move(inner)), budget_(budget), code_(code), armed_(armed) {}
+  Status Read(void* buffer, std::size_t size, std::size_t* got) override {
+    if (armed_ && done_ >= budget_) {
+      ++armed_->failed;
+      *got = 0;
+      return Status::Error(code_);
+    }
+    if (armed_ && done_ + size > budget_) size = static_cast<std::size_t>(budget_ - done_);
+    const Status s = inner_->Read(buffer, size, got);
+    done_ += *got;
+    return s;
+  }
+
+ private:
+  std::unique_ptr<ReadableFile> inner_;
+  std::uint64_t budget_, done_ = 0;
+  std::uint32_t code_;
+  FaultFileSystem::Armed* armed_;
+};
+
+class FaultWritable final : public WritableFile {
+ public:
+  FaultWritable(std::unique_ptr<WritableFile> inner, FaultFileSystem* fs, std::string path)
+      : inner_(std::move(inner)), fs_(fs), path_(std::move(path)) {}
+  Status Write(const void* data, std::size_t size) override {
+    if (FaultFileSystem::Armed* a = fs_->Match(FsOp::Write, path_)) {
+      const std::uint64_t budget = a->fault.after_bytes;
+      if (done_ + size > budget) {
+        const std::size_t part = done_ < budget ? static_cast<std::size_t>(budget - done_) : 0;
+        if (part > 0) (void)inner_->Write(data, part);
+        done_ += part;
+        ++a->failed;
+        return Status::Error(a->fault.code);
+      }
+    }
+    done_ += size;
+    return inner_->Write(data, size);
+  }
+  Status SetLastWriteTime(FileTime time) override { return inner_->SetLastWriteTime(time); }
+  Status Close() override {
+    const Status s = inner_->Close();
+    if (FaultFileSystem::Armed* a = fs_->Match(FsOp::CloseWrite, path_)) {
+      ++a->failed;
+      return Status::Error(a->fault.code);
+    }
+    return s;
+  }
+
+ private:
+  std::unique_ptr<WritableFile> inner_;
+  FaultFileSystem* fs_;
+  std::string path_;
+  std::uint64_t done_ = 0;
+};
+
+}  // namespace
+
+void FaultFileSystem::RemoveDrive(char letter) {
+  Fault f;
+  f.op = FsOp::GetInfo;  // not consulted: a drive fault matches every call
+  f.path_contains = std::string(1, letter);
+  f.code = err::kNotReady;
+  f.whole_drive = true;
+  faults_.push_back({std::move(f), 0, 0});
+}
+
+int FaultFileSystem::failures() const {
+  int n = 0;
+  for (const Armed& a : faults_) n += a.failed;
+  return n;
+}
+
+FaultFileSystem::Armed* FaultFileSystem::Match(FsOp op, std::string_view path) {
+  for (Armed& a : faults_) {
+    if (a.fault.whole_drive) {
+      if (SameDrive(path, a.fault.path_contains[0])) return &a;
+      continue;
+    }
+    if (a.fault.op != op) continue;
+    if (!a.fault.path_contains.empty() && path.find(a.fault.path_contains) == std::string_view::npos) continue;
+    if (a.fault.times >= 0 && a.failed >= a.fault.times) continue;
+    if (op == FsOp::Write || op == FsOp::Read) return &a;  // byte budgets decide there
+    if (a.seen++ < a.fault.skip) continue;
+    return &a;
+  }
+  return nullptr;
+}
+
+Status FaultFileSystem::Check(FsOp op, std::string_view path) {
+  Armed* a = Match(op, path);
+  if (!a) return Status::Ok();
+  ++a->failed;
+  return Status::Error(a->fault.code);
+}
+
+#define BK_FAULT_CHECK(op, path)                   \
+  do {                                             \
+    if (Status fault_ = Check(op, path); !fault_) return fault_; \
+  } while (0)
+
+Status FaultFileSystem::ListFolder(std::string_view folder, std::vector<FileInfo>* entries) {
+  BK_FAULT_CHECK(FsOp::ListFolder, folder);
+  return inner_.ListFolder(folder, entries);
+}
+
+Status FaultFileSystem::GetInfo(std::string_view path, FileInfo* info) {
+  BK_FAULT_CHECK(FsOp::GetInfo, path);
+  return inner_.GetInfo(path, info);
+}
+
+Status FaultFileSystem::OpenRead(std::string_view path, std::unique_ptr<ReadableFile>* file) {
+  BK_FAULT_CHECK(FsOp::OpenRead, path);
+  std::unique_ptr<ReadableFile> inner;
+  if (Status s = inner_.OpenRead(path, &inner); !s) return s;
+  Armed* a = Match(FsOp::Read, path);
+  if (!a) {
+    *file = std::move(inner);
+    return Status::Ok();
+  }
+  *file = std::make_unique<FaultReadable>(std::move(inner), a->fault.after_bytes, a->fault.code, a);
+  return Status::Ok();
+}
+
+Status FaultFileSystem::CreateWrite(std::string_view path, std::unique_ptr<WritableFile>* file) {
+  BK_FAULT_CHECK(FsOp::CreateWrite, path);
+  std::unique_ptr<WritableFile> inner;
+  if (Status s = inner_.CreateWrite(path, &inner); !s) return s;
+  *file = std::make_unique<FaultWritable>(std::move(inner), this, std::string(path));
+  return Status::Ok();
+}
+
+Status FaultFileSystem::SetLastWriteTime(std::string_view path, FileTime time) {
+  BK_FAULT_CHECK(FsOp::SetLastWriteTime, path);
+  return inner_.SetLastWriteTime(path, time);
+}
+
+Status FaultFileSystem::SetAttributes(std::string_view path, std::uint32_t attributes) {
+  BK_FAULT_CHECK(FsOp::SetAttributes, path);
+  return inner_.SetAttributes(path, attributes);
+}
+
+Status FaultFileSystem::Rename(std::string_view from, std::string_view to) {
+  BK_FAULT_CHECK(FsOp::Rename, to);
+  BK_FAULT_CHECK(FsOp::Rename, from);
+  return inner_.Rename(from, to);
+}
+
+Status FaultFileSystem::CopyPlain(std::string_view from, std::string_view to) {
+  BK_FAULT_CHECK(FsOp::CopyPlain, to);
+  return inner_.CopyPlain(from, to);
+}
+
+Status FaultFileSystem::DeleteFile(std::string_view path) {
+  BK_FAULT_CHECK(FsOp::DeleteFile, path);
+  return inner_.DeleteFile(path);
+}
+
+Status FaultFileSystem::CreateFolderChain(std::string_view path) {
+  BK_FAULT_CHECK(FsOp::CreateFolderChain, path);
+  return inner_.CreateFolderChain(path);
+}
+
+Status FaultFileSystem::DeleteTree(std::string_view path) {
+  BK_FAULT_CHECK(FsOp::DeleteTree, path);
+  return inner_.DeleteTree(path);
+}
+
+Status FaultFileSystem::FreeSpace(std::string_view root, std::uint64_t* bytes) {
+  BK_FAULT_CHECK(FsOp::FreeSpace, root);
+  return inner_.FreeSpace(root, bytes);
+}
+
+Status FaultFileSystem::GetVolumeInfo(std::string_view root, VolumeInfo* info) {
+  BK_FAULT_CHECK(FsOp::GetVolumeInfo, root);
+  return inner_.GetVolumeInfo(root, info);
+}
+
+#undef BK_FAULT_CHECK
+
+}  // namespace bk

@@ -1,0 +1,70 @@
+// A wrapper that makes chosen calls of another adapter fail, to prove that nothing is
+// lost when a copy breaks off, a disk fills up, a drive goes away or a rename fails.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/file_system.hpp"
+
+namespace bk {
+
+enum class FsOp {
+  ListFolder, GetInfo, OpenRead, CreateWrite, Write, Read, CloseWrite, SetLastWriteTime,
+  SetAttributes, Rename, CopyPlain, DeleteFile, CreateFolderChain, DeleteTree, FreeSpace,
+  GetVolumeInfo
+};
+
+struct Fault {
+  FsOp op;
+  std::string path_contains;  // empty: every path; matched against the call's first path
+  std::uint32_t code = err::kAccessDenied;
+  int skip = 0;               // matching calls that still succeed before the fault starts
+  int times = -1;             // how many matching calls fail; -1: all of them
+  std::uint64_t after_bytes = 0;  // Write/Read: fail once this many bytes went through
+  bool whole_drive = false;   // every call on the drive path_contains[0] fails
+};
+
+class FaultFileSystem final : public FileSystem {
+ public:
+  explicit FaultFileSystem(FileSystem& inner) : inner_(inner) {}
+
+  void Add(Fault fault) { faults_.push_back({std::move(fault), 0, 0}); }
+  // A drive that has gone: every call on its paths answers "not ready".
+  void RemoveDrive(char letter);
+  void Clear() { faults_.clear(); }
+  // How many calls a fault has made fail so far.
+  int failures() const;
+
+  Status ListFolder(std::string_view folder, std::vector<FileInfo>* entries) override;
+  Status GetInfo(std::string_view path, FileInfo* info) override;
+  Status OpenRead(std::string_view path, std::unique_ptr<ReadableFile>* file) override;
+  Status CreateWrite(std::string_view path, std::unique_ptr<WritableFile>* file) override;
+  Status SetLastWriteTime(std::string_view path, FileTime time) override;
+  Status SetAttributes(std::string_view path, std::uint32_t attributes) override;
+  Status Rename(std::string_view from, std::string_view to) override;
+  Status CopyPlain(std::string_view from, std::string_view to) override;
+  Status DeleteFile(std::string_view path) override;
+  Status CreateFolderChain(std::string_view path) override;
+  Status DeleteTree(std::string_view path) override;
+  Status FreeSpace(std::string_view root, std::uint64_t* bytes) override;
+  Status GetVolumeInfo(std::string_view root, VolumeInfo* info) override;
+  std::string ErrorMessage(std::uint32_t code) override { return inner_.ErrorMessage(code); }
+
+  struct Armed {
+    Fault fault;
+    int seen = 0;
+    int failed = 0;
+  };
+  // The fault that applies to this call, or null (counts the call).
+  Armed* Match(FsOp op, std::string_view path);
+
+ private:
+  Status Check(FsOp op, std::string_view path);
+
+  FileSystem& inner_;
+  std::vector<Armed> faults_;
+};
+
+}  // namespace bk

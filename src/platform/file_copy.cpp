@@ -1,0 +1,81 @@
+#include "platform/file_copy.hpp"
+
+#include <memory>
+#include <vector>
+
+namespace bk {
+
+std::string CopyTemporaryName(std::string_view destination) {
+  std::string tmp(destination);
+  tmp += ".~bk";
+  return tmp;
+}
+
+namespace {
+
+Status CopyBytes(ReadableFile& in, WritableFile& out, std::uint64_t total, const CopyOptions& options) {
+  std::vector<char> buffer(kCopyChunkBytes);
+  std::uint64_t done = 0;
+  for (;;) {
+    if (options.cancel && options.cancel->load(std::memory_order_relaxed) != 0)
+      return Status::Error(err::kRequestAborted);
+    std::size_t got = 0;
+    if (Status s = in.Read(buffer.data(), buffer.size(), &got); !s) return s;
+    if (got == 0) return Status::Ok();
+    if (Status s = out.Write(buffer.data(), got); !s) return s;
+    done += got;
+    if (options.progress) options.progress(done, total);
+  }
+}
+
+constexpr std::uint32_t kBlocking = attr::kReadOnly | attr::kHidden | attr::kSystem;
+
+// An old copy that is read-only, hidden or system would refuse to be replaced. Returns
+// the attributes it had, so that they can be put back when the replacement fails.
+std::uint32_t ClearBlockingAttributes(FileSystem& fs, std::string_view path) {
+  FileInfo info;
+  if (fs.GetInfo(path, &info) && !info.is_directory() && (info.attributes & kBlocking) != 0) {
+    (void)fs.SetAttributes(path, info.attributes & ~kBlocking & attr::kBasic);
+    return info.attributes & attr::kBasic;
+  }
+  return 0;
+}
+
+}  // namespace
+
+Status CopyFileReplacing(FileSystem& fs, std::string_view source, std::string_view destination,
+                         const CopyOptions& options) {
+  FileInfo info;
+  if (Status s = fs.GetInfo(source, &info); !s) return s;
+  if (info.is_directory()) return Status::Error(err::kAccessDenied);
+  std::unique_ptr<ReadableFile> in;
+  if (Status s = fs.OpenRead(source, &in); !s) return s;
+
+  const std::string tmp = CopyTemporaryName(destination);
+  ClearBlockingAttributes(fs, tmp);  // a leftover of a crash must not block this copy
+  std::unique_ptr<WritableFile> out;
+  if (Status s = fs.CreateWrite(tmp, &out); !s) return s;
+
+  Status s = CopyBytes(*in, *out, info.size, options);
+  in.reset();
+  if (s) s = out->SetLastWriteTime(options.stamp.value_or(info.last_write));
+  const Status closed = out->Close();
+  out.reset();
+  if (s) s = closed;
+  if (s) {
+    const std::uint32_t basic = info.attributes & attr::kBasic;
+    if ((basic & ~attr::kArchive) != 0) s = fs.SetAttributes(tmp, basic);
+  }
+  if (s) {
+    const std::uint32_t old_attributes = ClearBlockingAttributes(fs, destination);
+    s = fs.Rename(tmp, destination);
+    if (!s && old_attributes != 0) (void)fs.SetAttributes(destination, old_attributes);
+  }
+  if (!s) {
+    (void)fs.SetAttributes(tmp, 0);
+    (void)fs.DeleteFile(tmp);
+  }
+  return s;
+}
+
+}  // namespace bk

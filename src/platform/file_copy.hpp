@@ -1,0 +1,36 @@
+// The copy of one file, the same on every adapter: the bytes go to a temporary file beside
+// the destination, which replaces the old copy only when it is complete. A failed or
+// cancelled copy removes the temporary file and leaves the old copy as it was.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/file_system.hpp"
+
+namespace bk {
+
+inline constexpr std::size_t kCopyChunkBytes = 1 << 20;
+
+struct CopyOptions {
+  // Called after each chunk with the bytes copied so far and the source's size.
+  std::function<void(std::uint64_t done, std::uint64_t total)> progress;
+  // Nonzero asks the copy to stop before its next chunk (answered with "request aborted").
+  const std::atomic<int>* cancel = nullptr;
+  // The last-write time to give the copy; nothing: the source's own, read before copying.
+  std::optional<FileTime> stamp;
+};
+
+// The name of the temporary file a copy to destination writes first.
+std::string CopyTemporaryName(std::string_view destination);
+
+// Copies source over destination. The error code returned is the one of the step that
+// failed (open, read, write, close, time, rename).
+Status CopyFileReplacing(FileSystem& fs, std::string_view source, std::string_view destination,
+                         const CopyOptions& options = {});
+
+}  // namespace bk

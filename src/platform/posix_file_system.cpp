@@ -1,0 +1,436 @@
+#include "platform/posix_file_system.hpp"
+
+#include "common/shift_jis.hpp"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <iconv.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+#include <system_error>
+
+namespace bk {
+
+namespace {
+
+constexpr std::int64_t kEpochDifference = 11644473600LL;  // 1601 -> 1970, seconds
+constexpr const char* kAttributeXattr = "user.bk.attributes";
+
+bool IsAscii(std::string_view s) {
+  return std::all_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+// One converter per direction and thread; iconv descriptors carry state.
+class Converter {
+ public:
+  Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
+  ~Converter() {
+    if (cd_ != reinterpret_cast<iconv_t>(-1)) iconv_close(cd_);
+  }
+  Converter(const Converter&) = delete;
+  Converter& operator=(const Converter&) = delete;
+
+  bool Convert(std::string_view in, std::string* out) {
+    if (cd_ == reinterpret_cast<iconv_t>(-1)) return false;
+    iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+    out->assign(in.size() * 4 + 8, '\0');
+    char* src = const_cast<char*>(in.data());
+    std::size_t src_left = in.size();
+    char* dst = out->data();
+    std::size_t dst_left = out->size();
+    if (iconv(cd_, &src, &src_left, &dst, &dst_left) == static_cast<std::size_t>(-1)) return false;
+    out->resize(out->size() - dst_left);
+    return true;
+  }
+
+ private:
+  iconv_t cd_;
+};
+
+std::uint32_t FromErrno(int e) {
+  switch (e) {
+    case ENOENT: return err::kFileNotFound;
+    case ENOTDIR: return err::kPathNotFound;
+    case EACCES:
+    case EPERM:
+    case EISDIR: return err::kAccessDenied;
+    case ENOSPC:
+    case EDQUOT: return err::kDiskFull;
+    case EEXIST: return err::kAlreadyExists;
+    case ENOTEMPTY: return err::kDirNotEmpty;
+    case ENAMETOOLONG: return err::kFilenameTooLong;
+    case EROFS: return err::kWriteProtect;
+    case EBUSY:
+    case ETXTBSY: return err::kSharingViolation;
+    case EILSEQ: return err::kNoUnicodeTranslation;
+    case EINVAL: return err::kInvalidParameter;
+    default: return err::kIoDevice;
+  }
+}
+
+// ENOENT means "file not found" when the parent folder exists and "path not found"
+// when it does not, as on the system.
+Status ErrnoStatus(int e, const std::string& host) {
+  if (e == ENOENT) {
+    const auto slash = host.find_last_of('/');
+    struct stat st {};
+    if (slash != std::string::npos && slash > 0 &&
+        (::stat(host.substr(0, slash).c_str(), &st) != 0 || !S_ISDIR(st.st_mode))) {
+      return Status::Error(err::kPathNotFound);
+    }
+  }
+  return Status::Error(FromErrno(e));
+}
+
+std::uint32_t ExtraAttributes(const std::string& host) {
+  char value[16] = {};
+  const ssize_t n = ::getxattr(host.c_str(), kAttributeXattr, value, sizeof value - 1);
+  if (n <= 0) return 0;
+  return static_cast<std::uint32_t>(std::strtoul(value, nullptr, 10)) &
+         (attr::kHidden | attr::kSystem);
+}
+
+void FillInfo(const struct stat& st, std::uint32_t extra, FileInfo* info) {
+  info->size = S_ISDIR(st.st_mode) ? 0 : static_cast<std::uint64_t>(st.st_size);
+  info->last_write = FileTimeFromUnix(st.st_mtim.tv_sec, st.st_mtim.tv_nsec);
+  std::uint32_t a = extra;
+  if (S_ISDIR(st.st_mode)) a |= attr::kDirectory;
+  else a |= attr::kArchive;
+  if ((st.st_mode & S_IWUSR) == 0) a |= attr::kReadOnly;
+  info->attributes = a;
+}
+
+class PosixReadable final : public ReadableFile {
+ public:
+  explicit PosixReadable(int fd) : fd_(fd) {}
+  ~PosixReadable() override { ::close(fd_); }
+  Status Read(void* buffer, std::size_t size, std::size_t* got) override {
+    for (;;) {
+      const ssize_t n = ::read(fd_, buffer, size);
+      if (n >= 0) {
+        *got = static_cast<std::size_t>(n);
+        return Status::Ok();
+      }
+      if (errno != EINTR) {
+        *got = 0;
+        return Status::Error(FromErrno(errno));
+      }
+    }
+  }
+
+ private:
+  int fd_;
+};
+
+class PosixWritable final : public WritableFile {
+ public:
+  explicit PosixWritable(int fd) : fd_(fd) {}
+  ~PosixWritable() override {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  Status Write(const void* data, std::size_t size) override {
+    const char* p = static_cast<const char*>(data);
+    while (size > 0) {
+      const ssize_t n = ::write(fd_, p, size);
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        return Status::Error(FromErrno(errno));
+      }
+      p += n;
+      size -= static_cast<std::size_t>(n);
+    }
+    return Status::Ok();
+  }
+  Status SetLastWriteTime(FileTime time) override {
+    pending_time_ = time;
+    has_time_ = true;
+    return Status::Ok();
+  }
+  Status Close() override {
+    if (fd_ < 0) return Status::Ok();
+    Status s;
+    if (has_time_) {
+      std::int64_t sec = 0, nsec = 0;
+      UnixFromFileTime(pending_time_, &sec, &nsec);
+      const struct timespec times[2] = {{0, UTIME_OMIT}, {static_cast<time_t>(sec), static_cast<long>(nsec)}};
+      if (::futimens(fd_, times) != 0) s = Status::Error(FromErrno(errno));
+    }
+    if (::close(fd_) != 0 && s) s = Status::Error(FromErrno(errno));
+    fd_ = -1;
+    return s;
+  }
+
+ private:
+  int fd_;
+  FileTime pending_time_ = 0;
+  bool has_time_ = false;
+};
+
+
+}  // namespace
+
+bool Cp932ToUtf8(std::string_view cp932, std::string* utf8) {
+  if (IsAscii(cp932)) {
+    utf8->assign(cp932);
+    return true;
+  }
+  thread_local Converter converter("UTF-8", "CP932");
+  return converter.Convert(cp932, utf8);
+}
+
+bool Utf8ToCp932(std::string_view utf8, std::string* cp932) {
+  if (IsAscii(utf8)) {
+    cp932->assign(utf8);
+    return true;
+  }
+  thread_local Converter converter("CP932", "UTF-8");
+  return converter.Convert(utf8, cp932);
+}
+
+FileTime FileTimeFromUnix(std::int64_t seconds, std::int64_t nanoseconds) {
+  return static_cast<FileTime>((seconds + kEpochDifference) * 10000000LL + nanoseconds / 100);
+}
+
+void UnixFromFileTime(FileTime time, std::int64_t* seconds, std::int64_t* nanoseconds) {
+  const auto t = static_cast<std::int64_t>(time);
+  *seconds = t / 10000000LL - kEpochDifference;
+  *nanoseconds = (t % 10000000LL) * 100;
+}
+
+PosixFileSystem::PosixFileSystem(std::string base_folder) : base_(std::move(base_folder)) {
+  while (base_.size() > 1 && base_.back() == '/') base_.pop_back();
+}
+
+void PosixFileSystem::MapDrive(char letter, PosixDrive drive) {
+  while (drive.folder.size() > 1 && drive.folder.back() == '/') drive.folder.pop_back();
+  drives_[static_cast<char>(std::toupper(static_cast<unsigned char>(letter)))] = std::move(drive);
+}
+
+PosixDrive* PosixFileSystem::Drive(char letter) {
+  auto it = drives_.find(static_cast<char>(std::toupper(static_cast<unsigned char>(letter))));
+  return it == drives_.end() ? nullptr : &it->second;
+}
+
+void PosixFileSystem::UnmapDrive(char letter) {
+  drives_.erase(static_cast<char>(std::toupper(static_cast<unsigned char>(letter))));
+}
+
+Status PosixFileSystem::HostPath(std::string_view path, std::string* host) const {
+  std::string_view rest = path;
+  std::string prefix;
+  if (path.size() >= 2 && path[1] == ':' && std::isalpha(static_cast<unsigned char>(path[0]))) {
+    const char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(path[0])));
+    const auto it = drives_.find(letter);
+    if (it == drives_.end()) return Status::Error(err::kPathNotFound);
+    if (it->second.absent) return Status::Error(err::kNotReady);
+    prefix = it->second.folder;
+    rest = path.substr(2);
+  } else if (path.size() >= 2 && path[0] == '\\' && path[1] == '\\') {
+    return Status::Error(err::kPathNotFound);  // no network shares here
+  } else {
+    prefix = base_ + "/";
+  }
+  std::string converted;
+  if (!Cp932ToUtf8(rest, &converted)) return Status::Error(err::kInvalidName);
+  // UTF-8 never carries 0x5C inside a character, so every backslash left is a separator.
+  std::replace(converted.begin(), converted.end(), '\\', '/');
+  *host = prefix + converted;
+  while (host->size() > 1 && host->back() == '/') host->pop_back();
+  return Status::Ok();
+}
+
+Status PosixFileSystem::ListFolder(std::string_view folder, std::vector<FileInfo>* entries) {
+  entries->clear();
+  std::string host;
+  if (Status s = HostPath(folder, &host); !s) return s;
+  DIR* dir = ::opendir(host.c_str());
+  if (!dir) return ErrnoStatus(errno, host + "/x");
+  const int dfd = ::dirfd(dir);
+  while (struct dirent* e = ::readdir(dir)) {
+    if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) continue;
+    struct stat st {};
+    if (::fstatat(dfd, e->d_name, &st, 0) != 0) continue;  // vanished meanwhile
+    FileInfo info;
+    FillInfo(st, 0, &info);
+    if (!Utf8ToCp932(e->d_name, &info.name)) {
+      info.name_representable = false;
+      info.name = e->d_name;
+    }
+    entries->push_back(std::move(info));
+  }
+  ::closedir(dir);
+  std::sort(entries->begin(), entries->end(),
+            [](const FileInfo& a, const FileInfo& b) { return a.name < b.name; });
+  return Status::Ok();
+}
+
+Status PosixFileSystem::GetInfo(std::string_view path, FileInfo* info) {
+  std::string host;
+  if (Status s = HostPath(path, &host); !s) return s;
+  struct stat st {};
+  if (::stat(host.c_str(), &st) != 0) return ErrnoStatus(errno, host);
+  FillInfo(st, ExtraAttributes(host), info);
+  const auto sep = sjis::LastSeparator(path);
+  info->name = std::string(sep == std::string_view::npos ? path : path.substr(sep + 1));
+  return Status::Ok();
+}
+
+Status PosixFileSystem::OpenRead(std::string_view path, std::unique_ptr<ReadableFile>* file) {
+  std::string host;
+  if (Status s = HostPath(path, &host); !s) return s;
+  const int fd = ::open(host.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return ErrnoStatus(errno, host);
+  struct stat st {};
+  if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    ::close(fd);
+    return Status::Error(err::kAccessDenied);
+  }
+  *file = std::make_unique<PosixReadable>(fd);
+  return Status::Ok();
+}
+
+Status PosixFileSystem::CreateWrite(std::string_view path, std::unique_ptr<WritableFile>* file) {
+  std::string host;
+  if (Status s = HostPath(path, &host); !s) return s;
+  const int fd = ::open(host.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) return ErrnoStatus(errno, host);
+  *file = std::make_unique<PosixWritable>(fd);
+  return Status::Ok();
+}
+
+Status PosixFileSystem::SetLastWriteTime(std::string_view path, FileTime time) {
+  std::string host;
+  if (Status s = HostPath(path, &host); !s) return s;
+  std::int64_t sec = 0, nsec = 0;
+  UnixFromFileTime(time, &sec, &nsec);
+  const struct timespec times[2] = {{0, UTIME_OMIT}, {static_cast<time_t>(sec), static_cast<long>(nsec)}};
+  if (::utimensat(AT_FDCWD, host.c_str(), times, 0) != 0) return ErrnoStatus(errno, host);
+  return Status::Ok();
+}
+
+Status PosixFileSystem::SetAttributes(std::string_view path, std::uint32_t attributes) {
+  std::string host;
+  if (Status s = HostPath(path, &host); !s) return s;
+  struct stat st {};
+  if (::stat(host.c_str(), &st) != 0) return ErrnoStatus(errno, host);
+  mode_t mode = st.st_mode & 07777;
+  mode = (attributes & attr::kReadOnly) ? (mode & ~(S_IWUSR | S_IWGRP | S_IWOTH)) : (mode | S_IWUSR);
+  if (::chmod(host.c_str(), mode) != 0) return ErrnoStatus(errno, host);
+  const std::string extra = std::to_string(attributes & (attr::kHidden | attr::kSystem));
+  // Hidden and system have no POSIX meaning; they are kept where the file system allows.
+  (void)::setxattr(host.c_str(), kAttributeXattr, extra.data(), extra.size(), 0);
+  return Status::Ok();
+}
+
+Status PosixFileSystem::Rename(std::string_view from, std::string_view to) {
+  std::string a, b;
+  if (Status s = HostPath(from, &a); !s) return s;
+  if (Status s = HostPath(to, &b); !s) return s;
+  if (::rename(a.c_str(), b.c_str()) != 0) return ErrnoStatus(errno, a);
+  return Status::Ok();
+}
+
+Status PosixFileSystem::CopyPlain(std::string_view from, std::string_view to) {
+  std::string a, b;
+  if (Status s = HostPath(from, &a); !s) return s;
+  if (Status s = HostPath(to, &b); !s) return s;
+  std::error_code ec;
+  std::filesystem::copy_file(a, b, std::filesystem::copy_options::overwrite_existing, ec);
+  if (ec) return ErrnoStatus(ec.value(), ec.value() == ENOENT ? a : b);
+  return Status::Ok();
+}
+
+Status PosixFileSystem::DeleteFile(std::string_view path) {
+  std::string host;
+  if (Status s = HostPath(path, &host); !s) return s;
+  struct stat st {};
+  if (::stat(host.c_str(), &st) == 0) {
+    if (S_ISDIR(st.st_mode)) return Status::Error(err::kAccessDenied);
+    // The system refuses to delete a read-only file.
+    if ((st.st_mode & S_IWUSR) == 0) return Status::Error(err::kAccessDenied);
+  }
+  if (::unlink(host.c_str()) != 0) return ErrnoStatus(errno, host);
+  return Status::Ok();
+}
+
+Status PosixFileSystem::CreateFolderChain(std::string_view path) {
+  std::string host;
+  if (Status s = HostPath(path, &host); !s) return s;
+  std::error_code ec;
+  std::filesystem::create_directories(host, ec);
+  if (ec) return ErrnoStatus(ec.value(), host);
+  if (!std::filesystem::is_directory(host, ec)) return Status::Error(err::kAlreadyExists);
+  return Status::Ok();
+}
+
+Status PosixFileSystem::DeleteTree(std::string_view path) {
+  std::string host;
+  if (Status s = HostPath(path, &host); !s) return s;
+  struct stat st {};
+  if (::lstat(host.c_str(), &st) != 0) return ErrnoStatus(errno, host);
+  if (!S_ISDIR(st.st_mode)) return Status::Error(err::kDirectory);
+  std::error_code ec;
+  std::filesystem::remove_all(host, ec);
+  if (ec) return ErrnoStatus(ec.value(), host);
+  return Status::Ok();
+}
+
+Status PosixFileSystem::FreeSpace(std::string_view root, std::uint64_t* bytes) {
+  std::string host;
+  if (Status s = HostPath(root, &host); !s) return s;
+  if (const PosixDrive* d = const_cast<PosixFileSystem*>(this)->Drive(root.empty() ? '\0' : root[0]);
+      d && d->free_space) {
+    *bytes = *d->free_space;
+    return Status::Ok();
+  }
+  struct statvfs vfs {};
+  if (::statvfs(host.c_str(), &vfs) != 0) return ErrnoStatus(errno, host);
+  *bytes = static_cast<std::uint64_t>(vfs.f_bavail) * vfs.f_frsize;
+  return Status::Ok();
+}
+
+Status PosixFileSystem::GetVolumeInfo(std::string_view root, VolumeInfo* info) {
+  std::string host;
+  if (Status s = HostPath(root, &host); !s) return s;
+  const PosixDrive* d = Drive(root.empty() ? '\0' : root[0]);
+  if (!d) return Status::Error(err::kPathNotFound);
+  info->label = d->label;
+  info->file_system = d->file_system;
+  return Status::Ok();
+}
+
+std::string PosixFileSystem::ErrorMessage(std::uint32_t code) {
+  // The texts the system shows in Japanese for the codes the programs meet.
+  switch (code) {
+    case err::kFileNotFound: return "指定されたファイルが見つかりません。";
+    case err::kPathNotFound: return "指定されたパスが見つかりません。";
+    case err::kAccessDenied: return "アクセスが拒否されました。";
+    case err::kWriteProtect: return "メディアは書き込み禁止になっています。";
+    case err::kNotReady: return "デバイスの準備ができていません。";
+    case err::kSharingViolation: return "プロセスはファイルにアクセスできません。別のプロセスが使用中です。";
+    case err::kDiskFull:
+    case err::kHandleDiskFull: return "ディスクに十分な空き領域がありません。";
+    case err::kInvalidName: return "ファイル名、ディレクトリ名、またはボリューム ラベルの構文が間違っています。";
+    case err::kFilenameTooLong: return "ファイル名または拡張子が長すぎます。";
+    case err::kNoUnicodeTranslation: return "ターゲットのマルチバイト コード ページにユニコード文字のマッピングが存在しません。";
+    case err::kRequestAborted: return "要求は中止されました。";
+    default: return "エラー " + std::to_string(code) + " が発生しました。";
+  }
+}
+
+LocalDate PosixClock::Today() {
+  const std::time_t now = std::time(nullptr);
+  std::tm tm {};
+  localtime_r(&now, &tm);
+  return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday};
+}
+
+}  // namespace bk

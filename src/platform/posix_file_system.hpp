@@ -1,0 +1,70 @@
+// The POSIX adapter: lets the whole system run natively (tests, sanitizers, fuzzers,
+// benchmarks). Drive letters map to folders chosen by the caller; names are stored on
+// disk as UTF-8; free space, label and file-system name of a drive can be played.
+#pragma once
+
+#include <map>
+#include <optional>
+#include <string>
+
+#include "platform/file_system.hpp"
+
+namespace bk {
+
+struct PosixDrive {
+  std::string folder;                       // host folder the drive's root maps to
+  std::string label;                        // Shift-JIS
+  std::string file_system = "NTFS";
+  std::optional<std::uint64_t> free_space;  // nothing: the host's real free space
+  bool absent = false;                      // a removed stick: every call is "not ready"
+};
+
+class PosixFileSystem final : public FileSystem {
+ public:
+  // base_folder is the program folder that relative paths ("BkList\...") resolve in.
+  explicit PosixFileSystem(std::string base_folder);
+
+  void MapDrive(char letter, PosixDrive drive);
+  PosixDrive* Drive(char letter);
+  void UnmapDrive(char letter);
+  const std::string& base_folder() const { return base_; }
+
+  // The host path a system path maps to, or an error code (unmapped or absent drive,
+  // a name code page 932 cannot convert).
+  Status HostPath(std::string_view path, std::string* host) const;
+
+  Status ListFolder(std::string_view folder, std::vector<FileInfo>* entries) override;
+  Status GetInfo(std::string_view path, FileInfo* info) override;
+  Status OpenRead(std::string_view path, std::unique_ptr<ReadableFile>* file) override;
+  Status CreateWrite(std::string_view path, std::unique_ptr<WritableFile>* file) override;
+  Status SetLastWriteTime(std::string_view path, FileTime time) override;
+  Status SetAttributes(std::string_view path, std::uint32_t attributes) override;
+  Status Rename(std::string_view from, std::string_view to) override;
+  Status CopyPlain(std::string_view from, std::string_view to) override;
+  Status DeleteFile(std::string_view path) override;
+  Status CreateFolderChain(std::string_view path) override;
+  Status DeleteTree(std::string_view path) override;
+  Status FreeSpace(std::string_view root, std::uint64_t* bytes) override;
+  Status GetVolumeInfo(std::string_view root, VolumeInfo* info) override;
+  std::string ErrorMessage(std::uint32_t code) override;
+
+ private:
+  std::string base_;
+  std::map<char, PosixDrive> drives_;
+};
+
+// The local date of the host.
+class PosixClock final : public Clock {
+ public:
+  LocalDate Today() override;
+};
+
+// Code page 932 <-> UTF-8 (iconv). Return false when the text cannot be converted.
+bool Cp932ToUtf8(std::string_view cp932, std::string* utf8);
+bool Utf8ToCp932(std::string_view utf8, std::string* cp932);
+
+// FILETIME <-> POSIX time.
+FileTime FileTimeFromUnix(std::int64_t seconds, std::int64_t nanoseconds);
+void UnixFromFileTime(FileTime time, std::int64_t* seconds, std::int64_t* nanoseconds);
+
+}  // namespace bk

@@ -1,0 +1,35 @@
+// The Win32 adapter: the port over the system's wide (W) functions. Paths arrive as
+// Shift-JIS and are converted with code page 932 (platform/wide.hpp); a path that code
+// page 932 cannot convert is kInvalidName, and a listed name it cannot hold is marked
+// name_representable = false instead of being handed on with '?' in it.
+#pragma once
+
+#include "platform/file_system.hpp"
+
+namespace bk {
+
+class Win32FileSystem final : public FileSystem {
+ public:
+  Status ListFolder(std::string_view folder, std::vector<FileInfo>* entries) override;
+  Status GetInfo(std::string_view path, FileInfo* info) override;
+  Status OpenRead(std::string_view path, std::unique_ptr<ReadableFile>* file) override;
+  Status CreateWrite(std::string_view path, std::unique_ptr<WritableFile>* file) override;
+  Status SetLastWriteTime(std::string_view path, FileTime time) override;
+  Status SetAttributes(std::string_view path, std::uint32_t attributes) override;
+  Status Rename(std::string_view from, std::string_view to) override;
+  Status CopyPlain(std::string_view from, std::string_view to) override;
+  Status DeleteFile(std::string_view path) override;
+  Status CreateFolderChain(std::string_view path) override;
+  Status DeleteTree(std::string_view path) override;
+  Status FreeSpace(std::string_view root, std::uint64_t* bytes) override;
+  Status GetVolumeInfo(std::string_view root, VolumeInfo* info) override;
+  std::string ErrorMessage(std::uint32_t code) override;
+};
+
+// The local date (GetLocalTime).
+class Win32Clock final : public Clock {
+ public:
+  LocalDate Today() override;
+};
+
+}  // namespace bk

@@ -1,0 +1,563 @@
+// The port over the Win32 wide functions.
+#include <windows.h>
+#include <shellapi.h>
+// <windows.h> renames DeleteFile to DeleteFileW; the port's member keeps its own name here.
+#undef DeleteFile
+
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <utility>
+
+#include "common/shift_jis.hpp"
+#include "platform/wide.hpp"
+#include "platform/win32_file_system.hpp"
+
+namespace bk {
+
+namespace {
+
+// Owns a kernel handle (file, volume); closes it once.
+class Handle {
+ public:
+  Handle() = default;
+  explicit Handle(HANDLE h) : h_(h) {}
+  ~Handle() { reset(); }
+  Handle(Handle&& o) noexcept : h_(std::exchange(o.h_, INVALID_HANDLE_VALUE)) {}
+  Handle& operator=(Handle&& o) noexcept {
+    if (this != &o) {
+      reset();
+      h_ = std::exchange(o.h_, INVALID_HANDLE_VALUE);
+    }
+    return *this;
+  }
+  Handle(const Handle&) = delete;
+  Handle& operator=(const Handle&) = delete;
+
+  HANDLE get() const { return h_; }
+  explicit operator bool() const { return h_ != INVALID_HANDLE_VALUE && h_ != nullptr; }
+  HANDLE release() { return std::exchange(h_, INVALID_HANDLE_VALUE); }
+  void reset() {
+    if (*this) CloseHandle(h_);
+    h_ = INVALID_HANDLE_VALUE;
+  }
+
+ private:
+  HANDLE h_ = INVALID_HANDLE_VALUE;
+};
+
+// Owns a FindFirstFileExW search.
+class FindHandle {
+ public:
+  explicit FindHandle(HANDLE h) : h_(h) {}
+  ~FindHandle() {
+    if (*this) FindClose(h_);
+  }
+  FindHandle(const FindHandle&) = delete;
+  FindHandle& operator=(const FindHandle&) = delete;
+  HANDLE get() const { return h_; }
+  explicit operator bool() const { return h_ != INVALID_HANDLE_VALUE; }
+
+ private:
+  HANDLE h_;
+};
+
+struct LocalFreeDeleter {
+  void operator()(wchar_t* p) const { LocalFree(p); }
+};
+
+// The calling thread's last error as a Status; a failure without a code must still
+// never read as success.
+Status LastStatus() {
+  const DWORD e = GetLastError();
+  return Status::Error(e != ERROR_SUCCESS ? e : err::kIoDevice);
+}
+
+// Plain paths stop at MAX_PATH (folders a little earlier: room for an 8.3 name).
+constexpr std::size_t kPlainPathLimit = MAX_PATH;
+constexpr std::size_t kPlainFolderLimit = MAX_PATH - 12;
+
+bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
+
+bool StartsWith(const std::wstring& w, std::wstring_view prefix) {
+  return w.size() >= prefix.size() && std::wstring_view(w).substr(0, prefix.size()) == prefix;
+}
+
+bool IsDriveLetter(wchar_t c) { return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z'); }
+
+// Length of the root part of a path: "X:\" 3, "X:" 2, "\" 1, "\\server\share\" whole,
+// a relative path 0.
+std::size_t RootLength(const std::wstring& w) {
+  if (w.size() >= 2 && IsDriveLetter(w[0]) && w[1] == L':') return w.size() >= 3 && IsSeparator(w[2]) ? 3 : 2;
+  if (w.size() >= 2 && IsSeparator(w[0]) && IsSeparator(w[1])) {
+    std::size_t pos = 2;
+    for (int part = 0; part < 2; ++part) {
+      while (pos < w.size() && !IsSeparator(w[pos])) ++pos;
+      if (pos < w.size()) ++pos;
+    }
+    return pos;
+  }
+  if (!w.empty() && IsSeparator(w[0])) return 1;
+  return 0;
+}
+
+// The absolute form of a path, as the system resolves it; empty on failure.
+std::wstring FullPath(const std::wstring& w) {
+  std::wstring full(std::max<std::size_t>(w.size() + MAX_PATH, MAX_PATH), L'\0');
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    const DWORD n = GetFullPathNameW(w.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+    if (n == 0) return {};
+    if (n < full.size()) {
+      full.resize(n);
+      return full;
+    }
+    full.resize(n + 1);
+  }
+  return {};
+}
+
+// A path at or beyond the plain limit gets the "\\?\" form, so that temporary names
+// beside long paths still work. The system resolves the path first, as it would for a
+// short one (the "\\?\" form itself resolves nothing).
+std::wstring Lengthen(std::wstring w, std::size_t limit = kPlainPathLimit) {
+  if (w.size() < limit || StartsWith(w, L"\\\\?\\") || StartsWith(w, L"\\\\.\\")) return w;
+  const std::wstring full = FullPath(w);
+  if (full.size() >= 3 && IsDriveLetter(full[0]) && full[1] == L':' && full[2] == L'\\') return L"\\\\?\\" + full;
+  if (full.size() > 2 && full[0] == L'\\' && full[1] == L'\\') return L"\\\\?\\UNC\\" + full.substr(2);
+  return w;
+}
+
+// A Shift-JIS path in wide form, not yet lengthened. A NUL byte would cut the path short
+// at the system call and name another file, so it is refused like any unconvertible byte.
+Status WidePath(std::string_view path, std::wstring* out) {
+  if (path.find('\0') != std::string_view::npos || !ToWide(path, out)) return Status::Error(err::kInvalidName);
+  return Status::Ok();
+}
+
+Status SystemPath(std::string_view path, std::wstring* out, std::size_t limit = kPlainPathLimit) {
+  if (Status s = WidePath(path, out); !s) return s;
+  *out = Lengthen(std::move(*out), limit);
+  return Status::Ok();
+}
+
+// A root for the volume calls, which want its trailing backslash.
+Status RootPath(std::string_view root, std::wstring* out) {
+  if (Status s = WidePath(root, out); !s) return s;
+  if (out->empty()) return Status::Error(err::kPathNotFound);
+  if (!IsSeparator(out->back())) out->push_back(L'\\');
+  return Status::Ok();
+}
+
+FileTime ToFileTime(const FILETIME& ft) {
+  return (static_cast<FileTime>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
+}
+
+FILETIME ToFiletime(FileTime t) {
+  FILETIME ft;
+  ft.dwLowDateTime = static_cast<DWORD>(t & 0xFFFFFFFFu);
+  ft.dwHighDateTime = static_cast<DWORD>(t >> 32);
+  return ft;
+}
+
+std::uint64_t Join(DWORD high, DWORD low) { return (static_cast<std::uint64_t>(high) << 32) | low; }
+
+bool IsDotName(const wchar_t* name) {
+  return name[0] == L'.' && (name[1] == L'\0' || (name[1] == L'.' && name[2] == L'\0'));
+}
+
+// A device (CON, NUL, COM1, a pipe) must never pass for a file: reading it could block
+// forever and writing to it would lose the bytes while reporting success.
+Status RequireDiskFile(const Handle& h) {
+  if (GetFileType(h.get()) != FILE_TYPE_DISK) return Status::Error(err::kInvalidName);
+  return Status::Ok();
+}
+
+class Win32Readable final : public ReadableFile {
+ public:
+  explicit Win32Readable(Handle h) : h_(std::move(h)) {}
+  Status Read(void* buffer, std::size_t size, std::size_t* got) override {
+    *got = 0;
+    const DWORD ask = static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30));
+    DWORD read = 0;
+    if (!ReadFile(h_.get(), buffer, ask, &read, nullptr)) return LastStatus();
+    *got = read;
+    return Status::Ok();
+  }
+
+ private:
+  Handle h_;
+};
+
+class Win32Writable final : public WritableFile {
+ public:
+  explicit Win32Writable(Handle h) : h_(std::move(h)) {}
+
+  Status Write(const void* data, std::size_t size) override {
+    if (!h_) return Status::Error(err::kInvalidParameter);
+    const char* p = static_cast<const char*>(data);
+    while (size > 0) {
+      const DWORD ask = static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30));
+      DWORD written = 0;
+      if (!WriteFile(h_.get(), p, ask, &written, nullptr)) return LastStatus();
+      if (written == 0) return Status::Error(err::kIoDevice);  // no progress: never spin
+      p += written;
+      size -= written;
+    }
+    return Status::Ok();
+  }
+
+  Status SetLastWriteTime(FileTime time) override {
+    pending_time_ = time;
+    has_time_ = true;
+    return Status::Ok();
+  }
+
+  Status Close() override {
+    if (!h_) return Status::Ok();
+    Status s;
+    // The bytes reach the disk before the caller renames this file over a good copy:
+    // after a power loss the replaced file must not turn out empty.
+    if (!FlushFileBuffers(h_.get())) s = LastStatus();
+    if (has_time_) {
+      const FILETIME ft = ToFiletime(pending_time_);
+      if (!SetFileTime(h_.get(), nullptr, nullptr, &ft) && s) s = LastStatus();
+    }
+    if (!CloseHandle(h_.release()) && s) s = LastStatus();
+    return s;
+  }
+
+ private:
+  Handle h_;
+  FileTime pending_time_ = 0;
+  bool has_time_ = false;
+};
+
+// Maps the legacy codes SHFileOperationW may return (they are not system error codes)
+// onto the system's own; other values are system error codes already.
+std::uint32_t ShellOperationError(int rc) {
+  switch (rc) {
+    case 0x75:  // DE_OPCANCELLED
+    case ERROR_CANCELLED: return err::kRequestAborted;
+    case 0x78: return err::kAccessDenied;       // DE_ACCESSDENIEDSRC
+    case 0x79:                                  // DE_PATHTOODEEP
+    case 0x81: return err::kFilenameTooLong;    // DE_FILENAMETOOLONG
+    case 0x7C: return err::kPathNotFound;       // DE_INVALIDFILES
+    case 0x74: return err::kInvalidParameter;   // DE_ROOTDIR
+    case 0x86: case 0x87: case 0x88: return err::kWriteProtect;  // DE_SRC_IS_CDROM/DVD/CDRECORD
+    case 0x71: case 0x72: case 0x73: case 0x76: case 0x7A: case 0x7D: case 0x7E: case 0x80:
+    case 0x82: case 0x83: case 0x84: case 0x85: case 0xB7: case 0x402: case 0x10000:
+      return err::kIoDevice;
+    default: return static_cast<std::uint32_t>(rc);
+  }
+}
+
+// Deletes a tree below a folder with the plain calls, never following a link out of it;
+// read-only entries go as well, as with the shell's delete.
+Status RemoveTreeDirect(const std::wstring& folder) {
+  {
+    WIN32_FIND_DATAW data;
+    FindHandle find(FindFirstFileExW(Lengthen(folder + L"\\*").c_str(), FindExInfoBasic, &data,
+                                     FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH));
+    if (!find) {
+      if (GetLastError() != ERROR_FILE_NOT_FOUND) return LastStatus();
+    } else {
+      do {
+        if (IsDotName(data.cFileName)) continue;
+        const std::wstring child = folder + L"\\" + data.cFileName;
+        const std::wstring sys = Lengthen(child);
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_READONLY) {
+          SetFileAttributesW(sys.c_str(), data.dwFileAttributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+        }
+        if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !(data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+          if (Status s = RemoveTreeDirect(child); !s) return s;
+        } else if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+          if (!RemoveDirectoryW(sys.c_str())) return LastStatus();
+        } else if (!DeleteFileW(sys.c_str())) {
+          return LastStatus();
+        }
+      } while (FindNextFileW(find.get(), &data));
+      if (GetLastError() != ERROR_NO_MORE_FILES) return LastStatus();
+    }
+  }
+  if (!RemoveDirectoryW(Lengthen(folder).c_str())) return LastStatus();
+  return Status::Ok();
+}
+
+bool Exists(const std::wstring& sys) { return GetFileAttributesW(sys.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+}  // namespace
+
+Status Win32FileSystem::ListFolder(std::string_view folder, std::vector<FileInfo>* entries) {
+  entries->clear();
+  std::wstring pattern;
+  if (Status s = WidePath(folder, &pattern); !s) return s;
+  if (!pattern.empty() && !IsSeparator(pattern.back())) pattern.push_back(L'\\');
+  pattern.push_back(L'*');
+  pattern = Lengthen(std::move(pattern));
+
+  WIN32_FIND_DATAW data;
+  FindHandle find(FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr,
+                                   FIND_FIRST_EX_LARGE_FETCH));
+  if (!find) {
+    const Status failed = LastStatus();
+    if (failed.code == ERROR_DIRECTORY) return Status::Error(err::kPathNotFound);  // a file, not a folder
+    if (failed.code != ERROR_FILE_NOT_FOUND) return failed;
+    // Nothing matched: an empty drive root (it has no "." entries), or no folder at all.
+    FileInfo self;
+    const Status s = GetInfo(folder, &self);
+    if (!s) return IsNotFound(s) ? Status::Error(err::kPathNotFound) : s;
+    if (!self.is_directory()) return Status::Error(err::kPathNotFound);
+    return Status::Ok();
+  }
+
+  std::vector<FileInfo> list;
+  do {
+    if (IsDotName(data.cFileName)) continue;
+    FileInfo info;
+    info.name_representable = FromWide(data.cFileName, &info.name);
+    info.attributes = data.dwFileAttributes;
+    info.size = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? 0 : Join(data.nFileSizeHigh, data.nFileSizeLow);
+    info.last_write = ToFileTime(data.ftLastWriteTime);
+    list.push_back(std::move(info));
+  } while (FindNextFileW(find.get(), &data));
+  // A listing cut short must not pass for the whole folder: a mirror would delete what
+  // it did not see.
+  if (GetLastError() != ERROR_NO_MORE_FILES) return LastStatus();
+  *entries = std::move(list);
+  return Status::Ok();
+}
+
+Status Win32FileSystem::GetInfo(std::string_view path, FileInfo* info) {
+  std::wstring w;
+  if (Status s = SystemPath(path, &w); !s) return s;
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExW(w.c_str(), GetFileExInfoStandard, &data)) return LastStatus();
+  info->attributes = data.dwFileAttributes;
+  info->size = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? 0 : Join(data.nFileSizeHigh, data.nFileSizeLow);
+  info->last_write = ToFileTime(data.ftLastWriteTime);
+  info->name_representable = true;
+  const std::size_t sep = sjis::LastSeparator(path);
+  info->name = std::string(sep == std::string_view::npos ? path : path.substr(sep + 1));
+  return Status::Ok();
+}
+
+Status Win32FileSystem::OpenRead(std::string_view path, std::unique_ptr<ReadableFile>* file) {
+  std::wstring w;
+  if (Status s = SystemPath(path, &w); !s) return s;
+  Handle h(CreateFileW(w.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                       OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  if (!h) return LastStatus();
+  if (Status s = RequireDiskFile(h); !s) return s;
+  BY_HANDLE_FILE_INFORMATION bhfi;
+  if (GetFileInformationByHandle(h.get(), &bhfi) && (bhfi.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    return Status::Error(err::kAccessDenied);  // a folder is not a readable file
+  }
+  *file = std::make_unique<Win32Readable>(std::move(h));
+  return Status::Ok();
+}
+
+Status Win32FileSystem::CreateWrite(std::string_view path, std::unique_ptr<WritableFile>* file) {
+  std::wstring w;
+  if (Status s = SystemPath(path, &w); !s) return s;
+  Handle h(CreateFileW(w.c_str(), GENERIC_WRITE | FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                       FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!h) return LastStatus();
+  if (Status s = RequireDiskFile(h); !s) return s;
+  *file = std::make_unique<Win32Writable>(std::move(h));
+  return Status::Ok();
+}
+
+Status Win32FileSystem::SetLastWriteTime(std::string_view path, FileTime time) {
+  std::wstring w;
+  if (Status s = SystemPath(path, &w); !s) return s;
+  // Backup semantics let the same call stamp a folder.
+  Handle h(CreateFileW(w.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                       nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (!h) return LastStatus();
+  const FILETIME ft = ToFiletime(time);
+  if (!SetFileTime(h.get(), nullptr, nullptr, &ft)) return LastStatus();
+  if (!CloseHandle(h.release())) return LastStatus();
+  return Status::Ok();
+}
+
+Status Win32FileSystem::SetAttributes(std::string_view path, std::uint32_t attributes) {
+  std::wstring w;
+  if (Status s = SystemPath(path, &w); !s) return s;
+  // Only the bits the call can set; "none" is spelled FILE_ATTRIBUTE_NORMAL.
+  constexpr DWORD kSettable = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                              FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_OFFLINE |
+                              FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+  DWORD a = attributes & kSettable;
+  if (a == 0) a = FILE_ATTRIBUTE_NORMAL;
+  if (!SetFileAttributesW(w.c_str(), a)) return LastStatus();
+  return Status::Ok();
+}
+
+Status Win32FileSystem::Rename(std::string_view from, std::string_view to) {
+  std::wstring a, b;
+  if (Status s = SystemPath(from, &a); !s) return s;
+  if (Status s = SystemPath(to, &b); !s) return s;
+  if (!MoveFileExW(a.c_str(), b.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return LastStatus();
+  return Status::Ok();
+}
+
+Status Win32FileSystem::CopyPlain(std::string_view from, std::string_view to) {
+  std::wstring a, b;
+  if (Status s = SystemPath(from, &a); !s) return s;
+  if (Status s = SystemPath(to, &b); !s) return s;
+  if (!CopyFileW(a.c_str(), b.c_str(), FALSE)) return LastStatus();
+  return Status::Ok();
+}
+
+Status Win32FileSystem::DeleteFile(std::string_view path) {
+  std::wstring w;
+  if (Status s = SystemPath(path, &w); !s) return s;
+  if (!DeleteFileW(w.c_str())) return LastStatus();
+  return Status::Ok();
+}
+
+Status Win32FileSystem::CreateFolderChain(std::string_view path) {
+  std::wstring w;
+  // Split the wide form: in Shift-JIS the byte 0x5C may be the second half of 表 or ソ.
+  if (Status s = WidePath(path, &w); !s) return s;
+  const std::size_t root = RootLength(w);
+  while (w.size() > root && IsSeparator(w.back())) w.pop_back();
+  if (w.size() <= root) {
+    // A drive root or the working folder: there is nothing to create, only to find.
+    if (w.empty()) return Status::Ok();
+    const DWORD a = GetFileAttributesW(w.c_str());
+    if (a == INVALID_FILE_ATTRIBUTES) return LastStatus();
+    return Status::Ok();
+  }
+
+  const DWORD whole = GetFileAttributesW(Lengthen(w, kPlainFolderLimit).c_str());
+  if (whole != INVALID_FILE_ATTRIBUTES) {
+    return (whole & FILE_ATTRIBUTE_DIRECTORY) ? Status::Ok() : Status::Error(err::kAlreadyExists);
+  }
+
+  std::size_t pos = root;
+  for (;;) {
+    std::size_t sep = pos;
+    while (sep < w.size() && !IsSeparator(w[sep])) ++sep;
+    const bool last = sep >= w.size();
+    if (sep > pos) {  // doubled separators make no empty folder name
+      const std::wstring sys = Lengthen(w.substr(0, sep), kPlainFolderLimit);
+      if (!CreateDirectoryW(sys.c_str(), nullptr)) {
+        const Status failed = LastStatus();
+        // An existing folder is fine, even where creating reports "access denied"
+        // (a protected parent such as a drive's system folder).
+        const DWORD a = GetFileAttributesW(sys.c_str());
+        if (a == INVALID_FILE_ATTRIBUTES) return failed;
+        if (!(a & FILE_ATTRIBUTE_DIRECTORY)) {
+          return Status::Error(last ? err::kAlreadyExists : err::kPathNotFound);  // a file is in the way
+        }
+      }
+    }
+    if (last) break;
+    pos = sep + 1;
+  }
+  return Status::Ok();
+}
+
+Status Win32FileSystem::DeleteTree(std::string_view path) {
+  std::wstring w;
+  if (Status s = WidePath(path, &w); !s) return s;
+  // A permanent recursive delete takes exactly one named folder: never a pattern, a
+  // drive root, or a path that climbs out through "." or "..".
+  if (w.find_first_of(L"*?") != std::wstring::npos) return Status::Error(err::kInvalidParameter);
+  const std::size_t root = RootLength(w);
+  for (std::size_t pos = root; pos <= w.size();) {
+    std::size_t sep = pos;
+    while (sep < w.size() && !IsSeparator(w[sep])) ++sep;
+    const std::wstring_view part = std::wstring_view(w).substr(pos, sep - pos);
+    if (part == L"." || part == L"..") return Status::Error(err::kInvalidParameter);
+    pos = sep + 1;
+  }
+  while (w.size() > root && IsSeparator(w.back())) w.pop_back();
+  if (w.size() <= root) return Status::Error(err::kInvalidParameter);
+
+  // The shell wants a full path; it also settles what a drive-relative path means.
+  const std::wstring full = FullPath(w);
+  if (full.empty()) return LastStatus();
+  if (full.size() <= RootLength(full)) return Status::Error(err::kInvalidParameter);
+
+  const std::wstring sys = Lengthen(full);
+  const DWORD a = GetFileAttributesW(sys.c_str());
+  if (a == INVALID_FILE_ATTRIBUTES) {
+    const Status failed = LastStatus();
+    return IsNotFound(failed) ? Status::Error(err::kPathNotFound) : failed;
+  }
+  if (!(a & FILE_ATTRIBUTE_DIRECTORY)) return Status::Error(err::kDirectory);
+  if (a & FILE_ATTRIBUTE_REPARSE_POINT) {
+    // A linked folder: remove the link, never what it points to.
+    if (!RemoveDirectoryW(sys.c_str())) return LastStatus();
+    return Status::Ok();
+  }
+
+  Status result;
+  if (full.size() < kPlainPathLimit) {
+    std::wstring from = full;
+    from.push_back(L'\0');  // the list ends with a second NUL (c_str adds it)
+    SHFILEOPSTRUCTW op{};
+    op.wFunc = FO_DELETE;
+    op.pFrom = from.c_str();
+    op.fFlags = FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOCONFIRMMKDIR | FOF_NOERRORUI;  // 0x0614, no undo
+    const int rc = SHFileOperationW(&op);
+    if (rc != 0) result = Status::Error(ShellOperationError(rc));
+    else if (op.fAnyOperationsAborted) result = Status::Error(err::kRequestAborted);
+  }
+  if (!Exists(sys)) return Status::Ok();
+  // The shell stops at MAX_PATH and may leave entries it could not handle; the plain
+  // calls finish the job or name the step that failed.
+  if (Status s = RemoveTreeDirect(full); !s) return s;
+  if (Exists(sys)) return result ? Status::Error(err::kDirNotEmpty) : result;
+  return Status::Ok();
+}
+
+Status Win32FileSystem::FreeSpace(std::string_view root, std::uint64_t* bytes) {
+  std::wstring w;
+  if (Status s = RootPath(root, &w); !s) return s;
+  ULARGE_INTEGER available;
+  if (!GetDiskFreeSpaceExW(w.c_str(), &available, nullptr, nullptr)) return LastStatus();
+  *bytes = available.QuadPart;
+  return Status::Ok();
+}
+
+Status Win32FileSystem::GetVolumeInfo(std::string_view root, VolumeInfo* info) {
+  std::wstring w;
+  if (Status s = RootPath(root, &w); !s) return s;
+  wchar_t label[MAX_PATH + 1] = {};
+  wchar_t file_system[MAX_PATH + 1] = {};
+  if (!GetVolumeInformationW(w.c_str(), label, MAX_PATH + 1, nullptr, nullptr, nullptr, file_system, MAX_PATH + 1)) {
+    return LastStatus();
+  }
+  FromWide(file_system, &info->file_system);
+  // A label tells drives apart: one code page 932 cannot hold is reported, not matched
+  // as a '?' text that could equal another drive's label.
+  if (!FromWide(label, &info->label)) return Status::Error(err::kNoUnicodeTranslation);
+  return Status::Ok();
+}
+
+std::string Win32FileSystem::ErrorMessage(std::uint32_t code) {
+  wchar_t* raw = nullptr;
+  const DWORD n = FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
+      MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<wchar_t*>(&raw), 0, nullptr);
+  const std::unique_ptr<wchar_t, LocalFreeDeleter> owner(raw);
+  std::wstring_view text = (n > 0 && raw) ? std::wstring_view(raw, n) : std::wstring_view();
+  while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' ' || text.back() == L'\t')) {
+    text.remove_suffix(1);
+  }
+  std::string out;
+  FromWide(text, &out);  // for display: a '?' stands in for what code page 932 lacks
+  if (out.empty()) out = "エラー " + std::to_string(code) + " が発生しました。";
+  return out;
+}
+
+LocalDate Win32Clock::Today() {
+  SYSTEMTIME st;
+  GetLocalTime(&st);
+  return {st.wYear, st.wMonth, st.wDay};
+}
+
+}  // namespace bk

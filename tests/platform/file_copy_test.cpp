@@ -1,0 +1,123 @@
+#include "platform/file_copy.hpp"
+
+#include <gtest/gtest.h>
+
+#include "platform/fault_file_system.hpp"
+#include "support/sandbox.hpp"
+
+namespace bk {
+namespace {
+
+using test::Sandbox;
+
+constexpr FileTime kSourceTime = 133486574450000000ULL;
+
+class FileCopyTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    box_.Write("S:\\src\\big.bin", std::string(3 * kCopyChunkBytes + 123, 'n'));
+    ASSERT_TRUE(box_.fs().SetLastWriteTime("S:\\src\\big.bin", kSourceTime).ok());
+    box_.Write("T:\\BK\\src\\big.bin", "previous good copy");
+  }
+  void ExpectOldCopyIntact() {
+    EXPECT_EQ(box_.Read("T:\\BK\\src\\big.bin"), "previous good copy");
+    EXPECT_FALSE(box_.Exists(CopyTemporaryName("T:\\BK\\src\\big.bin")));
+  }
+  Sandbox box_;
+};
+
+TEST_F(FileCopyTest, ReplacesTheCopyWithProgressAndTheSourceTime) {
+  std::vector<std::uint64_t> calls;
+  CopyOptions options;
+  options.progress = [&](std::uint64_t done, std::uint64_t total) {
+    EXPECT_EQ(total, 3 * kCopyChunkBytes + 123);
+    calls.push_back(done);
+  };
+  ASSERT_TRUE(CopyFileReplacing(box_.fs(), "S:\\src\\big.bin", "T:\\BK\\src\\big.bin", options).ok());
+  EXPECT_EQ(calls.size(), 4u);
+  EXPECT_EQ(calls.back(), 3 * kCopyChunkBytes + 123);
+  EXPECT_EQ(box_.Read("T:\\BK\\src\\big.bin"), std::string(3 * kCopyChunkBytes + 123, 'n'));
+  FileInfo info;
+  ASSERT_TRUE(box_.fs().GetInfo("T:\\BK\\src\\big.bin", &info).ok());
+  EXPECT_EQ(info.last_write, kSourceTime);
+  EXPECT_FALSE(box_.Exists(CopyTemporaryName("T:\\BK\\src\\big.bin")));
+}
+
+TEST_F(FileCopyTest, AGivenStampWinsOverTheSourceTime) {
+  CopyOptions options;
+  options.stamp = kSourceTime - 10000000;
+  ASSERT_TRUE(CopyFileReplacing(box_.fs(), "S:\\src\\big.bin", "T:\\new.bin", options).ok());
+  FileInfo info;
+  ASSERT_TRUE(box_.fs().GetInfo("T:\\new.bin", &info).ok());
+  EXPECT_EQ(info.last_write, kSourceTime - 10000000);
+}
+
+TEST_F(FileCopyTest, CancelStopsTheCopyAndKeepsTheOldCopy) {
+  std::atomic<int> cancel{0};
+  CopyOptions options;
+  options.cancel = &cancel;
+  options.progress = [&](std::uint64_t, std::uint64_t) { cancel = 1; };  // the abort key
+  const Status s = CopyFileReplacing(box_.fs(), "S:\\src\\big.bin", "T:\\BK\\src\\big.bin", options);
+  EXPECT_EQ(s.code, err::kRequestAborted);
+  ExpectOldCopyIntact();
+}
+
+TEST_F(FileCopyTest, FailuresHalfWayKeepTheOldCopyAndReportTheFailingStep) {
+  struct Case {
+    const char* what;
+    Fault fault;
+    std::uint32_t expected;
+  };
+  const Case cases[] = {
+      {"read breaks off", {FsOp::Read, "big.bin", err::kIoDevice, 0, -1, kCopyChunkBytes + 10}, err::kIoDevice},
+      {"disk fills up", {FsOp::Write, ".~bk", err::kDiskFull, 0, -1, 2 * kCopyChunkBytes}, err::kDiskFull},
+      {"close fails", {FsOp::CloseWrite, ".~bk", err::kDiskFull}, err::kDiskFull},
+      {"rename fails", {FsOp::Rename, "big.bin", err::kAccessDenied}, err::kAccessDenied},
+      {"cannot create", {FsOp::CreateWrite, ".~bk", err::kAccessDenied}, err::kAccessDenied},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    FaultFileSystem faulty(box_.fs());
+    faulty.Add(c.fault);
+    const Status s = CopyFileReplacing(faulty, "S:\\src\\big.bin", "T:\\BK\\src\\big.bin");
+    EXPECT_EQ(s.code, c.expected);
+    EXPECT_GT(faulty.failures(), 0);
+    ExpectOldCopyIntact();
+  }
+}
+
+TEST_F(FileCopyTest, AGoneDriveFailsWithoutTouchingTheDestination) {
+  FaultFileSystem faulty(box_.fs());
+  faulty.RemoveDrive('S');
+  EXPECT_EQ(CopyFileReplacing(faulty, "S:\\src\\big.bin", "T:\\BK\\src\\big.bin").code, err::kNotReady);
+  ExpectOldCopyIntact();
+}
+
+TEST_F(FileCopyTest, ReadOnlyAndHiddenOldCopiesAreReplaced) {
+  ASSERT_TRUE(box_.fs().SetAttributes("T:\\BK\\src\\big.bin", attr::kReadOnly | attr::kHidden).ok());
+  ASSERT_TRUE(CopyFileReplacing(box_.fs(), "S:\\src\\big.bin", "T:\\BK\\src\\big.bin").ok());
+  FileInfo info;
+  ASSERT_TRUE(box_.fs().GetInfo("T:\\BK\\src\\big.bin", &info).ok());
+  EXPECT_EQ(info.size, 3 * kCopyChunkBytes + 123);
+  EXPECT_EQ(info.attributes & attr::kReadOnly, 0u);
+}
+
+TEST_F(FileCopyTest, AReadOnlySourceGivesAReadOnlyCopy) {
+  ASSERT_TRUE(box_.fs().SetAttributes("S:\\src\\big.bin", attr::kReadOnly).ok());
+  ASSERT_TRUE(CopyFileReplacing(box_.fs(), "S:\\src\\big.bin", "T:\\BK\\src\\big.bin").ok());
+  FileInfo info;
+  ASSERT_TRUE(box_.fs().GetInfo("T:\\BK\\src\\big.bin", &info).ok());
+  EXPECT_NE(info.attributes & attr::kReadOnly, 0u);
+  // ...and the next copy over it still succeeds.
+  ASSERT_TRUE(CopyFileReplacing(box_.fs(), "S:\\src\\big.bin", "T:\\BK\\src\\big.bin").ok());
+  (void)box_.fs().SetAttributes("S:\\src\\big.bin", 0);
+  (void)box_.fs().SetAttributes("T:\\BK\\src\\big.bin", 0);
+}
+
+TEST_F(FileCopyTest, AMissingSourceIsNotFound) {
+  EXPECT_TRUE(IsNotFound(CopyFileReplacing(box_.fs(), "S:\\src\\gone.bin", "T:\\BK\\src\\gone.bin")));
+  EXPECT_FALSE(box_.Exists("T:\\BK\\src\\gone.bin"));
+}
+
+}  // namespace
+}  // namespace bk

@@ -1,0 +1,209 @@
+// What every file-system adapter must do alike; runs natively over the POSIX adapter and
+// under Wine over the Win32 adapter.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "common/text_file.hpp"
+#include "support/sandbox.hpp"
+
+namespace bk {
+namespace {
+
+using test::Sandbox;
+
+const FileInfo* Find(const std::vector<FileInfo>& entries, std::string_view name) {
+  const auto it = std::find_if(entries.begin(), entries.end(), [&](const FileInfo& e) { return e.name == name; });
+  return it == entries.end() ? nullptr : &*it;
+}
+
+// 2024-01-02 03:04:05 UTC, with a 100 ns fraction, as the system counts it.
+constexpr FileTime kSomeTime = 133486574450000000ULL + 1234567ULL;
+
+TEST(FileSystemContract, ListsFilesAndFoldersWithSizesAndTimes) {
+  Sandbox box;
+  FileSystem& fs = box.fs();
+  box.Write("S:\\data\\a.txt", "hello");
+  box.Write("S:\\data\\sub\\b.bin", std::string(70000, 'x'));
+  box.Write("S:\\data\\.hidden", "");
+  ASSERT_TRUE(fs.SetLastWriteTime("S:\\data\\a.txt", kSomeTime).ok());
+
+  std::vector<FileInfo> entries;
+  ASSERT_TRUE(fs.ListFolder("S:\\data", &entries).ok());
+  ASSERT_EQ(entries.size(), 3u);  // never "." or ".."
+  const FileInfo* a = Find(entries, "a.txt");
+  ASSERT_NE(a, nullptr);
+  EXPECT_FALSE(a->is_directory());
+  EXPECT_EQ(a->size, 5u);
+  EXPECT_EQ(a->last_write, kSomeTime);
+  const FileInfo* sub = Find(entries, "sub");
+  ASSERT_NE(sub, nullptr);
+  EXPECT_TRUE(sub->is_directory());
+  EXPECT_NE(Find(entries, ".hidden"), nullptr);
+
+  FileInfo info;
+  ASSERT_TRUE(fs.GetInfo("S:\\data\\sub\\b.bin", &info).ok());
+  EXPECT_EQ(info.size, 70000u);
+  EXPECT_FALSE(info.is_directory());
+
+  ASSERT_TRUE(fs.CreateFolderChain("S:\\empty").ok());
+  ASSERT_TRUE(fs.ListFolder("S:\\empty", &entries).ok());
+  EXPECT_TRUE(entries.empty());
+}
+
+TEST(FileSystemContract, MissingPathsAreNotFoundAndNothingElse) {
+  Sandbox box;
+  FileSystem& fs = box.fs();
+  FileInfo info;
+  std::vector<FileInfo> entries;
+  EXPECT_TRUE(IsNotFound(fs.GetInfo("S:\\nothing.txt", &info)));
+  EXPECT_TRUE(IsNotFound(fs.GetInfo("S:\\no\\such\\file.txt", &info)));
+  EXPECT_TRUE(IsNotFound(fs.ListFolder("S:\\no-folder", &entries)));
+  std::unique_ptr<ReadableFile> in;
+  EXPECT_TRUE(IsNotFound(fs.OpenRead("BkList\\missing.ini", &in)));
+  // A drive letter nothing answers on is never "not found"-and-fine for a file inside it
+  // to be taken as deleted: the caller checks the drive; here it must at least fail.
+  EXPECT_FALSE(fs.GetInfo("Q:\\x.txt", &info).ok());
+  std::uint64_t free_bytes = 0;
+  EXPECT_FALSE(fs.FreeSpace("Q:\\", &free_bytes).ok());
+}
+
+TEST(FileSystemContract, LargeFileSizesUseAllSixtyFourBits) {
+  Sandbox box;
+  const std::uint64_t five_gib = 5ULL << 30;
+  box.MakeLargeFile("T:\\big.bin", five_gib);
+  FileInfo info;
+  ASSERT_TRUE(box.fs().GetInfo("T:\\big.bin", &info).ok());
+  EXPECT_EQ(info.size, five_gib);
+  std::vector<FileInfo> entries;
+  ASSERT_TRUE(box.fs().ListFolder("T:\\", &entries).ok());
+  const FileInfo* big = Find(entries, "big.bin");
+  ASSERT_NE(big, nullptr);
+  EXPECT_EQ(big->size, five_gib);
+}
+
+TEST(FileSystemContract, ReadWriteRenameAndDelete) {
+  Sandbox box;
+  FileSystem& fs = box.fs();
+  box.Write("T:\\old.txt", "old content that is longer");
+  box.Write("T:\\new.txt", "new");
+  ASSERT_TRUE(fs.Rename("T:\\new.txt", "T:\\old.txt").ok());  // replaces
+  EXPECT_EQ(box.Read("T:\\old.txt"), "new");
+  EXPECT_FALSE(box.Exists("T:\\new.txt"));
+
+  ASSERT_TRUE(fs.CopyPlain("T:\\old.txt", "T:\\copy.txt").ok());
+  EXPECT_EQ(box.Read("T:\\copy.txt"), "new");
+
+  ASSERT_TRUE(fs.DeleteFile("T:\\copy.txt").ok());
+  EXPECT_FALSE(box.Exists("T:\\copy.txt"));
+  EXPECT_TRUE(IsNotFound(fs.DeleteFile("T:\\copy.txt")));
+}
+
+TEST(FileSystemContract, WriteHandleSetsTheLastWriteTimeOnClose) {
+  Sandbox box;
+  std::unique_ptr<WritableFile> out;
+  ASSERT_TRUE(box.fs().CreateWrite("T:\\stamped.txt", &out).ok());
+  ASSERT_TRUE(out->Write("abc", 3).ok());
+  ASSERT_TRUE(out->SetLastWriteTime(kSomeTime).ok());
+  ASSERT_TRUE(out->Close().ok());
+  FileInfo info;
+  ASSERT_TRUE(box.fs().GetInfo("T:\\stamped.txt", &info).ok());
+  EXPECT_EQ(info.last_write, kSomeTime);
+  EXPECT_EQ(info.size, 3u);
+}
+
+TEST(FileSystemContract, ReadOnlyAttributeRoundTripsAndBlocksDeletion) {
+  Sandbox box;
+  FileSystem& fs = box.fs();
+  box.Write("T:\\ro.txt", "x");
+  ASSERT_TRUE(fs.SetAttributes("T:\\ro.txt", attr::kReadOnly).ok());
+  FileInfo info;
+  ASSERT_TRUE(fs.GetInfo("T:\\ro.txt", &info).ok());
+  EXPECT_NE(info.attributes & attr::kReadOnly, 0u);
+  EXPECT_FALSE(fs.DeleteFile("T:\\ro.txt").ok());
+  ASSERT_TRUE(fs.SetAttributes("T:\\ro.txt", 0).ok());
+  EXPECT_TRUE(fs.DeleteFile("T:\\ro.txt").ok());
+}
+
+TEST(FileSystemContract, FolderChainsAndWholeTrees) {
+  Sandbox box;
+  FileSystem& fs = box.fs();
+  ASSERT_TRUE(fs.CreateFolderChain("T:\\BK\\Users\\a\\b\\c").ok());
+  ASSERT_TRUE(fs.CreateFolderChain("T:\\BK\\Users\\a\\b\\c").ok());  // existing is fine
+  box.Write("T:\\BK\\Users\\a\\b\\c\\f.txt", "1");
+  box.Write("T:\\BK\\Users\\a\\g.txt", "2");
+  box.Write("T:\\BK\\keep.txt", "3");
+  ASSERT_TRUE(fs.DeleteTree("T:\\BK\\Users").ok());
+  EXPECT_FALSE(box.Exists("T:\\BK\\Users"));
+  EXPECT_TRUE(box.Exists("T:\\BK\\keep.txt"));
+  EXPECT_FALSE(fs.DeleteTree("T:\\BK\\Users").ok());
+  // A file where a folder of the chain should be is an error, never success.
+  EXPECT_FALSE(fs.CreateFolderChain("T:\\BK\\keep.txt\\sub").ok());
+}
+
+TEST(FileSystemContract, ShiftJisNamesWithTrailByteBackslash) {
+  Sandbox box;
+  FileSystem& fs = box.fs();
+  // 表 and ソ end in the byte 0x5C; it must never be taken for a separator.
+  const std::string folder = "S:\\データ表\\ソフト";
+  ASSERT_TRUE(fs.CreateFolderChain(folder).ok());
+  box.Write(folder + "\\能力表.txt", "sjis");
+  std::vector<FileInfo> entries;
+  ASSERT_TRUE(fs.ListFolder(folder, &entries).ok());
+  ASSERT_EQ(entries.size(), 1u);
+  EXPECT_EQ(entries[0].name, "能力表.txt");
+  EXPECT_TRUE(entries[0].name_representable);
+  EXPECT_EQ(box.Read(folder + "\\能力表.txt"), "sjis");
+  ASSERT_TRUE(fs.ListFolder("S:\\データ表", &entries).ok());
+  ASSERT_EQ(entries.size(), 1u);
+  EXPECT_EQ(entries[0].name, "ソフト");
+  EXPECT_TRUE(entries[0].is_directory());
+  ASSERT_TRUE(fs.DeleteTree("S:\\データ表").ok());
+  EXPECT_FALSE(box.Exists("S:\\データ表"));
+}
+
+TEST(FileSystemContract, DrivesReportFreeSpaceLabelAndFileSystem) {
+  Sandbox box;
+  std::uint64_t free_bytes = 0;
+  ASSERT_TRUE(box.fs().FreeSpace("T:\\", &free_bytes).ok());
+  EXPECT_GT(free_bytes, 0u);
+  VolumeInfo volume;
+  ASSERT_TRUE(box.fs().GetVolumeInfo("T:\\", &volume).ok());
+  EXPECT_EQ(volume.label, "BACKUP");
+  EXPECT_FALSE(volume.file_system.empty());
+  ASSERT_TRUE(box.fs().GetVolumeInfo("S:\\", &volume).ok());
+  EXPECT_EQ(volume.label, "SOURCE");
+}
+
+TEST(FileSystemContract, SystemMessagesAreTextWithoutLineEnd) {
+  Sandbox box;
+  for (std::uint32_t code : {err::kFileNotFound, err::kAccessDenied, err::kDiskFull}) {
+    const std::string text = box.fs().ErrorMessage(code);
+    EXPECT_FALSE(text.empty()) << code;
+    EXPECT_NE(text.back(), '\n');
+    EXPECT_NE(text.back(), '\r');
+  }
+}
+
+TEST(FileSystemContract, RelativePathsLandInTheProgramFolder) {
+  Sandbox box;
+  box.Write("BkList\\probe.txt", "here");
+  EXPECT_EQ(box.Read("P:\\BkList\\probe.txt"), "here");
+}
+
+}  // namespace
+}  // namespace bk
+
+namespace bk {
+namespace {
+
+TEST(FileSystemContract, BytesThatAreNoShiftJisTextAreRefusedNotGuessed) {
+  test::Sandbox box;
+  std::unique_ptr<WritableFile> out;
+  const Status s = box.fs().CreateWrite(std::string("T:\\bad\x81"), &out);
+  EXPECT_FALSE(s.ok());
+  EXPECT_FALSE(IsNotFound(s));
+}
+
+}  // namespace
+}  // namespace bk

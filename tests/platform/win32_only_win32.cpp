@@ -1,0 +1,163 @@
+// Behaviour only the Win32 adapter has: the code page 932 conversion at the system
+// boundary, names the system can hold but code page 932 cannot, and long paths.
+#include <windows.h>
+#undef DeleteFile
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "platform/program_folder.hpp"
+#include "platform/wide.hpp"
+#include "support/sandbox.hpp"
+
+namespace bk::test {
+namespace {
+
+// "データ表ソ能": three characters whose second Shift-JIS byte is 0x5C.
+constexpr char kTrailBackslashName[] = "データ表ソ能";
+
+TEST(Win32Wide, RoundTripKeepsCharactersEndingIn0x5C) {
+  const std::string sjis = kTrailBackslashName;
+  std::wstring wide;
+  ASSERT_TRUE(ToWide(sjis, &wide));
+  EXPECT_EQ(wide, L"\u30C7\u30FC\u30BF\u8868\u30BD\u80FD");
+  EXPECT_EQ(std::count(wide.begin(), wide.end(), L'\\'), 0);
+  std::string back;
+  ASSERT_TRUE(FromWide(wide, &back));
+  EXPECT_EQ(back, sjis);
+
+  EXPECT_TRUE(ToWide("", &wide));
+  EXPECT_TRUE(wide.empty());
+  EXPECT_TRUE(FromWide(L"", &back));
+  EXPECT_TRUE(back.empty());
+}
+
+TEST(Win32Wide, RefusesBytesThatAreNotShiftJis) {
+  std::wstring wide;
+  EXPECT_FALSE(ToWide("ab\x81", &wide));  // a lead byte with nothing after it
+  EXPECT_FALSE(ToWide("\x81\x20", &wide));  // a lead byte before a byte that cannot follow it
+}
+
+TEST(Win32Wide, RefusesCharactersWithoutAnExactForm) {
+  std::string out;
+  // U+00A5 must not become 0x5C (a backslash) nor é an 'e': either would name another file.
+  EXPECT_FALSE(FromWide(L"a\u00A5b", &out));
+  EXPECT_EQ(out.find('\\'), std::string::npos);
+  EXPECT_FALSE(FromWide(L"caf\u00E9", &out));
+  EXPECT_NE(out, "cafe");
+  EXPECT_FALSE(FromWide(L"\u2603.txt", &out));
+  EXPECT_EQ(out, "?.txt");  // still usable in a message
+}
+
+// Creates a file by its wide name, beyond what code page 932 can name.
+void MakeWideFile(const std::wstring& path) {
+  HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE) << GetLastError();
+  CloseHandle(h);
+}
+
+TEST(Win32Adapter, ListsUnrepresentableNamesAsSuch) {
+  Sandbox box;
+  box.Write("S:\\dir\\plain.txt", "x");
+  MakeWideFile(L"S:\\dir\\\u2603.txt");
+  std::vector<FileInfo> entries;
+  ASSERT_TRUE(box.fs().ListFolder("S:\\dir", &entries).ok());
+  ASSERT_EQ(entries.size(), 2u);
+  int unrepresentable = 0;
+  for (const FileInfo& e : entries) {
+    if (!e.name_representable) {
+      ++unrepresentable;
+      // The stand-in name leads to no file, certainly not to the snowman's.
+      FileInfo info;
+      EXPECT_FALSE(box.fs().GetInfo("S:\\dir\\" + e.name, &info).ok());
+    } else {
+      EXPECT_EQ(e.name, "plain.txt");
+    }
+  }
+  EXPECT_EQ(unrepresentable, 1);
+}
+
+TEST(Win32Adapter, RefusesPathsThatCannotBeConverted) {
+  Sandbox box;
+  box.Write("S:\\a", "x");
+  FileInfo info;
+  // A NUL would end the path at "S:\a" in the system call: another file.
+  EXPECT_EQ(box.fs().GetInfo(std::string("S:\\a\0b", 6), &info).code, err::kInvalidName);
+  EXPECT_EQ(box.fs().DeleteFile(std::string("S:\\a\0b", 6)).code, err::kInvalidName);
+  EXPECT_EQ(box.fs().CreateFolderChain("S:\\bad\x81").code, err::kInvalidName);
+  EXPECT_TRUE(box.Exists("S:\\a"));
+}
+
+TEST(Win32Adapter, DevicesAreNotFiles) {
+  Sandbox box;
+  std::unique_ptr<WritableFile> out;
+  EXPECT_FALSE(box.fs().CreateWrite("T:\\NUL", &out).ok());
+  std::unique_ptr<ReadableFile> in;
+  EXPECT_FALSE(box.fs().OpenRead("S:\\CON", &in).ok());
+}
+
+TEST(Win32Adapter, WorksBesidePathsLongerThanMaxPath) {
+  Sandbox box;
+  std::string folder = "T:\\";
+  for (int i = 0; i < 6; ++i) folder += std::string(48, static_cast<char>('a' + i)) + "\\";
+  folder += "表";
+  ASSERT_GT(folder.size(), 300u);
+  ASSERT_TRUE(box.fs().CreateFolderChain(folder).ok());
+  const std::string file = folder + "\\data.txt";
+  const std::string temp = file + ".new";
+  std::unique_ptr<WritableFile> out;
+  ASSERT_TRUE(box.fs().CreateWrite(temp, &out).ok());
+  ASSERT_TRUE(out->Write("abc", 3).ok());
+  ASSERT_TRUE(out->Close().ok());
+  ASSERT_TRUE(box.fs().Rename(temp, file).ok());
+  EXPECT_EQ(box.Read(file), "abc");
+  std::vector<FileInfo> entries;
+  ASSERT_TRUE(box.fs().ListFolder(folder, &entries).ok());
+  ASSERT_EQ(entries.size(), 1u);
+  EXPECT_EQ(entries[0].name, "data.txt");
+  EXPECT_TRUE(box.fs().DeleteTree("T:\\" + std::string(48, 'a')).ok());
+  EXPECT_FALSE(box.Exists("T:\\" + std::string(48, 'a')));
+}
+
+TEST(Win32Adapter, DeleteTreeTakesOneRealFolderOnly) {
+  Sandbox box;
+  box.Write("S:\\keep\\a.txt", "a");
+  box.Write("S:\\gone\\sub\\b.txt", "b");
+  for (const char* refused : {"S:\\", "S:", "S:\\*", "S:\\ke?p", "S:\\gone\\..", "S:\\gone\\..\\keep",
+                              "S:\\.\\keep", "S:/gone/../keep", ""}) {
+    EXPECT_EQ(box.fs().DeleteTree(refused).code, err::kInvalidParameter) << refused;
+  }
+  EXPECT_TRUE(box.Exists("S:\\keep\\a.txt"));
+  EXPECT_TRUE(box.Exists("S:\\gone\\sub\\b.txt"));
+  EXPECT_TRUE(box.fs().DeleteTree("S:\\gone\\").ok());
+  EXPECT_FALSE(box.Exists("S:\\gone"));
+  EXPECT_TRUE(box.Exists("S:\\keep\\a.txt"));
+}
+
+TEST(Win32Adapter, ErrorMessagesAreTrimmedText) {
+  Sandbox box;
+  const std::string known = box.fs().ErrorMessage(err::kFileNotFound);
+  ASSERT_FALSE(known.empty());
+  EXPECT_NE(known.back(), '\n');
+  EXPECT_NE(known.back(), '\r');
+  EXPECT_NE(known.back(), ' ');
+  EXPECT_EQ(box.fs().ErrorMessage(0x2FFFFFFF), "エラー 805306367 が発生しました。");
+}
+
+TEST(Win32ProgramFolder, EntersTheExecutablesFolder) {
+  Sandbox box;  // its working folder is P:\; restored below
+  ASSERT_TRUE(EnterProgramFolder());
+  std::wstring exe(32768, L'\0');
+  exe.resize(GetModuleFileNameW(nullptr, exe.data(), static_cast<DWORD>(exe.size())));
+  std::wstring cwd(32768, L'\0');
+  cwd.resize(GetCurrentDirectoryW(static_cast<DWORD>(cwd.size()), cwd.data()));
+  SetCurrentDirectoryW(L"P:\\");
+  const std::wstring folder = exe.substr(0, exe.find_last_of(L'\\'));
+  EXPECT_EQ(cwd, folder);
+}
+
+}  // namespace
+}  // namespace bk::test
