@@ -1,6 +1,5 @@
 // The port over the Win32 wide functions.
 #include <windows.h>
-#include <shellapi.h>
 // <windows.h> renames DeleteFile to DeleteFileW; the port's member keeps its own name here.
 #undef DeleteFile
 
@@ -232,27 +231,10 @@ class Win32Writable final : public WritableFile {
   bool has_time_ = false;
 };
 
-// Maps the legacy codes SHFileOperationW may return (they are not system error codes)
-// onto the system's own; other values are system error codes already.
-std::uint32_t ShellOperationError(int rc) {
-  switch (rc) {
-    case 0x75:  // DE_OPCANCELLED
-    case ERROR_CANCELLED: return err::kRequestAborted;
-    case 0x78: return err::kAccessDenied;       // DE_ACCESSDENIEDSRC
-    case 0x79:                                  // DE_PATHTOODEEP
-    case 0x81: return err::kFilenameTooLong;    // DE_FILENAMETOOLONG
-    case 0x7C: return err::kPathNotFound;       // DE_INVALIDFILES
-    case 0x74: return err::kInvalidParameter;   // DE_ROOTDIR
-    case 0x86: case 0x87: case 0x88: return err::kWriteProtect;  // DE_SRC_IS_CDROM/DVD/CDRECORD
-    case 0x71: case 0x72: case 0x73: case 0x76: case 0x7A: case 0x7D: case 0x7E: case 0x80:
-    case 0x82: case 0x83: case 0x84: case 0x85: case 0xB7: case 0x402: case 0x10000:
-      return err::kIoDevice;
-    default: return static_cast<std::uint32_t>(rc);
-  }
-}
-
-// Deletes a tree below a folder with the plain calls, never following a link out of it;
-// read-only entries go as well, as with the shell's delete.
+// Deletes a folder with everything below it through the plain calls, in "\\?\" form
+// where paths grow long. A linked folder inside is unlinked, never followed; read-only
+// entries go as well (a permanent tree delete takes them too). An entry that vanished
+// meanwhile is no failure.
 Status RemoveTreeDirect(const std::wstring& folder) {
   {
     WIN32_FIND_DATAW data;
@@ -265,16 +247,17 @@ Status RemoveTreeDirect(const std::wstring& folder) {
         if (IsDotName(data.cFileName)) continue;
         const std::wstring child = folder + L"\\" + data.cFileName;
         const std::wstring sys = Lengthen(child);
-        if (data.dwFileAttributes & FILE_ATTRIBUTE_READONLY) {
-          SetFileAttributesW(sys.c_str(), data.dwFileAttributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+        const DWORD a = data.dwFileAttributes;
+        if (a & FILE_ATTRIBUTE_READONLY) SetFileAttributesW(sys.c_str(), a & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+        BOOL done = TRUE;
+        if ((a & FILE_ATTRIBUTE_DIRECTORY) && !(a & FILE_ATTRIBUTE_REPARSE_POINT)) {
+          if (Status s = RemoveTreeDirect(child); !s && !IsNotFound(s)) return s;
+        } else if (a & FILE_ATTRIBUTE_DIRECTORY) {
+          done = RemoveDirectoryW(sys.c_str());
+        } else {
+          done = DeleteFileW(sys.c_str());
         }
-        if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !(data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-          if (Status s = RemoveTreeDirect(child); !s) return s;
-        } else if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-          if (!RemoveDirectoryW(sys.c_str())) return LastStatus();
-        } else if (!DeleteFileW(sys.c_str())) {
-          return LastStatus();
-        }
+        if (!done && GetLastError() != ERROR_FILE_NOT_FOUND) return LastStatus();
       } while (FindNextFileW(find.get(), &data));
       if (GetLastError() != ERROR_NO_MORE_FILES) return LastStatus();
     }
@@ -282,8 +265,6 @@ Status RemoveTreeDirect(const std::wstring& folder) {
   if (!RemoveDirectoryW(Lengthen(folder).c_str())) return LastStatus();
   return Status::Ok();
 }
-
-bool Exists(const std::wstring& sys) { return GetFileAttributesW(sys.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 }  // namespace
 
@@ -300,14 +281,17 @@ Status Win32FileSystem::ListFolder(std::string_view folder, std::vector<FileInfo
                                    FIND_FIRST_EX_LARGE_FETCH));
   if (!find) {
     const Status failed = LastStatus();
-    if (failed.code == ERROR_DIRECTORY) return Status::Error(err::kPathNotFound);  // a file, not a folder
-    if (failed.code != ERROR_FILE_NOT_FOUND) return failed;
-    // Nothing matched: an empty drive root (it has no "." entries), or no folder at all.
+    // "Nothing matched" is an empty drive root (it has no "." entries); a file named as
+    // the folder is reported as "directory name invalid" or "invalid name" depending on
+    // the system: either way the folder does not exist.
+    if (failed.code != ERROR_FILE_NOT_FOUND && failed.code != ERROR_DIRECTORY && failed.code != ERROR_INVALID_NAME) {
+      return failed;
+    }
     FileInfo self;
     const Status s = GetInfo(folder, &self);
     if (!s) return IsNotFound(s) ? Status::Error(err::kPathNotFound) : s;
     if (!self.is_directory()) return Status::Error(err::kPathNotFound);
-    return Status::Ok();
+    return failed.code == ERROR_FILE_NOT_FOUND ? Status::Ok() : failed;
   }
 
   std::vector<FileInfo> list;
@@ -348,10 +332,6 @@ Status Win32FileSystem::OpenRead(std::string_view path, std::unique_ptr<Readable
                        OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   if (!h) return LastStatus();
   if (Status s = RequireDiskFile(h); !s) return s;
-  BY_HANDLE_FILE_INFORMATION bhfi;
-  if (GetFileInformationByHandle(h.get(), &bhfi) && (bhfi.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-    return Status::Error(err::kAccessDenied);  // a folder is not a readable file
-  }
   *file = std::make_unique<Win32Readable>(std::move(h));
   return Status::Ok();
 }
@@ -412,7 +392,13 @@ Status Win32FileSystem::CopyPlain(std::string_view from, std::string_view to) {
 Status Win32FileSystem::DeleteFile(std::string_view path) {
   std::wstring w;
   if (Status s = SystemPath(path, &w); !s) return s;
-  if (!DeleteFileW(w.c_str())) return LastStatus();
+  if (!DeleteFileW(w.c_str())) {
+    const Status failed = LastStatus();
+    // A folder is refused as "access denied" (some systems report a stray code here).
+    const DWORD a = GetFileAttributesW(w.c_str());
+    if (a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY)) return Status::Error(err::kAccessDenied);
+    return failed;
+  }
   return Status::Ok();
 }
 
@@ -476,7 +462,7 @@ Status Win32FileSystem::DeleteTree(std::string_view path) {
   while (w.size() > root && IsSeparator(w.back())) w.pop_back();
   if (w.size() <= root) return Status::Error(err::kInvalidParameter);
 
-  // The shell wants a full path; it also settles what a drive-relative path means.
+  // The walk runs on the full path; resolving it also settles a drive-relative path.
   const std::wstring full = FullPath(w);
   if (full.empty()) return LastStatus();
   if (full.size() <= RootLength(full)) return Status::Error(err::kInvalidParameter);
@@ -494,24 +480,10 @@ Status Win32FileSystem::DeleteTree(std::string_view path) {
     return Status::Ok();
   }
 
-  Status result;
-  if (full.size() < kPlainPathLimit) {
-    std::wstring from = full;
-    from.push_back(L'\0');  // the list ends with a second NUL (c_str adds it)
-    SHFILEOPSTRUCTW op{};
-    op.wFunc = FO_DELETE;
-    op.pFrom = from.c_str();
-    op.fFlags = FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOCONFIRMMKDIR | FOF_NOERRORUI;  // 0x0614, no undo
-    const int rc = SHFileOperationW(&op);
-    if (rc != 0) result = Status::Error(ShellOperationError(rc));
-    else if (op.fAnyOperationsAborted) result = Status::Error(err::kRequestAborted);
-  }
-  if (!Exists(sys)) return Status::Ok();
-  // The shell stops at MAX_PATH and may leave entries it could not handle; the plain
-  // calls finish the job or name the step that failed.
-  if (Status s = RemoveTreeDirect(full); !s) return s;
-  if (Exists(sys)) return result ? Status::Error(err::kDirNotEmpty) : result;
-  return Status::Ok();
+  // Not the shell's delete (SHFileOperationW): it works in MAX_PATH buffers, and where a
+  // tree holds longer paths one implementation was seen to empty the process's working
+  // folder instead (the program folder with its lists) while the tree stayed.
+  return RemoveTreeDirect(full);
 }
 
 Status Win32FileSystem::FreeSpace(std::string_view root, std::uint64_t* bytes) {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "common/text_file.hpp"
 #include "platform/program_folder.hpp"
 #include "platform/wide.hpp"
 #include "support/sandbox.hpp"
@@ -102,7 +103,7 @@ TEST(Win32Adapter, DevicesAreNotFiles) {
 TEST(Win32Adapter, WorksBesidePathsLongerThanMaxPath) {
   Sandbox box;
   std::string folder = "T:\\";
-  for (int i = 0; i < 6; ++i) folder += std::string(48, static_cast<char>('a' + i)) + "\\";
+  for (int i = 0; i < 7; ++i) folder += std::string(48, static_cast<char>('a' + i)) + "\\";
   folder += "表";
   ASSERT_GT(folder.size(), 300u);
   ASSERT_TRUE(box.fs().CreateFolderChain(folder).ok());
@@ -118,8 +119,13 @@ TEST(Win32Adapter, WorksBesidePathsLongerThanMaxPath) {
   ASSERT_TRUE(box.fs().ListFolder(folder, &entries).ok());
   ASSERT_EQ(entries.size(), 1u);
   EXPECT_EQ(entries[0].name, "data.txt");
+  // Deleting a tree that holds paths beyond MAX_PATH removes it and touches nothing else
+  // (the working folder with the program's lists least of all).
+  box.Write("T:\\" + std::string(48, 'a') + "\\ro.txt", "r");
+  ASSERT_TRUE(box.fs().SetAttributes("T:\\" + std::string(48, 'a') + "\\ro.txt", attr::kReadOnly).ok());
   EXPECT_TRUE(box.fs().DeleteTree("T:\\" + std::string(48, 'a')).ok());
   EXPECT_FALSE(box.Exists("T:\\" + std::string(48, 'a')));
+  EXPECT_TRUE(box.Exists(kTemplatePath));
 }
 
 TEST(Win32Adapter, DeleteTreeTakesOneRealFolderOnly) {
@@ -132,6 +138,8 @@ TEST(Win32Adapter, DeleteTreeTakesOneRealFolderOnly) {
   }
   EXPECT_TRUE(box.Exists("S:\\keep\\a.txt"));
   EXPECT_TRUE(box.Exists("S:\\gone\\sub\\b.txt"));
+  EXPECT_EQ(box.fs().DeleteTree("S:\\keep\\a.txt").code, err::kDirectory);
+  EXPECT_EQ(box.fs().DeleteTree("S:\\nowhere").code, err::kPathNotFound);
   EXPECT_TRUE(box.fs().DeleteTree("S:\\gone\\").ok());
   EXPECT_FALSE(box.Exists("S:\\gone"));
   EXPECT_TRUE(box.Exists("S:\\keep\\a.txt"));

@@ -1,0 +1,137 @@
+#include "common/error_report.hpp"
+
+#include <gtest/gtest.h>
+
+#include "support/sandbox.hpp"
+
+namespace bk {
+namespace {
+
+class FixedClock final : public Clock {
+ public:
+  LocalDate Today() override { return {2026, 3, 9}; }
+};
+
+TEST(ErrorReport, EveryLineFormat) {
+  test::Sandbox box;
+  FixedClock clock;
+  ErrorReport report(box.fs(), clock);
+  report.Begin();
+  EXPECT_FALSE(report.has_errors());
+  report.AddSystem("MSG。", "C:\\src\\");
+  report.AddCopyFailed("MSG。", "C:\\", "E:\\BK\\a.txt");
+  report.AddFolderEntryTooLong("E:\\", "BK", "\\src\\", "n.txt");
+  report.AddFileEntryTooLong("E:\\", "BK", "\\src\\n.txt");
+  report.AddEntryNoSpace("E:\\", "C:\\src\\n.txt");
+  report.AddDriveMissing("E:\\");
+  report.AddAccessDenied("C:\\x y");
+  report.AddPathTooLong("E:\\BK\\long");
+  report.AddUpdateNoSpace("E:\\", "C:\\u");
+  report.AddCopyNoSpace("E:\\", "C:\\c");
+  report.AddNewFileNoSpace("E:\\", "C:\\a");
+  EXPECT_TRUE(report.has_errors());
+  report.Close();
+  EXPECT_EQ(box.Read(kErrorReportPath),
+            "発生日付[2026/03/09]\n"
+            "(SYS)MSG。C:\\src\\\n"
+            "(SYS)MSG。C:\\ > E:\\BK\\a.txt\n"
+            "(ENT)ファイルパスの文字数超過で登録しません。E:\\BK\\src\\n.txt\n"
+            "(ENT)ファイルパスの文字数超過で登録しません。E:\\BK\\src\\n.txt\n"
+            "(ENT)ドライブ E:\\ の空き領域不足で登録しません。C:\\src\\n.txt\n"
+            "(PGM)バックアップ先ドライブ E:\\ が認識できません（USBメモリーが接触不良、外付けHDDの電源が入っていない等々）\n"
+            "(PGM)アクセス拒否等。C:\\x y\n"
+            "(PGM)ファイルパスの文字数が超過した。E:\\BK\\long\n"
+            "(UPD)ドライブ E:\\ の空き領域不足のためファイル更新しません。C:\\u\n"
+            "(CPY)ドライブ E:\\ の空き領域不足のためコピーしません。C:\\c\n"
+            "(ADD)ドライブ E:\\ の空き領域不足のためコピーしません。C:\\a\n");
+}
+
+TEST(ErrorReport, DuplicateRemovalKeepsTheLastOfEqualLinesInPlace) {
+  const std::string long_a = "(SYS)" + std::string(514, 'a');  // 519 bytes
+  const std::string long_b = "(SYS)" + std::string(600, 'b');  // longer than any line buffer
+  const std::string text = "発生日付[2026/03/09]\n(SYS)same\n(UPD)other\n" + long_b + "\n(PGM)same\n" +
+                           long_a + "\n" + long_b + "\n(ADD)other\n" + long_a + "\n";
+  EXPECT_EQ(RemoveDuplicateReportLines(text),
+            "発生日付[2026/03/09]\n(PGM)same\n" + long_b + "\n(ADD)other\n" + long_a + "\n");
+  EXPECT_EQ(RemoveDuplicateReportLines(""), "");
+  EXPECT_EQ(RemoveDuplicateReportLines("(SYS)x\n(SYS)x"), "(SYS)x\n");
+}
+
+TEST(ErrorReport, EndDeletesACleanReportAndKeepsOneLinePerProblem) {
+  test::Sandbox box;
+  FixedClock clock;
+  ErrorReport report(box.fs(), clock);
+  box.Write(kErrorReportPath, "an old report\n");
+  report.Begin();
+  EXPECT_EQ(EndReport(box.fs(), report, ReportKind::Backup), "");
+  EXPECT_FALSE(box.Exists(kErrorReportPath));
+
+  report.Begin();
+  report.AddCopyFailed("M", "C:\\", "E:\\BK\\f");
+  report.AddCopyFailed("M", "C:\\", "E:\\BK\\f");
+  EXPECT_EQ(EndReport(box.fs(), report, ReportKind::Backup), kBackupErrorNotice);
+  EXPECT_EQ(box.Read(kErrorReportPath), "発生日付[2026/03/09]\n(SYS)MC:\\ > E:\\BK\\f\n");
+
+  report.Begin();
+  report.AddEntryNoSpace("E:\\", "C:\\x");
+  report.AddEntryNoSpace("E:\\", "C:\\x");
+  EXPECT_EQ(EndReport(box.fs(), report, ReportKind::Registration), kRegistrationErrorNotice);
+  // No duplicate removal after registration.
+  EXPECT_EQ(box.Read(kErrorReportPath), "発生日付[2026/03/09]\n(ENT)ドライブ E:\\ の空き領域不足で登録しません。C:\\x\n"
+                                        "(ENT)ドライブ E:\\ の空き領域不足で登録しません。C:\\x\n");
+}
+
+TEST(PowerOffReport, ACleanRunRestoresExactlyTheEarlierReport) {
+  test::Sandbox box;
+  FixedClock clock;
+  const std::string earlier = "発生日付[2026/03/01]\n(SYS)old problem\n";
+  box.Write(kErrorReportPath, earlier);
+  bool existed = false;
+  ASSERT_TRUE(KeepEarlierReport(box.fs(), &existed).ok());
+  EXPECT_TRUE(existed);
+  EXPECT_EQ(box.Read(kKeptReportPath), earlier);
+  ErrorReport report(box.fs(), clock);
+  report.Begin();
+  ASSERT_TRUE(FinishPowerOffReport(box.fs(), report).ok());
+  EXPECT_EQ(box.Read(kErrorReportPath), earlier);
+}
+
+TEST(PowerOffReport, NewLinesFirstThenTheEarlierReportBothHeadersKept) {
+  test::Sandbox box;
+  FixedClock clock;
+  const std::string earlier = "発生日付[2026/03/01]\n(SYS)same text\n";
+  box.Write(kErrorReportPath, earlier);
+  bool existed = false;
+  ASSERT_TRUE(KeepEarlierReport(box.fs(), &existed).ok());
+  ErrorReport report(box.fs(), clock);
+  report.Begin();
+  report.AddSystem("same ", "text");
+  report.AddSystem("same ", "text");
+  ASSERT_TRUE(FinishPowerOffReport(box.fs(), report).ok());
+  // Duplicates of the new run are removed before the earlier report is appended, so the
+  // earlier report's equal line stays.
+  EXPECT_EQ(box.Read(kErrorReportPath), "発生日付[2026/03/09]\n(SYS)same text\n" + earlier);
+}
+
+TEST(PowerOffReport, WithoutAnEarlierReportACleanRunLeavesNoReport) {
+  test::Sandbox box;
+  FixedClock clock;
+  box.Write(kKeptReportPath, "stale\n");
+  bool existed = true;
+  ASSERT_TRUE(KeepEarlierReport(box.fs(), &existed).ok());
+  EXPECT_FALSE(existed);
+  EXPECT_FALSE(box.Exists(kKeptReportPath));
+  ErrorReport report(box.fs(), clock);
+  report.Begin();
+  ASSERT_TRUE(FinishPowerOffReport(box.fs(), report).ok());
+  EXPECT_FALSE(box.Exists(kErrorReportPath));
+
+  report.Begin();
+  report.AddDriveMissing("F:\\");
+  ASSERT_TRUE(FinishPowerOffReport(box.fs(), report).ok());
+  EXPECT_EQ(box.Read(kErrorReportPath),
+            "発生日付[2026/03/09]\n(PGM)バックアップ先ドライブ F:\\ が認識できません（USBメモリーが接触不良、外付けHDDの電源が入っていない等々）\n");
+}
+
+}  // namespace
+}  // namespace bk

@@ -1,0 +1,113 @@
+#include "common/list_sort.hpp"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+
+namespace bk {
+namespace {
+
+std::string L(char state, std::string_view folder, std::string_view name, std::uint64_t size = 0) {
+  return MakeRegistrationLine(state, folder, name, '3', size);
+}
+
+TEST(SortLines, OrdersByUnsignedBytesOfWholeLines) {
+  std::string text = L('2', "C:\\a\\sub", "f") + L('2', "C:\\a", "z") + L('1', "C:\\z", "n") +
+                     L('0', "D:\\q", "r") + L('2', "C:\\a", "\x88\x9F.txt") + L('2', "C:\\a b", "x");
+  SortLines(&text);
+  EXPECT_EQ(text, L('0', "D:\\q", "r") + L('1', "C:\\z", "n") + L('2', "C:\\a", "z") +
+                      L('2', "C:\\a", "\x88\x9F.txt") +  // bytes above 0x80 sort after ASCII
+                      L('2', "C:\\a b", "x") + L('2', "C:\\a\\sub", "f"));
+  // A folder's own files come before its subfolders' (TAB ranks below every path byte).
+}
+
+TEST(SortLines, OneLineAndEmptyTextsStayAsTheyAre) {
+  std::string one = L('2', "C:\\a", "x");
+  SortLines(&one);
+  EXPECT_EQ(one, L('2', "C:\\a", "x"));
+  std::string none;
+  SortLines(&none);
+  EXPECT_EQ(none, "");
+}
+
+TEST(SortForDisplay, CountsLinesAndFolderGroups) {
+  ListBuffer list;
+  list.text = L('2', "C:\\b", "1") + L('2', "C:\\a", "2") + L('2', "C:\\b", "3") +
+              L('2', "C:\\a", std::string(kEmptyFolderMarker));
+  SortForDisplay(&list);
+  EXPECT_EQ(list.line_count, 4u);
+  EXPECT_EQ(list.folder_count, 2u);  // counted in the sorted order
+  EXPECT_EQ(list.text.substr(0, 5), "2C:\\a");
+  ListBuffer empty;
+  SortForDisplay(&empty);
+  EXPECT_EQ(empty.line_count, 0u);
+  EXPECT_EQ(empty.folder_count, 0u);
+}
+
+TEST(RemoveTypeDuplicates, RemovesRepeatsAndMarkedLinesAndCountsThem) {
+  ListBuffer list;
+  list.text = L('2', "C:\\a", "x", 5) + L('2', "C:\\a", "x", 5) + L('2', "C:\\a", "x", 5) +
+              L('2', "C:\\a", std::string(kEmptyFolderMarker)) + L('2', "C:\\a", std::string(kEmptyFolderMarker)) +
+              L('0', "C:\\gone", "y") + L('2', "C:\\b", "y", 1);
+  const DuplicateRemoval r = RemoveTypeDuplicates(&list);
+  EXPECT_EQ(r.repeated_files, 2u);
+  EXPECT_EQ(r.repeated_markers, 1u);
+  EXPECT_EQ(r.removed, 4u);
+  EXPECT_EQ(list.text, L('2', "C:\\a", std::string(kEmptyFolderMarker)) + L('2', "C:\\a", "x", 5) + L('2', "C:\\b", "y", 1));
+  EXPECT_EQ(list.line_count, 3u);
+  EXPECT_EQ(list.folder_count, 2u);
+}
+
+TEST(RemoveTypeDuplicates, TheDriveLetterAndStateAreNotPartOfTheKey) {
+  ListBuffer list;
+  // Same path on two drives, next to each other after sorting: one destination file.
+  list.text = L('2', "D:\\same", "f", 9) + L('2', "C:\\same", "f", 7);
+  DuplicateRemoval r = RemoveTypeDuplicates(&list);
+  EXPECT_EQ(r.repeated_files, 1u);
+  EXPECT_EQ(list.text, L('2', "C:\\same", "f", 7));
+  // Not adjacent after sorting: both stay.
+  list.text = L('2', "D:\\same", "f") + L('2', "C:\\same", "f") + L('2', "C:\\x", "g");
+  r = RemoveTypeDuplicates(&list);
+  EXPECT_EQ(r.removed, 0u);
+  EXPECT_EQ(list.line_count, 3u);
+}
+
+TEST(RemoveTypeDuplicates, ADroppedLineNeverTakesAKeptRegistrationWithIt) {
+  ListBuffer list;
+  // '0' sorts first; the registered '2' line with the same key must survive.
+  list.text = L('2', "C:\\a", "x", 5) + L('0', "C:\\a", "x", 5);
+  const DuplicateRemoval r = RemoveTypeDuplicates(&list);
+  EXPECT_EQ(list.text, L('2', "C:\\a", "x", 5));
+  EXPECT_EQ(r.repeated_files, 0u);
+  EXPECT_EQ(r.removed, 1u);
+}
+
+TEST(RemoveTypeDuplicates, ShortAndSingleLists) {
+  ListBuffer list;
+  list.text = L('2', "C:\\a", "x");
+  EXPECT_EQ(RemoveTypeDuplicates(&list).removed, 0u);
+  EXPECT_EQ(list.line_count, 1u);
+  list.text = "2C\n2C\n";  // hand-edited lines shorter than the skipped prefix
+  RemoveTypeDuplicates(&list);
+  EXPECT_EQ(list.line_count, 1u);
+}
+
+TEST(SortLines, LargeShuffledListsComeBackInOrder) {
+  std::vector<std::string> lines;
+  for (int i = 0; i < 5000; ++i)
+    lines.push_back(L('2', "C:\\f" + std::to_string(i % 97), "n" + std::to_string(i), i));
+  std::vector<std::string> shuffled = lines;
+  std::mt19937 rng(7);
+  std::shuffle(shuffled.begin(), shuffled.end(), rng);
+  std::string text;
+  for (auto& l : shuffled) text += l;
+  SortLines(&text);
+  std::sort(lines.begin(), lines.end());
+  std::string expected;
+  for (auto& l : lines) expected += l;
+  EXPECT_EQ(text, expected);
+}
+
+}  // namespace
+}  // namespace bk
