@@ -219,7 +219,7 @@ struct TempFolder {
     if (!::mkdtemp(pattern.data())) Die("cannot create a temporary folder");
     path = pattern;
   }
-  ~TempFolder() { if (std::getenv("LIST_BENCH_KEEP")) return;
+  ~TempFolder() {
     std::error_code ec;
     std::filesystem::remove_all(path, ec);
   }

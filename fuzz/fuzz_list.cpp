@@ -11,8 +11,10 @@
 
 namespace {
 
-// True when part lies within whole (as a view of the same bytes).
+// True when part lies within whole (as a view of the same bytes); a part left empty
+// points nowhere in particular.
 bool Inside(std::string_view part, std::string_view whole) {
+  if (part.empty()) return true;
   return part.data() >= whole.data() && part.data() + part.size() <= whole.data() + whole.size();
 }
 

@@ -189,12 +189,11 @@ DuplicateRemoval MarkRepeatedLines(std::string* text) {
 DuplicateRemoval RemoveTypeDuplicates(ListBuffer* list) {
   DuplicateRemoval result;
   list->line_count = static_cast<std::size_t>(std::count(list->text.begin(), list->text.end(), '\n'));
-  if (list->line_count < 2) {
-    CountFolders(list);
-    return result;
+  // A single line cannot repeat another, but a line marked '0' goes even then.
+  if (list->line_count >= 2) {
+    SortLines(&list->text);
+    result = MarkRepeatedLines(&list->text);
   }
-  SortLines(&list->text);
-  result = MarkRepeatedLines(&list->text);
   // Marking changes only the first byte of the marked lines, so the lines that stay
   // are still in order: dropping the '0' lines keeps the list sorted.
   // Compacted in place: a kept line only ever moves towards the front.

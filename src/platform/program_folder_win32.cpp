@@ -1,6 +1,6 @@
 #include "platform/program_folder.hpp"
 
-#include <windows.h>
+#include "platform/win32_api.hpp"
 
 #include <string>
 

@@ -1,6 +1,6 @@
 #include "platform/wide.hpp"
 
-#include <windows.h>
+#include "platform/win32_api.hpp"
 
 #include <climits>
 

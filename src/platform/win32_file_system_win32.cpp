@@ -1,12 +1,11 @@
 // The port over the Win32 wide functions.
-#include <windows.h>
-// <windows.h> renames DeleteFile to DeleteFileW; the port's member keeps its own name here.
-#undef DeleteFile
+#include "platform/win32_api.hpp"
 
 #include <algorithm>
 #include <memory>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "common/shift_jis.hpp"
 #include "platform/wide.hpp"
@@ -233,36 +232,43 @@ class Win32Writable final : public WritableFile {
 
 // Deletes a folder with everything below it through the plain calls, in "\\?\" form
 // where paths grow long. A linked folder inside is unlinked, never followed; read-only
-// entries go as well (a permanent tree delete takes them too). An entry that vanished
-// meanwhile is no failure.
-Status RemoveTreeDirect(const std::wstring& folder) {
-  {
+// entries go as well (a permanent tree delete takes them too); an entry that vanished
+// meanwhile is no failure. The walk keeps its folders in a list, not on the call stack,
+// so no depth of tree can overflow it: files go during the walk, then the folders, the
+// deepest first (every folder is listed after its parent).
+Status RemoveTreeDirect(const std::wstring& top) {
+  std::vector<std::wstring> folders{top};
+  for (std::size_t i = 0; i < folders.size(); ++i) {
+    const std::wstring folder = folders[i];
     WIN32_FIND_DATAW data;
     FindHandle find(FindFirstFileExW(Lengthen(folder + L"\\*").c_str(), FindExInfoBasic, &data,
                                      FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH));
     if (!find) {
-      if (GetLastError() != ERROR_FILE_NOT_FOUND) return LastStatus();
-    } else {
-      do {
-        if (IsDotName(data.cFileName)) continue;
-        const std::wstring child = folder + L"\\" + data.cFileName;
-        const std::wstring sys = Lengthen(child);
-        const DWORD a = data.dwFileAttributes;
-        if (a & FILE_ATTRIBUTE_READONLY) SetFileAttributesW(sys.c_str(), a & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
-        BOOL done = TRUE;
-        if ((a & FILE_ATTRIBUTE_DIRECTORY) && !(a & FILE_ATTRIBUTE_REPARSE_POINT)) {
-          if (Status s = RemoveTreeDirect(child); !s && !IsNotFound(s)) return s;
-        } else if (a & FILE_ATTRIBUTE_DIRECTORY) {
-          done = RemoveDirectoryW(sys.c_str());
-        } else {
-          done = DeleteFileW(sys.c_str());
-        }
-        if (!done && GetLastError() != ERROR_FILE_NOT_FOUND) return LastStatus();
-      } while (FindNextFileW(find.get(), &data));
-      if (GetLastError() != ERROR_NO_MORE_FILES) return LastStatus();
+      if (GetLastError() == ERROR_FILE_NOT_FOUND || (i > 0 && GetLastError() == ERROR_PATH_NOT_FOUND)) continue;
+      return LastStatus();
+    }
+    do {
+      if (IsDotName(data.cFileName)) continue;
+      std::wstring child = folder + L"\\" + data.cFileName;
+      const DWORD a = data.dwFileAttributes;
+      const bool linked = (a & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+      const std::wstring sys = Lengthen(child);
+      if (a & FILE_ATTRIBUTE_READONLY) SetFileAttributesW(sys.c_str(), a & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+      if ((a & FILE_ATTRIBUTE_DIRECTORY) && !linked) {
+        folders.push_back(std::move(child));
+        continue;
+      }
+      const BOOL done = (a & FILE_ATTRIBUTE_DIRECTORY) ? RemoveDirectoryW(sys.c_str()) : DeleteFileW(sys.c_str());
+      if (!done && GetLastError() != ERROR_FILE_NOT_FOUND) return LastStatus();
+    } while (FindNextFileW(find.get(), &data));
+    if (GetLastError() != ERROR_NO_MORE_FILES) return LastStatus();
+  }
+  for (auto it = folders.rbegin(); it != folders.rend(); ++it) {
+    if (!RemoveDirectoryW(Lengthen(*it).c_str())) {
+      const Status failed = LastStatus();
+      if (!IsNotFound(failed) || it + 1 == folders.rend()) return failed;  // the top must really go
     }
   }
-  if (!RemoveDirectoryW(Lengthen(folder).c_str())) return LastStatus();
   return Status::Ok();
 }
 
@@ -480,6 +486,7 @@ Status Win32FileSystem::DeleteTree(std::string_view path) {
     return Status::Ok();
   }
 
+  if (a & FILE_ATTRIBUTE_READONLY) SetFileAttributesW(sys.c_str(), a & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
   // Not the shell's delete (SHFileOperationW): it works in MAX_PATH buffers, and where a
   // tree holds longer paths one implementation was seen to empty the process's working
   // folder instead (the program folder with its lists) while the tree stayed.

@@ -91,6 +91,9 @@ TEST(RemoveTypeDuplicates, ShortAndSingleLists) {
   list.text = "2C\n2C\n";  // hand-edited lines shorter than the skipped prefix
   RemoveTypeDuplicates(&list);
   EXPECT_EQ(list.line_count, 1u);
+  list.text = L('0', "C:\\a", "x");  // marked for removal: goes even when alone
+  EXPECT_EQ(RemoveTypeDuplicates(&list).removed, 1u);
+  EXPECT_TRUE(list.empty());
 }
 
 TEST(SortLines, LargeShuffledListsComeBackInOrder) {

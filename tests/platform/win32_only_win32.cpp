@@ -1,7 +1,6 @@
 // Behaviour only the Win32 adapter has: the code page 932 conversion at the system
 // boundary, names the system can hold but code page 932 cannot, and long paths.
-#include <windows.h>
-#undef DeleteFile
+#include "platform/win32_api.hpp"
 
 #include <gtest/gtest.h>
 
@@ -140,6 +139,9 @@ TEST(Win32Adapter, DeleteTreeTakesOneRealFolderOnly) {
   EXPECT_TRUE(box.Exists("S:\\gone\\sub\\b.txt"));
   EXPECT_EQ(box.fs().DeleteTree("S:\\keep\\a.txt").code, err::kDirectory);
   EXPECT_EQ(box.fs().DeleteTree("S:\\nowhere").code, err::kPathNotFound);
+  // Read-only entries inside, folders included, go with the tree.
+  ASSERT_TRUE(box.fs().SetAttributes("S:\\gone\\sub\\b.txt", attr::kReadOnly).ok());
+  ASSERT_TRUE(box.fs().SetAttributes("S:\\gone\\sub", attr::kReadOnly).ok());
   EXPECT_TRUE(box.fs().DeleteTree("S:\\gone\\").ok());
   EXPECT_FALSE(box.Exists("S:\\gone"));
   EXPECT_TRUE(box.Exists("S:\\keep\\a.txt"));

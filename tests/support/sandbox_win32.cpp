@@ -1,9 +1,8 @@
 // The sandbox over the Win32 adapter. scripts/wine-tests.sh maps P:, S:, T: and U: to
 // fresh folders, each holding a ".windows-label" file that names its drive; a drive
 // without the expected label is never emptied (on a real machine P: could be anything).
-#include <windows.h>
+#include "platform/win32_api.hpp"
 #include <winioctl.h>
-#undef DeleteFile
 
 #include <gtest/gtest.h>
 
