@@ -46,10 +46,10 @@ for exe in "${targets[@]}"; do
     printf '%-16s ok      %10s runs, corpus %s inputs\n' "$name" "${runs:-?}" "$entries"
   else
     failed=1
-    artifact=$(ls -t "$artifacts" 2>/dev/null | head -n 1 || true)
+    artifact=$(sed -n 's/.*Test unit written to \(.*\)$/\1/p' "$log" | tail -n 1)
     reason=$(grep -m 1 -E 'property failed|ERROR: (AddressSanitizer|UndefinedBehaviorSanitizer|libFuzzer)|runtime error' "$log" || true)
     printf '%-16s FAILED  exit %s: %s\n' "$name" "$rc" "${reason:-see log}"
-    printf '%-16s         input %s, log %s\n' "" "${artifact:+$artifacts/$artifact}" "$log"
+    printf '%-16s         input %s, log %s\n' "" "${artifact:-none written}" "$log"
   fi
 done
 exit "$failed"

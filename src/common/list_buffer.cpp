@@ -65,16 +65,22 @@ std::string MakeRegistrationLine(char state, std::string_view folder, std::strin
 }
 
 void NormaliseListText(std::string* text) {
-  if (text->find('\r') != std::string::npos) {
-    std::string out;
-    out.reserve(text->size());
-    for (std::size_t i = 0; i < text->size(); ++i) {
-      if ((*text)[i] == '\r' && (i + 1 == text->size() || (*text)[i + 1] == '\n')) continue;
-      out += (*text)[i];
-    }
-    text->swap(out);
+  // CR before LF goes, blank lines go (they carry no registration and a line walk
+  // could take one for a state digit), and the last line gets its LF.
+  if (text->find('\r') == std::string::npos && text->find("\n\n") == std::string::npos &&
+      (text->empty() || (*text)[0] != '\n')) {
+    if (!text->empty() && text->back() != '\n') text->push_back('\n');
+    return;
   }
-  if (!text->empty() && text->back() != '\n') text->push_back('\n');
+  std::string out;
+  out.reserve(text->size() + 1);
+  ForEachLine(*text, [&](std::string_view line, std::size_t) {
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (line.empty()) return;
+    out.append(line);
+    out.push_back('\n');
+  });
+  text->swap(out);
 }
 
 void WalkLines(ListBuffer* list, std::size_t* file_count) {

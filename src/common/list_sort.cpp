@@ -23,7 +23,8 @@ constexpr std::size_t kKeyBytes = 8;
 
 std::uint64_t KeyAt(const SortRecord& r, std::size_t depth) {
   unsigned char bytes[kKeyBytes] = {};
-  if (depth < r.size) std::memcpy(bytes, r.data + depth, std::min(kKeyBytes, r.size - depth));
+  if (depth + kKeyBytes <= r.size) std::memcpy(bytes, r.data + depth, kKeyBytes);  // one load
+  else if (depth < r.size) std::memcpy(bytes, r.data + depth, r.size - depth);
   std::uint64_t key = 0;
   for (unsigned char b : bytes) key = (key << 8) | b;
   return key;
@@ -150,6 +151,7 @@ void SortLines(std::string* text) {
 void SortLines(ListBuffer* list) { SortLines(&list->text); }
 
 void SortForDisplay(ListBuffer* list) {
+  if (!list->text.empty() && list->text.back() != '\n') list->text.push_back('\n');
   list->line_count = static_cast<std::size_t>(std::count(list->text.begin(), list->text.end(), '\n'));
   if (list->line_count == 0) {
     list->folder_count = 0;
@@ -169,8 +171,9 @@ DuplicateRemoval MarkRepeatedLines(std::string* text) {
     end = end == std::string::npos ? text->size() : end + 1;
     const std::string_view line(text->data() + pos, end - pos);
     const std::string_view key = RepeatKey(line);
-    if (line[0] == '0') {
-      // Already dropped: it must not take a kept registration down with it.
+    if (line[0] == '0' || line[0] == '\n') {
+      // Already dropped: it must not take a kept registration down with it. A blank line
+      // has no state digit to mark (its only byte is its LF).
     } else if (have_previous && key == previous) {
       (*text)[pos] = '0';
       if (IsEmptyFolderMarkerLine(line.substr(0, line.size() - (line.back() == '\n'))))
@@ -188,6 +191,7 @@ DuplicateRemoval MarkRepeatedLines(std::string* text) {
 
 DuplicateRemoval RemoveTypeDuplicates(ListBuffer* list) {
   DuplicateRemoval result;
+  if (!list->text.empty() && list->text.back() != '\n') list->text.push_back('\n');
   list->line_count = static_cast<std::size_t>(std::count(list->text.begin(), list->text.end(), '\n'));
   // A single line cannot repeat another, but a line marked '0' goes even then.
   if (list->line_count >= 2) {
@@ -206,11 +210,9 @@ DuplicateRemoval RemoveTypeDuplicates(ListBuffer* list) {
     }
     if (write != offset) std::memmove(text.data() + write, text.data() + offset, line.size());
     write += line.size();
-    // A kept line always has its LF in place (the sorted text ends in one), so this
-    // only ever rewrites bytes already read.
-    if (write < text.size()) text[write] = '\n';
-    else text.push_back('\n');
-    ++write;
+    // The text ends in LF, so a kept line's LF position is always inside the text and
+    // at or before bytes already read.
+    text[write++] = '\n';
     ++lines;
   });
   text.resize(write);

@@ -1,6 +1,5 @@
 #include "common/text_file.hpp"
 
-#include <algorithm>
 #include <cstring>
 
 namespace bk {
@@ -46,22 +45,24 @@ Status ReadWholeFile(FileSystem& fs, std::string_view path, std::string* out) {
   std::unique_ptr<ReadableFile> file;
   Status s = fs.OpenRead(path, &file);
   if (!s) return s;
+  // One buffer of the file's length (plus one byte to see the end at once); it grows only
+  // when the file grew meanwhile.
   FileInfo info;
-  if (fs.GetInfo(path, &info)) out->reserve(static_cast<std::size_t>(info.size) + 1);
-  std::size_t chunk = 1 << 16;
+  std::size_t capacity = fs.GetInfo(path, &info) ? static_cast<std::size_t>(info.size) + 1 : 1 << 16;
+  out->resize(capacity);
+  std::size_t filled = 0;
   for (;;) {
-    const std::size_t old = out->size();
-    out->resize(old + chunk);
+    if (filled == out->size()) out->resize(out->size() * 2);
     std::size_t got = 0;
-    s = file->Read(out->data() + old, chunk, &got);
-    out->resize(old + got);
+    s = file->Read(out->data() + filled, out->size() - filled, &got);
     if (!s) {
       out->clear();
       return s;
     }
     if (got == 0) break;
-    chunk = std::min<std::size_t>(chunk * 2, 1 << 24);
+    filled += got;
   }
+  out->resize(filled);
   return Status::Ok();
 }
 

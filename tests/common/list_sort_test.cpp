@@ -83,6 +83,25 @@ TEST(RemoveTypeDuplicates, ADroppedLineNeverTakesAKeptRegistrationWithIt) {
   EXPECT_EQ(r.removed, 1u);
 }
 
+TEST(RemoveTypeDuplicates, BlankLinesNeverTakeARegistrationWithThem) {
+  ListBuffer list;
+  list.text = "\n\n" + L('2', "C:\\a", "b.txt", 1) + L('2', "C:\\c", "d.txt", 2);
+  const DuplicateRemoval r = RemoveTypeDuplicates(&list);
+  EXPECT_EQ(r.repeated_files, 0u);
+  EXPECT_NE(list.text.find(L('2', "C:\\a", "b.txt", 1)), std::string::npos);
+  EXPECT_NE(list.text.find(L('2', "C:\\c", "d.txt", 2)), std::string::npos);
+  EXPECT_EQ(r.removed + list.line_count, 4u);
+}
+
+TEST(RemoveTypeDuplicates, ALastLineWithoutLineFeedIsCounted) {
+  ListBuffer list;
+  list.text = L('2', "C:\\b", "x") + L('2', "C:\\a", "x");
+  list.text.pop_back();
+  RemoveTypeDuplicates(&list);
+  EXPECT_EQ(list.line_count, 2u);
+  EXPECT_EQ(list.text, L('2', "C:\\a", "x") + L('2', "C:\\b", "x"));
+}
+
 TEST(RemoveTypeDuplicates, ShortAndSingleLists) {
   ListBuffer list;
   list.text = L('2', "C:\\a", "x");

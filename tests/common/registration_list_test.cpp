@@ -121,3 +121,18 @@ TEST(ListFiles, MarkerOnlyListsCountLinesButNoFiles) {
 
 }  // namespace
 }  // namespace bk
+
+namespace bk {
+namespace {
+
+TEST(ListLines, NormalisingDropsBlankLinesAndCarriageReturns) {
+  std::string text = "\n\r\n2C:\\a\tb\t30000000000001\r\n\r\n\n2C:\\c\td\t30000000000002";
+  NormaliseListText(&text);
+  EXPECT_EQ(text, "2C:\\a\tb\t30000000000001\n2C:\\c\td\t30000000000002\n");
+  std::string clean = "2C:\\a\tb\t30000000000001\n";
+  NormaliseListText(&clean);
+  EXPECT_EQ(clean, "2C:\\a\tb\t30000000000001\n");
+}
+
+}  // namespace
+}  // namespace bk
