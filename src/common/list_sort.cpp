@@ -204,7 +204,7 @@ DuplicateRemoval RemoveTypeDuplicates(ListBuffer* list) {
   std::string& text = list->text;
   std::size_t write = 0, lines = 0;
   ForEachLine(text, [&](std::string_view line, std::size_t offset) {
-    if (!line.empty() && line[0] == '0') {
+    if (line.empty() || line[0] == '0') {  // marked for removal, or a blank line
       ++result.removed;
       return;
     }

@@ -91,6 +91,7 @@ TEST(RemoveTypeDuplicates, BlankLinesNeverTakeARegistrationWithThem) {
   EXPECT_NE(list.text.find(L('2', "C:\\a", "b.txt", 1)), std::string::npos);
   EXPECT_NE(list.text.find(L('2', "C:\\c", "d.txt", 2)), std::string::npos);
   EXPECT_EQ(r.removed + list.line_count, 4u);
+  EXPECT_EQ(list.line_count, 2u);  // the blank lines carry nothing and go
 }
 
 TEST(RemoveTypeDuplicates, ALastLineWithoutLineFeedIsCounted) {
