@@ -83,6 +83,17 @@ void FaultFileSystem::RemoveDrive(char letter) {
   faults_.push_back({std::move(f), 0, 0});
 }
 
+namespace {
+char DriveKey(char letter) { return static_cast<char>(std::toupper(static_cast<unsigned char>(letter))); }
+char DriveOf(std::string_view path) { return path.size() >= 2 && path[1] == ':' ? DriveKey(path[0]) : '\0'; }
+}  // namespace
+
+void FaultFileSystem::SetFreeSpace(char letter, std::uint64_t bytes) { free_space_[DriveKey(letter)] = bytes; }
+
+void FaultFileSystem::SetFileSystemName(char letter, std::string name) {
+  file_system_[DriveKey(letter)] = std::move(name);
+}
+
 int FaultFileSystem::failures() const {
   int n = 0;
   for (const Armed& a : faults_) n += a.failed;
@@ -186,12 +197,16 @@ Status FaultFileSystem::DeleteTree(std::string_view path) {
 
 Status FaultFileSystem::FreeSpace(std::string_view root, std::uint64_t* bytes) {
   BK_FAULT_CHECK(FsOp::FreeSpace, root);
-  return inner_.FreeSpace(root, bytes);
+  const Status s = inner_.FreeSpace(root, bytes);
+  if (const auto it = free_space_.find(DriveOf(root)); s && it != free_space_.end()) *bytes = it->second;
+  return s;
 }
 
 Status FaultFileSystem::GetVolumeInfo(std::string_view root, VolumeInfo* info) {
   BK_FAULT_CHECK(FsOp::GetVolumeInfo, root);
-  return inner_.GetVolumeInfo(root, info);
+  const Status s = inner_.GetVolumeInfo(root, info);
+  if (const auto it = file_system_.find(DriveOf(root)); s && it != file_system_.end()) info->file_system = it->second;
+  return s;
 }
 
 #undef BK_FAULT_CHECK

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,9 @@ class FaultFileSystem final : public FileSystem {
   void Add(Fault fault) { faults_.push_back({std::move(fault), 0, 0}); }
   // A drive that has gone: every call on its paths answers "not ready".
   void RemoveDrive(char letter);
+  // Plays a drive's free space or file-system name (a small stick, a FAT disk).
+  void SetFreeSpace(char letter, std::uint64_t bytes);
+  void SetFileSystemName(char letter, std::string name);
   void Clear() { faults_.clear(); }
   // How many calls a fault has made fail so far.
   int failures() const;
@@ -65,6 +69,8 @@ class FaultFileSystem final : public FileSystem {
 
   FileSystem& inner_;
   std::vector<Armed> faults_;
+  std::map<char, std::uint64_t> free_space_;
+  std::map<char, std::string> file_system_;
 };
 
 }  // namespace bk

@@ -1,0 +1,37 @@
+// A backup run over one or more destinations: for each, the five registration types in
+// order, each list loaded, synchronised and stored back.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "common/destination_table.hpp"
+#include "engine/run_context.hpp"
+#include "engine/synchronise.hpp"
+
+namespace bk {
+
+// The destinations of "バックアップの実行": the current destination, then every link
+// target whose link source is it, in link-table order.
+std::vector<SyncTarget> Command1Destinations(const DestinationTables& tables);
+// The destinations of "登録全てのバックアップ": the whole destination table.
+std::vector<SyncTarget> Command2Destinations(const DestinationTables& tables);
+// The destinations of the unattended run before power-off.
+std::vector<SyncTarget> PowerOffDestinations(const DestinationTables& tables);
+
+// "D:\BK" -> drive 'D', folder "BK"; false for text that is no destination.
+bool ParseDestination(std::string_view text, SyncTarget* target);
+
+// "バックアップ先 <root><folder> 【<label>】"
+std::string WindowTitle(const SyncTarget& target, std::string_view label);
+
+struct RunOutcome {
+  bool aborted = false;
+  std::size_t destinations_visited = 0;
+  std::size_t destinations_skipped = 0;  // drive did not answer
+  std::size_t types_run = 0;
+};
+
+RunOutcome RunBackup(RunContext& ctx, const std::vector<SyncTarget>& destinations);
+
+}  // namespace bk

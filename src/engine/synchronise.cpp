@@ -1,0 +1,607 @@
+#include "engine/synchronise.hpp"
+
+#include <algorithm>
+#include <map>
+#include <memory>
+#include <optional>
+#include <unordered_map>
+#include <vector>
+
+#include "common/destination_table.hpp"
+#include "common/list_sort.hpp"
+#include "common/shift_jis.hpp"
+#include "common/text_file.hpp"
+#include "platform/file_copy.hpp"
+
+namespace bk {
+
+namespace {
+
+constexpr FileTime kFatTimeStep = 20000000;  // two seconds in 100 ns steps
+constexpr std::size_t kMaxPathBytes = 259;
+constexpr std::uint64_t kMiB = 1048576;
+
+bool StartsWithDot(std::string_view name) { return !name.empty() && name[0] == '.'; }
+
+// One folder read once: its entries by name. Entries found later (a copy made) are added.
+struct Listing {
+  Status status;
+  std::unordered_map<std::string, FileInfo> by_name;
+  std::vector<const FileInfo*> in_order;  // as listed, for the new-file search
+  bool has_file = false;                  // a file whose name does not begin with '.'
+
+  void Read(FileSystem& fs, std::string_view folder) {
+    std::vector<FileInfo> entries;
+    status = fs.ListFolder(folder, &entries);
+    by_name.reserve(entries.size());
+    for (FileInfo& e : entries) {
+      if (!e.is_directory() && !StartsWithDot(e.name)) has_file = true;
+      by_name.emplace(e.name, std::move(e));
+    }
+    // Pointers into the map stay valid while nothing is erased.
+    for (auto& [name, info] : by_name) in_order.push_back(&info);
+    std::sort(in_order.begin(), in_order.end(),
+              [](const FileInfo* a, const FileInfo* b) { return a->name < b->name; });
+  }
+  const FileInfo* Find(std::string_view name) const {
+    const auto it = by_name.find(std::string(name));
+    return it == by_name.end() ? nullptr : &it->second;
+  }
+};
+
+// How a file looked up in a listing turned out.
+enum class Lookup { Found, Missing, Unreadable };
+
+// The listing folder of a group: "C:" (files in a drive root) is listed as "C:\".
+std::string ListingPath(std::string_view folder) {
+  std::string path(folder);
+  if (path.size() == 2) path += '\\';
+  return path;
+}
+
+std::string Join(std::string_view folder, std::string_view name) {
+  std::string path(folder);
+  path += '\\';
+  path += name;
+  return path;
+}
+
+}  // namespace
+
+SyncMode ModeOf(char type_digit) {
+  if (type_digit == '2' || type_digit == '3') return SyncMode::Mirror;
+  if (type_digit == '4' || type_digit == '5') return SyncMode::Differential;
+  return SyncMode::SingleFiles;
+}
+
+std::string_view TypeLabel(char type_digit) {
+  switch (type_digit) {
+    case '1': return "ファイル)";
+    case '2': return "ミラー 配下除外)";
+    case '3': return "ミラー 配下全て)";
+    case '4': return "差分 配下除外)";
+    case '5': return "差分 配下全て)";
+    default: return {};
+  }
+}
+
+std::string ProgressText(char type_digit, std::size_t done, std::size_t total) {
+  std::string text = "経過(";
+  text += TypeLabel(type_digit);
+  text += ' ';
+  text += std::to_string(done);
+  text += " / ";
+  text += std::to_string(total);
+  text += std::string(20, ' ');
+  return text;
+}
+
+std::string SyncTarget::Root() const {
+  std::string root(1, drive);
+  root += ":\\";
+  return root;
+}
+
+std::string DestinationPath(const SyncTarget& target, std::string_view source_path) {
+  std::string path = target.Root();
+  path += target.folder;
+  path += source_path.size() > 2 ? source_path.substr(2) : std::string_view{};
+  return path;
+}
+
+bool IsDeletableBackupFolder(const SyncTarget& target, std::string_view path) {
+  std::string own = target.Root() + target.folder + "\\";
+  if (target.folder.empty() || path.size() <= own.size() || path.substr(0, own.size()) != own) return false;
+  if (path.find('*') != std::string_view::npos || path.find('?') != std::string_view::npos) return false;
+  std::size_t start = 3;  // after "X:\"
+  while (start <= path.size()) {
+    std::size_t sep = sjis::NextSeparator(path, start);
+    if (sep == std::string_view::npos) sep = path.size();
+    const std::string_view part = path.substr(start, sep - start);
+    if (part.empty() || part == "." || part == "..") return false;
+    start = sep + 1;
+  }
+  return true;
+}
+
+bool IsFatFileSystem(std::string_view file_system) {
+  const std::string upper = sjis::AsciiUpper(file_system);
+  return upper == "FAT" || upper == "FAT12" || upper == "FAT16" || upper == "FAT32";
+}
+
+bool SameWriteTime(FileTime a, FileTime b, bool fat_destination) {
+  if (!fat_destination) return a == b;
+  return (a > b ? a - b : b - a) < kFatTimeStep;
+}
+
+namespace {
+
+class SyncPass {
+ public:
+  SyncPass(RunContext& ctx, ListBuffer& list, char type_digit, const SyncTarget& target, std::uint64_t free_space)
+      : ctx_(ctx), list_(list), type_(type_digit), mode_(ModeOf(type_digit)), target_(target),
+        root_(target.Root()), free_space_(free_space) {}
+
+  SyncResult Run() {
+    IndexLines();
+    ReadDestinationKind();
+    if (mode_ != SyncMode::SingleFiles) OpenWorkFiles();
+    RegisteredLines();
+    Compact();
+    const std::size_t merged = MergeNewFiles();
+    if (mode_ != SyncMode::SingleFiles) CopyNewFiles(merged);
+    if (mode_ == SyncMode::Mirror) DeleteFolders();
+    RemoveTypeDuplicates(&list_);
+    return result_;
+  }
+
+ private:
+  struct Line {
+    std::size_t offset = 0;
+    std::size_t length = 0;  // without LF
+  };
+
+  std::string_view Text(const Line& l) const { return std::string_view(list_.text).substr(l.offset, l.length); }
+  void Mark(const Line& l, char state) {
+    if (list_.text[l.offset] != '0' && state == '0') ++marked_;
+    list_.text[l.offset] = state;
+  }
+  bool Aborted() const { return ctx_.flags.abort.load() != 0; }
+
+  void IndexLines() {
+    ForEachLine(list_.text, [&](std::string_view line, std::size_t offset) {
+      lines_.push_back({offset, line.size()});
+      if (!IsEmptyFolderMarkerLine(line)) ++result_.files_in_list;
+    });
+  }
+
+  void ReadDestinationKind() {
+    VolumeInfo volume;
+    if (ctx_.fs.GetVolumeInfo(root_, &volume)) fat_ = IsFatFileSystem(volume.file_system);
+  }
+
+  // Both work files are made afresh for every pass. Without a deletion list that could be
+  // written the pass deletes nothing: a stale list must never be carried out.
+  void OpenWorkFiles() {
+    if (Status s = CreateTextFile(ctx_.fs, kAddListPath, &add_file_); !s) {
+      add_file_.reset();
+      ctx_.report.AddSystem(ctx_.fs.ErrorMessage(s.code), kAddListPath);
+    }
+    if (mode_ != SyncMode::Mirror) {
+      (void)CreateTextFile(ctx_.fs, kDeleteListPath, &del_file_);  // stays empty
+      if (del_file_) (void)del_file_->Close();
+      del_file_.reset();
+      return;
+    }
+    if (Status s = CreateTextFile(ctx_.fs, kDeleteListPath, &del_file_); !s) {
+      del_file_.reset();
+      deletions_allowed_ = false;
+      ctx_.report.AddSystem(ctx_.fs.ErrorMessage(s.code), kDeleteListPath);
+    }
+  }
+
+  void AddNewLine(std::string line) {
+    if (add_file_ && !add_file_->Write(line.data(), line.size())) add_file_.reset();
+    new_text_ += line;
+    ++new_count_;
+  }
+
+  void AddDeletion(std::string folder) {
+    if (del_file_) {
+      const std::string line = folder + "\n";
+      if (!del_file_->Write(line.data(), line.size())) {
+        deletions_allowed_ = false;
+        del_file_.reset();
+      }
+    }
+    deletions_.push_back(std::move(folder));
+  }
+
+  void ShowProgress(std::size_t done, std::size_t total) {
+    ctx_.hooks.DrawProgressText(ProgressText(type_, done, total));
+    ctx_.hooks.PumpOneMessage();
+  }
+
+  // ---- phase 1: registered lines, group by group -------------------------------------
+
+  void RegisteredLines() {
+    std::size_t i = 0;
+    while (i < lines_.size() && !aborted_) {
+      const LineParts first = SplitLine(Text(lines_[i]));
+      if (!first.well_formed) {
+        ReportBrokenLine(lines_[i]);
+        ++i;
+        continue;
+      }
+      std::vector<std::size_t> members{i};
+      std::size_t j = i + 1;
+      for (; j < lines_.size(); ++j) {
+        const LineParts p = SplitLine(Text(lines_[j]));
+        if (!p.well_formed) {
+          ReportBrokenLine(lines_[j]);
+          continue;
+        }
+        if (p.folder != first.folder) break;
+        members.push_back(j);
+      }
+      Group(std::string(first.folder), members);
+      i = j;
+    }
+  }
+
+  void ReportBrokenLine(const Line& l) {
+    std::string_view text = Text(l);
+    ctx_.report.AddAccessDenied(text.empty() ? text : text.substr(1));
+  }
+
+  // Whether the drive of a source path answers at all; asked once per drive and pass.
+  Status SourceDrive(char letter) {
+    const auto it = drive_checks_.find(letter);
+    if (it != drive_checks_.end()) return it->second;
+    FileInfo info;
+    const std::string root = std::string(1, letter) + ":\\";
+    const Status s = ctx_.fs.GetInfo(root, &info);
+    drive_checks_[letter] = s;
+    return s;
+  }
+
+  void Group(const std::string& folder, const std::vector<std::size_t>& members) {
+    const std::string folder_path = folder + "\\";
+    // Only drive paths have a place under the destination; anything else (a network
+    // path) is never copied elsewhere and never taken for deleted.
+    if (!IsDrivePath(folder_path)) {
+      ctx_.report.AddSystem(ctx_.fs.ErrorMessage(err::kInvalidName), folder_path);
+      return;
+    }
+    Listing source;
+    source.Read(ctx_.fs, ListingPath(folder));
+    if (!source.status) {
+      if (!IsNotFound(source.status)) {
+        ctx_.report.AddSystem(ctx_.fs.ErrorMessage(source.status.code), folder_path);
+        return;
+      }
+      // An absent drive (an unplugged disk, a share that does not answer) is not a
+      // deleted folder: nothing is dropped and nothing deleted.
+      if (Status drive = SourceDrive(folder[0]); !drive) {
+        ctx_.report.AddSystem(ctx_.fs.ErrorMessage(drive.code), folder_path);
+        return;
+      }
+      SourceFolderGone(folder, members);
+      return;
+    }
+
+    const std::string dest_folder = DestinationPath(target_, folder);
+    Listing dest;
+    dest.Read(ctx_.fs, dest_folder);
+    if (IsNotFound(dest.status)) (void)ctx_.fs.CreateFolderChain(dest_folder);
+
+    const bool folder_mode = mode_ != SyncMode::SingleFiles;
+    bool marker_added = false;
+    for (std::size_t m : members) {
+      const Line& l = lines_[m];
+      const LineParts p = SplitLine(Text(l));
+      const bool marker = p.name == kEmptyFolderMarker;
+      if (!marker) {
+        ++result_.handled;
+        if (ctx_.hooks.AbortKeysHeld()) ctx_.flags.abort = 1;
+      }
+      ShowProgress(result_.handled, result_.files_in_list);
+      if (!marker) {
+        const std::string name(p.name);
+        const std::string source_path = Join(folder, name);
+        const std::string dest_path = DestinationPath(target_, source_path);
+        FileInfo src_info;
+        switch (Find(source, source_path, name, /*fallback=*/true, &src_info)) {
+          case Lookup::Unreadable:
+            break;  // reported; the line stays as it is
+          case Lookup::Missing:
+            if (mode_ == SyncMode::Mirror) DeleteCopy(dest_path);
+            if (folder_mode && !source.has_file && !marker_added) {
+              AddNewLine(MakeRegistrationLine('2', folder, kEmptyFolderMarker, type_, 0));
+              marker_added = true;
+            }
+            Mark(l, '0');
+            break;
+          case Lookup::Found:
+            RegisteredFile(l, source_path, dest_path, src_info, dest);
+            break;
+        }
+      }
+      if (Aborted()) {
+        aborted_ = true;  // the rest of the list stays; this group's new files are not searched
+        return;
+      }
+    }
+    if (folder_mode) NewFileSearch(folder, members, source, dest);
+  }
+
+  // Looks a name up in a folder listing. A name the listing does not hold is asked of the
+  // system once more (it matches names without regard to letter case).
+  Lookup Find(const Listing& listing, const std::string& path, const std::string& name, bool fallback,
+              FileInfo* info) {
+    if (const FileInfo* e = listing.Find(name)) {
+      *info = *e;
+      return e->is_directory() ? Lookup::Missing : Lookup::Found;
+    }
+    if (!fallback || !listing.status) return Lookup::Missing;
+    const Status s = ctx_.fs.GetInfo(path, info);
+    if (s) return info->is_directory() ? Lookup::Missing : Lookup::Found;
+    if (IsNotFound(s)) return Lookup::Missing;
+    ctx_.report.AddSystem(ctx_.fs.ErrorMessage(s.code), path);
+    return Lookup::Unreadable;
+  }
+
+  void SourceFolderGone(const std::string& folder, const std::vector<std::size_t>& members) {
+    if (mode_ == SyncMode::Mirror) {
+      const std::string dest_folder = DestinationPath(target_, folder);
+      if (type_ == '2') {
+        // A registration of a folder's own files: its own copies go, and the folder only
+        // when nothing else (copies of other registrations in subfolders) is left in it.
+        for (std::size_t m : members) {
+          const LineParts p = SplitLine(Text(lines_[m]));
+          if (p.name != kEmptyFolderMarker) DeleteCopy(DestinationPath(target_, Join(folder, p.name)));
+        }
+        emptied_folders_.push_back(dest_folder);
+      } else {
+        AddDeletion(dest_folder);
+      }
+    }
+    for (std::size_t m : members) Mark(lines_[m], '0');
+  }
+
+  void DeleteCopy(const std::string& dest_path) {
+    FileInfo info;
+    if (!ctx_.fs.GetInfo(dest_path, &info) || info.is_directory()) return;
+    if (info.attributes & (attr::kReadOnly | attr::kHidden | attr::kSystem))
+      (void)ctx_.fs.SetAttributes(dest_path, 0);
+    (void)ctx_.fs.DeleteFile(dest_path);  // a copy that cannot be deleted is not reported
+  }
+
+  void RegisteredFile(const Line& l, const std::string& source_path, const std::string& dest_path,
+                      const FileInfo& src, Listing& dest) {
+    FileInfo dst;
+    const std::string name = source_path.substr(sjis::LastSeparator(source_path) + 1);
+    const Lookup found = Find(dest, dest_path, name, /*fallback=*/true, &dst);
+    if (found == Lookup::Unreadable) return;
+    if (found == Lookup::Found) {
+      if (SameWriteTime(src.last_write, dst.last_write, fat_)) return;
+      if (ctx_.settings.mail_option == 1 && dest_path.size() >= 4 &&
+          dest_path.compare(dest_path.size() - 4, 4, ".eml") == 0)
+        return;
+      std::uint64_t recorded = 0;
+      (void)ReadSizeField(Text(l), &recorded);
+      running_total_ += static_cast<std::int64_t>(src.size) - static_cast<std::int64_t>(recorded);
+      if (ctx_.settings.free_space_check && running_total_ > static_cast<std::int64_t>(free_space_)) {
+        ctx_.report.AddUpdateNoSpace(root_, source_path);
+        return;
+      }
+      WriteSizeField(l, src.size);
+    }
+    Copy(l, source_path, dest_path, src.last_write, mode_ == SyncMode::SingleFiles, &dest);
+  }
+
+  // Rewrites the 13 size digits in place; the type digit and the LF are never touched.
+  void WriteSizeField(const Line& l, std::uint64_t size) {
+    const std::string digits = SizeField(size);
+    if (l.length < kSizeDigits) return;
+    list_.text.replace(l.offset + l.length - kSizeDigits, kSizeDigits, digits);
+  }
+
+  // The copy of one line's file. Without a stamp the copy gets the source's time as read
+  // just before copying.
+  void Copy(const Line& l, const std::string& source_path, const std::string& dest_path,
+            std::optional<FileTime> stamp, bool space_test, Listing* dest) {
+    std::uint64_t size = 0;
+    (void)ReadSizeField(Text(l), &size);
+    running_total_ += static_cast<std::int64_t>(size);
+    if (space_test && ctx_.settings.free_space_check && running_total_ > static_cast<std::int64_t>(free_space_)) {
+      ctx_.report.AddCopyNoSpace(root_, source_path);
+      return;
+    }
+    ctx_.hooks.CopyStarting(source_path, static_cast<std::uint32_t>(size / kMiB));
+    CopyOptions options;
+    options.cancel = &ctx_.flags.cancel;
+    options.stamp = stamp;
+    options.progress = [this](std::uint64_t done, std::uint64_t) {
+      ctx_.hooks.CopyProgress(done);
+      if (ctx_.flags.abort.load() != 0) ctx_.flags.cancel = 1;
+    };
+    const Status s = CopyFileReplacing(ctx_.fs, source_path, dest_path, options);
+    ctx_.hooks.CopyEnded();
+    if (s) {
+      ++result_.copied;
+      if (dest) {
+        FileInfo copied;
+        if (ctx_.fs.GetInfo(dest_path, &copied)) {
+          copied.name = dest_path.substr(sjis::LastSeparator(dest_path) + 1);
+          dest->by_name[copied.name] = copied;
+        }
+      }
+      return;
+    }
+    ++result_.copy_failures;
+    ctx_.report.AddCopyFailed(ctx_.fs.ErrorMessage(s.code), source_path.substr(0, 2) + "\\", dest_path);
+  }
+
+  // ---- phase 1a: new and changed files in a registered folder -------------------------
+
+  void NewFileSearch(const std::string& folder, const std::vector<std::size_t>& members, const Listing& source,
+                     const Listing& dest) {
+    const Line& first = lines_[members.front()];
+    const bool first_is_marker = IsEmptyFolderMarkerLine(Text(first));
+    for (const FileInfo* e : source.in_order) {
+      if (e->is_directory() || StartsWithDot(e->name)) continue;
+      const std::string source_path = Join(folder, e->name);
+      if (!e->name_representable) {
+        ctx_.report.AddSystem(ctx_.fs.ErrorMessage(err::kNoUnicodeTranslation), source_path);
+        continue;
+      }
+      const std::string dest_path = DestinationPath(target_, source_path);
+      if (dest_path.size() > kMaxPathBytes) {
+        ctx_.report.AddPathTooLong(dest_path);
+        continue;
+      }
+      FileInfo dst;
+      std::uint64_t old_size = 0;
+      const Lookup found = Find(dest, dest_path, e->name, /*fallback=*/true, &dst);
+      if (found == Lookup::Unreadable) continue;
+      if (found == Lookup::Found) {
+        if (SameWriteTime(e->last_write, dst.last_write, fat_)) continue;
+        old_size = dst.size;
+      }
+      running_total_ += static_cast<std::int64_t>(e->size) - static_cast<std::int64_t>(old_size);
+      if (ctx_.settings.free_space_check && running_total_ > static_cast<std::int64_t>(free_space_)) {
+        ctx_.report.AddNewFileNoSpace(root_, source_path);
+        continue;
+      }
+      const std::string line = MakeRegistrationLine('1', folder, e->name, type_, e->size);
+      list_.slot_width = std::max(list_.slot_width, line.size() + 4);
+      AddNewLine(line);
+      // The folder holds a file again: its empty-folder marker goes.
+      if (first_is_marker) Mark(first, '0');
+    }
+  }
+
+  // ---- phase 2: compaction --------------------------------------------------------------
+
+  void Compact() {
+    if (marked_ == 0) return;
+    SortLines(&list_);
+    std::string kept;
+    kept.reserve(list_.text.size());
+    std::size_t count = 0;
+    ForEachLine(list_.text, [&](std::string_view line, std::size_t) {
+      if (!line.empty() && line[0] == '0') {
+        ++result_.dropped;
+        return;
+      }
+      kept.append(line);
+      kept.push_back('\n');
+      ++count;
+    });
+    list_.text.swap(kept);
+    list_.line_count = count;
+  }
+
+  // ---- phase 3: merge of the new-file list ----------------------------------------------
+
+  std::size_t MergeNewFiles() {
+    if (add_file_) (void)add_file_->Close();
+    add_file_.reset();
+    if (del_file_ && !del_file_->Close()) deletions_allowed_ = false;
+    del_file_.reset();
+    if (new_count_ == 0) return 0;
+    if (new_count_ > 1) {
+      SortLines(&new_text_);
+      MarkRepeatedLines(&new_text_);
+      SortLines(&new_text_);
+    }
+    std::size_t merged = 0, merged_new_files = 0;
+    ForEachLine(new_text_, [&](std::string_view line, std::size_t) {
+      if (line.empty() || line[0] == '0') return;
+      list_.text.append(line);
+      list_.text.push_back('\n');
+      ++merged;
+      if (line[0] == '1') ++merged_new_files;
+    });
+    list_.line_count += merged;
+    result_.new_lines = merged;
+    SortLines(&list_);
+    return merged_new_files;
+  }
+
+  // ---- phase 4: copy of the new files ---------------------------------------------------
+
+  void CopyNewFiles(std::size_t merged) {
+    std::size_t number = 0;
+    std::size_t pos = 0;
+    while (pos < list_.text.size() && list_.text[pos] == '1') {
+      std::size_t end = list_.text.find('\n', pos);
+      if (end == std::string::npos) end = list_.text.size();
+      const Line l{pos, end - pos};
+      if (Aborted()) {
+        // Not copied now: the next run copies them as missing at the destination.
+        Mark(l, '2');
+        pos = end + 1;
+        continue;
+      }
+      ShowProgress(++number, merged);
+      const LineParts p = SplitLine(Text(l));
+      const std::string source_path = Join(p.folder, p.name);
+      // Stamped with the time read just before the copy: a file that changes while it is
+      // copied is seen as changed on the next run.
+      Copy(l, source_path, DestinationPath(target_, source_path), std::nullopt, false, nullptr);
+      Mark(l, '2');
+      pos = end + 1;
+    }
+  }
+
+  // ---- phase 5: deletion of vanished folders (mirror) -----------------------------------
+
+  void DeleteFolders() {
+    if (!deletions_allowed_) return;
+    for (const std::string& folder : deletions_) {
+      if (!IsDeletableBackupFolder(target_, folder)) continue;
+      if (ctx_.fs.DeleteTree(folder)) ++result_.folders_deleted;
+    }
+    for (const std::string& folder : emptied_folders_) {
+      std::string path = folder;
+      if (!IsDeletableBackupFolder(target_, path)) continue;
+      std::vector<FileInfo> entries;
+      if (ctx_.fs.ListFolder(path, &entries) && entries.empty() && ctx_.fs.DeleteTree(path))
+        ++result_.folders_deleted;
+    }
+  }
+
+  RunContext& ctx_;
+  ListBuffer& list_;
+  const char type_;
+  const SyncMode mode_;
+  const SyncTarget& target_;
+  const std::string root_;
+  const std::uint64_t free_space_;
+  bool fat_ = false;
+  std::vector<Line> lines_;
+  std::int64_t running_total_ = 0;
+  std::size_t marked_ = 0;
+  bool aborted_ = false;
+  std::unique_ptr<WritableFile> add_file_, del_file_;
+  bool deletions_allowed_ = true;
+  std::string new_text_;
+  std::size_t new_count_ = 0;
+  std::vector<std::string> deletions_;
+  std::vector<std::string> emptied_folders_;
+  std::map<char, Status> drive_checks_;
+  SyncResult result_;
+};
+
+}  // namespace
+
+SyncResult Synchronise(RunContext& ctx, ListBuffer& list, char type_digit, const SyncTarget& target,
+                       std::uint64_t free_space) {
+  SyncResult result = SyncPass(ctx, list, type_digit, target, free_space).Run();
+  result.aborted = ctx.flags.abort.load() != 0;
+  return result;
+}
+
+}  // namespace bk
