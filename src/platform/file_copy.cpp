@@ -14,17 +14,22 @@ std::string CopyTemporaryName(std::string_view destination) {
 namespace {
 
 Status CopyBytes(ReadableFile& in, WritableFile& out, std::uint64_t total, const CopyOptions& options) {
+  auto cancelled = [&] { return options.cancel && options.cancel->load(std::memory_order_relaxed) != 0; };
+  // Like the system's copy, the progress routine hears of the copy before the first byte,
+  // so a cancel request already pending stops it at once.
+  if (options.progress) options.progress(0, total);
+  if (cancelled()) return Status::Error(err::kRequestAborted);
   std::vector<char> buffer(kCopyChunkBytes);
   std::uint64_t done = 0;
   for (;;) {
-    if (options.cancel && options.cancel->load(std::memory_order_relaxed) != 0)
-      return Status::Error(err::kRequestAborted);
     std::size_t got = 0;
     if (Status s = in.Read(buffer.data(), buffer.size(), &got); !s) return s;
     if (got == 0) return Status::Ok();
     if (Status s = out.Write(buffer.data(), got); !s) return s;
     done += got;
     if (options.progress) options.progress(done, total);
+    // Once every byte is written the copy is complete; a late cancel no longer undoes it.
+    if (done < total && cancelled()) return Status::Error(err::kRequestAborted);
   }
 }
 

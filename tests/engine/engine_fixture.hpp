@@ -101,11 +101,11 @@ class EngineTest : public ::testing::Test {
     const std::size_t sep = sjis::LastSeparator(path);
     lists_['1'] += MakeRegistrationLine('2', path.substr(0, sep), path.substr(sep + 1), '1', info.size);
   }
-  // Writes the registered lines as the list files of T:\BK, sorted and de-duplicated.
+  // Adds the registered lines to the list files of T:\BK, sorted and de-duplicated.
   void SaveLists(char drive = 'T', const std::string& folder = "BK") {
     for (auto& [type, text] : lists_) {
       ListBuffer list;
-      list.text = text;
+      list.text = ListText(type, drive, folder) + text;
       RemoveTypeDuplicates(&list);
       ASSERT_TRUE(SaveList(box_.fs(), drive, folder, type, list).ok());
     }

@@ -34,7 +34,8 @@ TEST_F(FileCopyTest, ReplacesTheCopyWithProgressAndTheSourceTime) {
     calls.push_back(done);
   };
   ASSERT_TRUE(CopyFileReplacing(box_.fs(), "S:\\src\\big.bin", "T:\\BK\\src\\big.bin", options).ok());
-  EXPECT_EQ(calls.size(), 4u);
+  EXPECT_EQ(calls.size(), 5u);  // at the start, then after each chunk
+  EXPECT_EQ(calls.front(), 0u);
   EXPECT_EQ(calls.back(), 3 * kCopyChunkBytes + 123);
   EXPECT_EQ(box_.Read("T:\\BK\\src\\big.bin"), std::string(3 * kCopyChunkBytes + 123, 'n'));
   FileInfo info;
@@ -56,10 +57,33 @@ TEST_F(FileCopyTest, CancelStopsTheCopyAndKeepsTheOldCopy) {
   std::atomic<int> cancel{0};
   CopyOptions options;
   options.cancel = &cancel;
-  options.progress = [&](std::uint64_t, std::uint64_t) { cancel = 1; };  // the abort key
+  options.progress = [&](std::uint64_t done, std::uint64_t) {
+    if (done > 0) cancel = 1;  // the abort key, after the first chunk
+  };
   const Status s = CopyFileReplacing(box_.fs(), "S:\\src\\big.bin", "T:\\BK\\src\\big.bin", options);
   EXPECT_EQ(s.code, err::kRequestAborted);
   ExpectOldCopyIntact();
+}
+
+TEST_F(FileCopyTest, APendingCancelStopsTheCopyBeforeItStarts) {
+  std::atomic<int> cancel{1};
+  CopyOptions options;
+  options.cancel = &cancel;
+  EXPECT_EQ(CopyFileReplacing(box_.fs(), "S:\\src\\big.bin", "T:\\BK\\src\\big.bin", options).code,
+            err::kRequestAborted);
+  ExpectOldCopyIntact();
+}
+
+TEST_F(FileCopyTest, ACancelAfterTheLastByteNoLongerUndoesTheCopy) {
+  box_.Write("S:\\src\\small.txt", "tiny");
+  std::atomic<int> cancel{0};
+  CopyOptions options;
+  options.cancel = &cancel;
+  options.progress = [&](std::uint64_t done, std::uint64_t total) {
+    if (done == total) cancel = 1;
+  };
+  EXPECT_TRUE(CopyFileReplacing(box_.fs(), "S:\\src\\small.txt", "T:\\small.txt", options).ok());
+  EXPECT_EQ(box_.Read("T:\\small.txt"), "tiny");
 }
 
 TEST_F(FileCopyTest, FailuresHalfWayKeepTheOldCopyAndReportTheFailingStep) {

@@ -1,0 +1,138 @@
+// Failures during a run: whatever breaks, the previous good copy and every registration
+// survive, and each problem leaves a report line.
+#include "engine_fixture.hpp"
+#include "platform/file_copy.hpp"
+
+namespace bk::test {
+namespace {
+
+class EngineFaultTest : public EngineTest {
+ protected:
+  void SetUp() override {
+    Source("S:\\w\\big.bin", std::string(3 * kCopyChunkBytes, 'o'));
+    Source("S:\\w\\small.txt", "small");
+    RegisterFolder('3', "S:\\w", false);
+    Source("S:\\single\\s.txt", "single");
+    RegisterFile("S:\\single\\s.txt");
+    SaveLists();
+    Run();
+    ASSERT_TRUE(ReportLines().empty());
+    lists_before_ = ListText('3') + ListText('1');
+    // The source changes: the next run wants to replace the copy.
+    Source("S:\\w\\big.bin", std::string(3 * kCopyChunkBytes + 7, 'N'), kT0 + 9 * kSecond);
+  }
+  void ExpectOldCopyAndListsIntact() {
+    EXPECT_TRUE(box().Read("T:\\BK\\w\\big.bin") == std::string(3 * kCopyChunkBytes, 'o'));
+    EXPECT_FALSE(box().Exists(CopyTemporaryName("T:\\BK\\w\\big.bin")));
+    ExpectListsIntact();
+  }
+  void ExpectListsIntact() {
+    for (char type : {'1', '3'}) {
+      ListBuffer list;
+      bool found = false;
+      ASSERT_TRUE(ReadListFile(box().fs(), ListFileName('T', "BK", type), &list, &found).ok());
+      EXPECT_TRUE(found);
+    }
+    // Every registration is still there (only the size of the changed file may differ).
+    for (const char* name : {"big.bin", "small.txt", "s.txt"})
+      EXPECT_NE((ListText('3') + ListText('1')).find(name), std::string::npos) << name;
+  }
+  std::string lists_before_;
+};
+
+TEST_F(EngineFaultTest, ACopyBreakingOffHalfWayKeepsThePreviousCopy) {
+  faulty().Add({FsOp::Read, "S:\\w\\big.bin", err::kIoDevice, 0, -1, kCopyChunkBytes + 5});
+  Run();
+  ExpectOldCopyAndListsIntact();
+  const auto lines = ReportLines();
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines[0], "(SYS)" + box().fs().ErrorMessage(err::kIoDevice) + "S:\\ > T:\\BK\\w\\big.bin");
+  // The updated line keeps its new size, so the next run tries again.
+  EXPECT_NE(ListText('3').find("2S:\\w\tbig.bin\t3" + SizeField(3 * kCopyChunkBytes + 7)), std::string::npos);
+  faulty().Clear();
+  Run();
+  EXPECT_TRUE(box().Read("T:\\BK\\w\\big.bin") == std::string(3 * kCopyChunkBytes + 7, 'N'));
+}
+
+TEST_F(EngineFaultTest, CtrlShiftDuringACopyCancelsItAndEndsTheRunAfterThatType) {
+  Source("S:\\five\\z.txt", "z");
+  RegisterFolder('5', "S:\\five", false);
+  SaveLists();
+  hooks_.on_copy = [&](std::string_view source) {
+    if (source == "S:\\w\\big.bin") flags_.abort = 1;  // seen by the progress thread
+  };
+  const RunOutcome outcome = Run();
+  EXPECT_TRUE(outcome.aborted);
+  ExpectOldCopyAndListsIntact();
+  const auto lines = ReportLines();
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(lines[0], "(SYS)" + box().fs().ErrorMessage(err::kRequestAborted) + "S:\\ > T:\\BK\\w\\big.bin");
+  EXPECT_FALSE(box().Exists("T:\\BK\\five\\z.txt"));  // type 5 never started
+}
+
+TEST_F(EngineFaultTest, AFullDiskFailsCopiesWithoutLosingAnything) {
+  faulty().Add({FsOp::Write, "T:\\BK", err::kDiskFull, 0, -1, 1000});
+  Source("S:\\w\\new.bin", std::string(5000, 'x'));
+  Run();
+  ExpectOldCopyAndListsIntact();
+  EXPECT_FALSE(box().Exists("T:\\BK\\w\\new.bin"));
+  const auto lines = ReportLines();
+  ASSERT_FALSE(lines.empty());
+  for (const std::string& line : lines)
+    EXPECT_NE(line.find(box().fs().ErrorMessage(err::kDiskFull)), std::string::npos) << line;
+  // The new file is listed (as registration would) and copied once there is room.
+  EXPECT_NE(ListText('3').find("new.bin"), std::string::npos);
+  faulty().Clear();
+  Run();
+  EXPECT_TRUE(box().Exists("T:\\BK\\w\\new.bin"));
+}
+
+TEST_F(EngineFaultTest, AccessDeniedOnTheOldCopyKeepsIt) {
+  faulty().Add({FsOp::Rename, "T:\\BK\\w\\big.bin", err::kAccessDenied});
+  Run();
+  ExpectOldCopyAndListsIntact();
+  EXPECT_FALSE(ReportLines().empty());
+}
+
+TEST_F(EngineFaultTest, ADestinationFolderThatCannotBeCreatedIsReportedPerFile) {
+  Source("S:\\fresh\\f.txt", "f");
+  RegisterFolder('3', "S:\\fresh", false);
+  SaveLists();
+  faulty().Add({FsOp::CreateFolderChain, "T:\\BK\\fresh", err::kAccessDenied});
+  Run();
+  ExpectListsIntact();
+  EXPECT_FALSE(box().Exists("T:\\BK\\fresh"));
+  EXPECT_NE(ListText('3').find("2S:\\fresh\tf.txt"), std::string::npos);
+  bool reported = false;
+  for (const std::string& line : ReportLines()) reported |= line.find("T:\\BK\\fresh\\f.txt") != std::string::npos;
+  EXPECT_TRUE(reported);
+}
+
+TEST_F(EngineFaultTest, AListThatCannotBeStoredKeepsItsOldFile) {
+  faulty().Add({FsOp::Rename, "TBK3.ini", err::kAccessDenied});
+  Run();
+  EXPECT_EQ(ListText('3') + ListText('1'), lists_before_);
+  EXPECT_FALSE(ReportLines().empty());
+}
+
+TEST_F(EngineFaultTest, AListThatCannotBeReadIsLeftAlone) {
+  faulty().Add({FsOp::OpenRead, "TBK3.ini", err::kSharingViolation});
+  Run();
+  EXPECT_EQ(ListText('3') + ListText('1'), lists_before_);
+  EXPECT_TRUE(box().Read("T:\\BK\\w\\big.bin") == std::string(3 * kCopyChunkBytes, 'o'));
+  ASSERT_EQ(ReportLines().size(), 1u);
+  EXPECT_NE(ReportLines()[0].find("TBK3.ini"), std::string::npos);
+}
+
+TEST_F(EngineFaultTest, ReadOnlyAndHiddenOldCopiesAreUpdatedAndMirroredAway) {
+  ASSERT_TRUE(box().fs().SetAttributes("T:\\BK\\w\\big.bin", attr::kReadOnly).ok());
+  ASSERT_TRUE(box().fs().SetAttributes("T:\\BK\\w\\small.txt", attr::kReadOnly | attr::kHidden).ok());
+  ASSERT_TRUE(box().fs().DeleteFile("S:\\w\\small.txt").ok());
+  Run();
+  EXPECT_TRUE(ReportLines().empty());
+  EXPECT_TRUE(box().Read("T:\\BK\\w\\big.bin") == std::string(3 * kCopyChunkBytes + 7, 'N'));
+  EXPECT_FALSE(box().Exists("T:\\BK\\w\\small.txt"));
+}
+
+}  // namespace
+}  // namespace bk::test

@@ -1,0 +1,284 @@
+#include "engine_fixture.hpp"
+
+namespace bk::test {
+namespace {
+
+TEST_F(EngineTest, DifferentialKeepsCopiesOfDeletedFilesAndAddsNewOnes) {
+  Source("S:\\d\\a.txt", "a");
+  Source("S:\\d\\b.txt", "b");
+  RegisterFolder('4', "S:\\d", false);
+  SaveLists();
+  Run();
+  ASSERT_TRUE(box().fs().DeleteFile("S:\\d\\a.txt").ok());
+  Source("S:\\d\\new.txt", "new!", kT0 + kSecond);
+  Run();
+  EXPECT_TRUE(box().Exists("T:\\BK\\d\\a.txt"));  // differential never deletes
+  EXPECT_EQ(box().Read("T:\\BK\\d\\new.txt"), "new!");
+  EXPECT_EQ(ListText('4'), "2S:\\d\tb.txt\t40000000000001\n2S:\\d\tnew.txt\t40000000000004\n");
+
+  // The last file gone: the folder stays registered through a marker.
+  ASSERT_TRUE(box().fs().DeleteFile("S:\\d\\b.txt").ok());
+  ASSERT_TRUE(box().fs().DeleteFile("S:\\d\\new.txt").ok());
+  Run();
+  EXPECT_EQ(ListText('4'), "2S:\\d\t\b\b\b\t40000000000000\n");
+  EXPECT_TRUE(box().Exists("T:\\BK\\d\\b.txt"));
+}
+
+TEST_F(EngineTest, SingleFilesAreCopiedUpdatedAndDroppedButNeverDeleted) {
+  Source("S:\\f\\one.txt", "1");
+  Source("S:\\root.txt", "r");
+  RegisterFile("S:\\f\\one.txt");
+  RegisterFile("S:\\root.txt");
+  SaveLists();
+  Run();
+  EXPECT_EQ(box().Read("T:\\BK\\root.txt"), "r");  // a file in a drive root
+  EXPECT_EQ(box().Read("T:\\BK\\f\\one.txt"), "1");
+  ASSERT_TRUE(box().fs().DeleteFile("S:\\f\\one.txt").ok());
+  Source("S:\\f\\other.txt", "not registered");
+  Run();
+  EXPECT_TRUE(box().Exists("T:\\BK\\f\\one.txt"));
+  EXPECT_FALSE(box().Exists("T:\\BK\\f\\other.txt"));  // no new-file search for files
+  EXPECT_EQ(ListText('1'), "2S:\troot.txt\t10000000000001\n");
+}
+
+TEST_F(EngineTest, MailOptionKeepsChangedEmlFilesOnlyInTheFileList) {
+  settings_.mail_option = 1;
+  Source("S:\\m\\in.eml", "v1");
+  Source("S:\\f\\single.eml", "v1");
+  RegisterFolder('3', "S:\\m", false);
+  RegisterFile("S:\\f\\single.eml");
+  SaveLists();
+  Run();
+  Source("S:\\m\\in.eml", "v2", kT0 + kSecond);
+  Source("S:\\f\\single.eml", "v2", kT0 + kSecond);
+  Run();
+  EXPECT_EQ(box().Read("T:\\BK\\f\\single.eml"), "v1");  // not copied again
+  EXPECT_EQ(box().Read("T:\\BK\\m\\in.eml"), "v2");      // the new-file search copies it
+  settings_.mail_option = 0;
+  Run();
+  EXPECT_EQ(box().Read("T:\\BK\\f\\single.eml"), "v2");
+}
+
+TEST_F(EngineTest, FreeSpaceRefusalsAreReportedAndLaterFilesRefusedToo) {
+  Source("S:\\s\\a-small.txt", std::string(10, 's'));
+  RegisterFolder('3', "S:\\s", false);
+  SaveLists();
+  Run();
+  Source("S:\\s\\b-big.bin", std::string(3000, 'b'));
+  Source("S:\\s\\c-small.txt", std::string(10, 'c'));
+  faulty().SetFreeSpace('T', 1000);
+  Run();
+  const auto lines = ReportLines();
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0], "(ADD)ドライブ T:\\ の空き領域不足のためコピーしません。S:\\s\\b-big.bin");
+  EXPECT_EQ(lines[1], "(ADD)ドライブ T:\\ の空き領域不足のためコピーしません。S:\\s\\c-small.txt");
+  EXPECT_FALSE(box().Exists("T:\\BK\\s\\b-big.bin"));
+  EXPECT_EQ(ListText('3').find("b-big"), std::string::npos);
+
+  // Without the free-space check nothing is refused.
+  settings_.free_space_check = false;
+  Run();
+  EXPECT_TRUE(box().Exists("T:\\BK\\s\\b-big.bin"));
+  EXPECT_TRUE(ReportLines().empty());
+}
+
+TEST_F(EngineTest, UpdatesAndSingleFileCopiesAreRefusedWhenSpaceRunsOut) {
+  Source("S:\\f\\a.bin", std::string(100, 'a'));
+  RegisterFile("S:\\f\\a.bin");
+  SaveLists();
+  Run();
+  Source("S:\\f\\a.bin", std::string(5000, 'A'), kT0 + kSecond);
+  faulty().SetFreeSpace('T', 50);
+  Run();
+  ASSERT_EQ(ReportLines(), std::vector<std::string>{
+                               "(UPD)ドライブ T:\\ の空き領域不足のためファイル更新しません。S:\\f\\a.bin"});
+  EXPECT_EQ(box().Read("T:\\BK\\f\\a.bin"), std::string(100, 'a'));
+
+  ASSERT_TRUE(box().fs().DeleteFile("T:\\BK\\f\\a.bin").ok());
+  Run();
+  ASSERT_EQ(ReportLines(), std::vector<std::string>{
+                               "(CPY)ドライブ T:\\ の空き領域不足のためコピーしません。S:\\f\\a.bin"});
+}
+
+TEST_F(EngineTest, AbortDuringThePassOverRegisteredLines) {
+  Source("S:\\a\\1.txt", "1");
+  Source("S:\\b\\2.txt", "2");
+  Source("S:\\c\\3.txt", "3");
+  RegisterFolder('3', "S:\\a", false);
+  RegisterFolder('3', "S:\\b", false);
+  RegisterFolder('3', "S:\\c", false);
+  Source("S:\\f\\later.txt", "types after the aborted one are not visited");
+  RegisterFile("S:\\f\\later.txt");
+  SaveLists();
+  const std::string before = ListText('3');
+  hooks_.abort_at_handled = 3;  // Ctrl + Shift seen at the third registered file (S:\b\2.txt)
+  const RunOutcome outcome = Run();
+  EXPECT_TRUE(outcome.aborted);
+  EXPECT_TRUE(box().Exists("T:\\BK\\f\\later.txt"));  // type 1 ran before type 3
+  EXPECT_TRUE(box().Exists("T:\\BK\\a\\1.txt"));
+  EXPECT_FALSE(box().Exists("T:\\BK\\b\\2.txt"));  // its copy was cancelled at once
+  EXPECT_FALSE(box().Exists("T:\\BK\\c\\3.txt"));  // later groups untouched
+  EXPECT_EQ(ListText('3'), before);
+  const auto lines = ReportLines();
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_NE(lines[0].find("S:\\ > T:\\BK\\b\\2.txt"), std::string::npos);
+}
+
+TEST_F(EngineTest, AbortDuringTheThirdTypeLeavesLaterTypesUntouched) {
+  Source("S:\\one\\x.txt", "x");
+  Source("S:\\three\\y.txt", "y");
+  Source("S:\\five\\z.txt", "z");
+  RegisterFile("S:\\one\\x.txt");
+  RegisterFolder('3', "S:\\three", false);
+  RegisterFolder('5', "S:\\five", false);
+  SaveLists();
+  // The progress thread sets the abort flag while the third type copies.
+  hooks_.on_copy = [&](std::string_view source) {
+    if (source == "S:\\three\\y.txt") flags_.abort = 1;
+  };
+  const RunOutcome outcome = Run();
+  EXPECT_TRUE(outcome.aborted);
+  EXPECT_TRUE(box().Exists("T:\\BK\\one\\x.txt"));
+  EXPECT_FALSE(box().Exists("T:\\BK\\five\\z.txt"));
+  EXPECT_NE(ListText('3').find("y.txt"), std::string::npos);  // stored with the progress made
+}
+
+TEST_F(EngineTest, AnAbortBeforeNewFilesAreCopiedKeepsThemListedForNextTime) {
+  Source("S:\\n\\a.txt", "a");
+  RegisterFolder('3', "S:\\n", false);
+  SaveLists();
+  Run();
+  Source("S:\\n\\b.txt", "b");
+  Source("S:\\n\\c.txt", "c");
+  hooks_.on_pump = [&] {
+    if (!hooks_.progress.empty() && hooks_.progress.back().find(" 1 / 2") != std::string::npos) flags_.abort = 1;
+  };
+  Run();
+  const std::string list = ListText('3');
+  EXPECT_NE(list.find("2S:\\n\tb.txt"), std::string::npos);
+  EXPECT_NE(list.find("2S:\\n\tc.txt"), std::string::npos);
+  EXPECT_FALSE(box().Exists("T:\\BK\\n\\c.txt"));
+  hooks_.on_pump = nullptr;
+  Run();
+  EXPECT_TRUE(box().Exists("T:\\BK\\n\\c.txt"));  // copied as missing on the next run
+}
+
+TEST_F(EngineTest, CommandOneVisitsTheCurrentDestinationThenItsLinkTargets) {
+  Source("S:\\l\\f.txt", "linked");
+  RegisterFolder('3', "S:\\l", false);
+  SaveLists('T', "BK");
+  RegisterFolder('3', "S:\\l", false);
+  SaveLists('U', "B1");
+  RegisterFolder('3', "S:\\l", false);
+  SaveLists('T', "B2");
+  DestinationTables tables = ParseToDrive(
+      "T:\\BK\nT:\\BK\nU:\\B1\nT:\\B2\n*\n*\nU:\\B1 > T:\\B2\nT:\\BK > U:\\B1\nT:\\BK > T:\\B2\n*\n1\n");
+  const std::vector<SyncTarget> order = Command1Destinations(tables);
+  ASSERT_EQ(order.size(), 3u);
+  EXPECT_EQ(order[1].drive, 'U');
+  EXPECT_EQ(order[2].folder, "B2");
+  Run(order);
+  EXPECT_EQ(hooks_.destinations, (std::vector<std::string>{"T:\\BK", "U:\\B1", "T:\\B2"}));
+  EXPECT_TRUE(box().Exists("T:\\BK\\l\\f.txt"));
+  EXPECT_TRUE(box().Exists("U:\\B1\\l\\f.txt"));
+  EXPECT_TRUE(box().Exists("T:\\B2\\l\\f.txt"));
+  EXPECT_EQ(Command2Destinations(tables).size(), 3u);
+  EXPECT_TRUE(Command1Destinations(ParseToDrive(kDefaultToDrive)).empty());
+}
+
+TEST_F(EngineTest, AnAbsentDestinationDriveIsReportedOnlyWithTheFreeSpaceCheck) {
+  Source("S:\\a\\x.txt", "x");
+  RegisterFolder('3', "S:\\a", false);
+  SaveLists('Q', "BK");  // Q: is not there
+  Run({{'Q', "BK"}});
+  EXPECT_EQ(ReportLines(), std::vector<std::string>{
+                               "(PGM)バックアップ先ドライブ Q:\\ が認識できません（USBメモリーが接触不良、外付けHDDの電源が入っていない等々）"});
+  settings_.free_space_check = false;
+  Run({{'Q', "BK"}});
+  const auto lines = ReportLines();
+  // The copy fails instead, with its (SYS) line: once for the registered line and once
+  // more as a new file (the end of the run leaves one of them).
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0], lines[1]);
+  EXPECT_EQ(lines[0].substr(0, 5), "(SYS)");
+  EXPECT_NE(lines[0].find("S:\\ > Q:\\BK\\a\\x.txt"), std::string::npos);
+}
+
+TEST_F(EngineTest, AListThatEndsEmptyIsDeleted) {
+  Source("S:\\gone\\x.txt", "x");
+  RegisterFile("S:\\gone\\x.txt");
+  SaveLists();
+  ASSERT_TRUE(box().fs().DeleteFile("S:\\gone\\x.txt").ok());
+  Run();
+  EXPECT_FALSE(box().Exists("BkList\\TBK1.ini"));
+}
+
+TEST_F(EngineTest, DestinationsWithoutListsAreLeftAlone) {
+  const RunOutcome outcome = Run();
+  EXPECT_EQ(outcome.types_run, 0u);
+  EXPECT_TRUE(ReportLines().empty());
+  EXPECT_FALSE(box().Exists("T:\\BK"));
+}
+
+TEST_F(EngineTest, FatDestinationsCompareTimesToTwoSeconds) {
+  Source("S:\\t\\a.txt", "a", kT0 + kSecond / 2);
+  RegisterFolder('3', "S:\\t", false);
+  SaveLists();
+  Run();
+  // The FAT copy keeps the time rounded to two seconds.
+  ASSERT_TRUE(box().fs().SetLastWriteTime("T:\\BK\\t\\a.txt", kT0).ok());
+  faulty().SetFileSystemName('T', "FAT32");
+  hooks_.copies.clear();
+  Run();
+  EXPECT_TRUE(hooks_.copies.empty());
+  faulty().SetFileSystemName('T', "NTFS");
+  Run();
+  EXPECT_EQ(hooks_.copies.size(), 1u);  // exact comparison everywhere else
+  EXPECT_TRUE(IsFatFileSystem("FAT"));
+  EXPECT_FALSE(IsFatFileSystem("exFAT"));
+}
+
+TEST_F(EngineTest, LinesWithoutTheirTabsAreReportedAndKept) {
+  Source("S:\\k\\a.txt", "a");
+  RegisterFolder('3', "S:\\k", false);
+  lists_['3'] += "2S:\\k broken line\n";
+  SaveLists();
+  Run();
+  EXPECT_EQ(ReportLines(), std::vector<std::string>{"(PGM)アクセス拒否等。S:\\k broken line"});
+  EXPECT_NE(ListText('3').find("2S:\\k broken line\n"), std::string::npos);
+  EXPECT_TRUE(box().Exists("T:\\BK\\k\\a.txt"));
+}
+
+TEST_F(EngineTest, SourcesThatAreNoDrivePathsAreNeverCopiedOrDropped) {
+  lists_['3'] = "2\\\\server\\share\\x\tf.txt\t30000000000001\n";
+  SaveLists();
+  Run();
+  EXPECT_EQ(ListText('3'), "2\\\\server\\share\\x\tf.txt\t30000000000001\n");
+  ASSERT_EQ(ReportLines().size(), 1u);
+  EXPECT_EQ(ReportLines()[0].substr(0, 5), "(SYS)");
+}
+
+TEST_F(EngineTest, NewFilesWithTooLongDestinationPathsAreReported) {
+  const std::string folder = "S:\\" + std::string(240, 'p');
+  Source(folder + "\\ok.txt", "ok");
+  RegisterFolder('3', folder, false);
+  SaveLists();
+  Run();
+  // T:\BK + the source path without "S:" is 259 bytes for a 12-byte name: still fine.
+  Source(folder + "\\" + std::string(12, 'n'), "fits");
+  Source(folder + "\\" + std::string(13, 'n'), "too long");
+  Run();
+  EXPECT_TRUE(box().Exists("T:\\BK\\" + std::string(240, 'p') + "\\" + std::string(12, 'n')));
+  EXPECT_EQ(ReportLines(), std::vector<std::string>{"(PGM)ファイルパスの文字数が超過した。T:\\BK\\" +
+                                                     std::string(240, 'p') + "\\" + std::string(13, 'n')});
+}
+
+TEST(EngineText, ProgressTextAndTitle) {
+  EXPECT_EQ(ProgressText('2', 3, 10), "経過(ミラー 配下除外) 3 / 10" + std::string(20, ' '));
+  EXPECT_EQ(WindowTitle({'E', "Daily"}, "USB"), "バックアップ先 E:\\Daily 【USB】");
+  EXPECT_EQ(DestinationPath({'E', "Daily"}, "C:\\Users\\a\\b.txt"), "E:\\Daily\\Users\\a\\b.txt");
+  EXPECT_EQ(DestinationPath({'E', "Daily"}, "C:\\b.txt"), "E:\\Daily\\b.txt");
+}
+
+}  // namespace
+}  // namespace bk::test
