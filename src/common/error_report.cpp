@@ -130,14 +130,16 @@ Status RemoveReportDuplicates(FileSystem& fs) {
   return ReplaceFileWhole(fs, kErrorReportPath, RemoveDuplicateReportLines(text), false);
 }
 
-std::string EndReport(FileSystem& fs, ErrorReport& report, ReportKind kind) {
+bool EndReport(FileSystem& fs, ErrorReport& report, ReportKind kind,
+               const std::function<void(std::string_view notice)>& show) {
   report.Close();
   if (!report.has_errors()) {
     (void)fs.DeleteFile(kErrorReportPath);
-    return {};
+    return false;
   }
+  if (show) show(kind == ReportKind::Backup ? kBackupErrorNotice : kRegistrationErrorNotice);
   if (kind == ReportKind::Backup) (void)RemoveReportDuplicates(fs);
-  return std::string(kind == ReportKind::Backup ? kBackupErrorNotice : kRegistrationErrorNotice);
+  return true;
 }
 
 Status KeepEarlierReport(FileSystem& fs, bool* earlier_report_existed) {

@@ -2,6 +2,7 @@
 // per problem met while registering or backing up.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -72,10 +73,12 @@ std::string RemoveDuplicateReportLines(std::string_view text);
 // Rewrites the report with its duplicate lines removed.
 Status RemoveReportDuplicates(FileSystem& fs);
 
-// End of a run in the backup program: with errors, the notice for the caller to show
-// is returned and (after a backup) duplicates are removed; without, the report is deleted.
+// End of an operation in the backup program: with errors, the notice is shown (show) and,
+// after a backup, duplicate lines are removed once the user has seen it; without errors
+// the report is deleted. Returns whether errors were recorded.
 enum class ReportKind { Registration, Backup };
-std::string EndReport(FileSystem& fs, ErrorReport& report, ReportKind kind);
+bool EndReport(FileSystem& fs, ErrorReport& report, ReportKind kind,
+               const std::function<void(std::string_view notice)>& show);
 
 // The power-off program keeps the report of an earlier run:
 // before its run, an existing report is copied to BkList\err.txt, or err.txt is deleted.

@@ -103,4 +103,9 @@ RunOutcome RunBackup(RunContext& ctx, const std::vector<SyncTarget>& destination
   return outcome;
 }
 
+bool EndRunReport(RunContext& ctx) {
+  return EndReport(ctx.fs, ctx.report, ReportKind::Backup,
+                   [&](std::string_view notice) { ctx.hooks.ShowCompletionMessage(notice); });
+}
+
 }  // namespace bk

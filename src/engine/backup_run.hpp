@@ -34,4 +34,8 @@ struct RunOutcome {
 
 RunOutcome RunBackup(RunContext& ctx, const std::vector<SyncTarget>& destinations);
 
+// The end of a run in the backup program: with problems recorded, the completion message
+// is shown and the report's repeated lines removed; without, the report is deleted.
+bool EndRunReport(RunContext& ctx);
+
 }  // namespace bk

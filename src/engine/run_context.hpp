@@ -31,6 +31,8 @@ class RunHooks {
   virtual void CopyProgress(std::uint64_t /*bytes_done*/) {}
   // The copy has returned (progress state 3).
   virtual void CopyEnded() {}
+  // The completion message of a run that recorded problems (shown with the OK button).
+  virtual void ShowCompletionMessage(std::string_view /*notice*/) {}
   // The run moves to a destination; its registered total was recomputed.
   virtual void DestinationStarted(std::string_view /*destination*/, std::int64_t /*total_registered_size*/) {}
 };

@@ -282,3 +282,44 @@ TEST(EngineText, ProgressTextAndTitle) {
 
 }  // namespace
 }  // namespace bk::test
+
+namespace bk::test {
+namespace {
+
+class MessageHooks : public RecordingHooks {
+ public:
+  void ShowCompletionMessage(std::string_view notice) override {
+    messages.emplace_back(notice);
+    // The user reads the report while the message is up: it still holds every line.
+    report_at_message = report_reader();
+  }
+  std::vector<std::string> messages;
+  std::string report_at_message;
+  std::function<std::string()> report_reader;
+};
+
+TEST_F(EngineTest, TheEndOfARunShowsOneMessageThenLeavesOneLinePerProblem) {
+  MessageHooks hooks;
+  hooks.report_reader = [&] { return box().Read(kErrorReportPath); };
+  Source("S:\\e\\x.txt", "x");
+  RegisterFolder('3', "S:\\e", false);
+  SaveLists();
+  faulty().Add({FsOp::CreateWrite, "T:\\BK\\e\\x.txt", err::kAccessDenied});
+  RunContext ctx{faulty_, report_, hooks, flags_, settings_};
+  report_.Begin();
+  RunBackup(ctx, {{'T', "BK"}});
+  EXPECT_TRUE(EndRunReport(ctx));
+  EXPECT_EQ(hooks.messages, std::vector<std::string>{std::string(kBackupErrorNotice)});
+  EXPECT_EQ(std::count(hooks.report_at_message.begin(), hooks.report_at_message.end(), '\n'), 3);
+  EXPECT_EQ(ReportLines().size(), 1u);  // the failure met twice is left once
+
+  faulty().Clear();
+  report_.Begin();
+  RunBackup(ctx, {{'T', "BK"}});
+  EXPECT_FALSE(EndRunReport(ctx));
+  EXPECT_FALSE(box().Exists(kErrorReportPath));
+  EXPECT_EQ(hooks.messages.size(), 1u);
+}
+
+}  // namespace
+}  // namespace bk::test
