@@ -6,6 +6,7 @@
 // Prints figures only; it never fails a build.
 //
 //   engine_bench [--files N] [--no-strace]    (default: 10 000, then 100 000 files)
+//   engine_bench --prepare DIR --files N       (a tree to profile one run on; see Prepare)
 //
 // With strace on the host, the smallest tree is also run once more under `strace -c -f`
 // (first copy and unchanged run, ours against rsync and cp) for system-call counts.
@@ -898,6 +899,22 @@ int RunChild(const std::string& program, const std::string& s_host, const std::s
   return 0;
 }
 
+// A tree and its registration left in place, for a profiler run of one step:
+//   engine_bench --prepare DIR --files N
+//   valgrind --tool=callgrind engine_bench --child-run DIR/P DIR/S DIR/T   (first copy)
+//   valgrind --tool=callgrind engine_bench --child-run DIR/P DIR/S DIR/T   (unchanged)
+int Prepare(const std::string& dir, std::size_t file_count) {
+  if (file_count == 0) Die("--files wants a positive number");
+  for (const char* d : {"/P", "/S", "/T"}) std::filesystem::create_directories(dir + d);
+  bk::PosixFileSystem fs(dir + "/P");
+  fs.MapDrive('S', {dir + "/S", "SOURCE", "NTFS", std::nullopt, false});
+  const Source src = Generate(fs, file_count);
+  const std::size_t lines = PrepareProgramFolder(dir + "/P", dir + "/S");
+  std::cout << src.files.size() << " files, list " << lines << " lines; run: engine_bench --child-run " << dir
+            << "/P " << dir << "/S " << dir << "/T\n";
+  return 0;
+}
+
 struct TempFolder {
   std::string path;
   TempFolder() {
@@ -913,6 +930,8 @@ struct TempFolder {
 
 int main(int argc, char** argv) {
   if (argc == 5 && std::string_view(argv[1]) == "--child-run") return RunChild(argv[2], argv[3], argv[4]);
+  if (argc == 5 && std::string_view(argv[1]) == "--prepare" && std::string_view(argv[3]) == "--files")
+    return Prepare(argv[2], std::strtoull(argv[4], nullptr, 10));
 
   std::vector<std::size_t> sizes = {10000, 100000};
   bool strace = true;

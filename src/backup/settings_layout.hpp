@@ -91,4 +91,12 @@ struct ScreenFacts {
 // coordinates hold the marker.
 Rect SettingsWindowPlacement(int f, int saved_x, int saved_y, const ScreenFacts& screen);
 
+// The backup window: its outer placement and the length N of its progress line in
+// characters (100, fewer when the work area is too narrow).
+struct BackupPlacement {
+  Rect rect;
+  int line_length = 100;
+};
+BackupPlacement BackupWindowPlacement(int f, int saved_x, int saved_y, const ScreenFacts& screen);
+
 }  // namespace bk

@@ -130,17 +130,21 @@ int MessageLineY(int line_index, int f) {
 }
 
 std::vector<std::string_view> SplitMessageLines(std::string_view wrapped) {
+  // Walks characters as the wrapping did, so an LF taken as the second byte of a
+  // double-byte character never splits a line the wrapping did not count.
   std::vector<std::string_view> lines;
   std::size_t start = 0;
-  for (;;) {
-    const std::size_t lf = wrapped.find('\n', start);
-    if (lf == std::string_view::npos) {
-      lines.push_back(wrapped.substr(start));
-      return lines;
+  std::size_t i = 0;
+  while (i < wrapped.size()) {
+    if (wrapped[i] == '\n') {
+      lines.push_back(wrapped.substr(start, i - start));
+      start = ++i;
+    } else {
+      i += sjis::IsLeadByte(static_cast<unsigned char>(wrapped[i])) ? 2 : 1;
     }
-    lines.push_back(wrapped.substr(start, lf - start));
-    start = lf + 1;
   }
+  lines.push_back(wrapped.substr(std::min(start, wrapped.size())));
+  return lines;
 }
 
 }  // namespace bk

@@ -65,7 +65,8 @@ bool InCloseZone(int x, int y, int f, int width);
 // Where each line is drawn: x = 10, y from trunc(1.5f) in steps of 2.6f (each truncated).
 int MessageLineY(int line_index, int f);
 
-// The wrapped text's lines, split at LF (the LF itself is not part of a line).
+// The wrapped text's lines, split at each LF that is a character of its own (the LF
+// itself belongs to no line).
 std::vector<std::string_view> SplitMessageLines(std::string_view wrapped);
 
 }  // namespace bk

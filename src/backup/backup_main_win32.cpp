@@ -1,0 +1,116 @@
+// The backup program: start-up, the dispatcher over its three windows, and exit.
+#include "backup/shell_win32.hpp"
+#include "common/crc32.hpp"
+#include "common/message_dialog_win32.hpp"
+#include "common/progress_thread_win32.hpp"
+#include "platform/program_folder.hpp"
+#include "platform/win32_file_system.hpp"
+
+#include <mmsystem.h>
+
+namespace bk {
+namespace {
+
+// Shows messages, and remembers for the window procedure that one is up.
+class TrackedDialog final : public MessagePort {
+ public:
+  TrackedDialog(MessagePort& inner, ProgramState& state) : inner_(inner), state_(state) {}
+  int ShowMessage(std::string_view text, DialogMode mode) override {
+    const bool was_open = state_.dialog_open;
+    state_.dialog_open = true;
+    const int answer = inner_.ShowMessage(text, mode);
+    state_.dialog_open = was_open;
+    return answer;
+  }
+
+ private:
+  MessagePort& inner_;
+  ProgramState& state_;
+};
+
+bool ProbeFreeSpace(FileSystem& fs) {
+  for (char letter = 'A'; letter <= 'Z'; ++letter) {
+    std::uint64_t bytes = 0;
+    if (fs.FreeSpace(std::string(1, letter) + ":\\", &bytes)) return true;
+  }
+  return false;
+}
+
+ScreenFacts ReadScreenFacts() {
+  ScreenFacts s;
+  RECT work{};
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  s.work_left = work.left;
+  s.work_top = work.top;
+  s.work_right = work.right;
+  s.work_bottom = work.bottom;
+  s.frame_width = GetSystemMetrics(SM_CXSIZEFRAME);
+  s.frame_height = GetSystemMetrics(SM_CYSIZEFRAME);
+  s.caption_height = GetSystemMetrics(SM_CYCAPTION);
+  return s;
+}
+
+int RunProgram(HINSTANCE instance) {
+  if (!EnterProgramFolder()) return 0;
+  if (!RegisterMainWindowClass(instance)) return 0;
+  (void)Crc32Table();
+
+  Win32FileSystem fs;
+  Win32Clock clock;
+  ProgramState state;
+  state.free_space_check = ProbeFreeSpace(fs);
+  state.screen = ReadScreenFacts();
+  state.settings = LoadWindowSettings(fs);
+  timeBeginPeriod(1);
+  ProgressThread progress;
+  if (!progress.Start()) {
+    timeEndPeriod(1);
+    return 0;
+  }
+  state.tables = LoadToDrive(fs);
+  (void)DriveScan(fs, state.labels);
+
+  Win32MessageDialog dialog(&state.settings.char_size);
+  TrackedDialog ui(dialog, state);
+  Shell shell{state, fs, clock, ui, progress};
+  shell.instance = instance;
+  CurrentShell() = &shell;
+
+  state.mode = WindowMode::None;
+  for (;;) {
+    const Dispatch d = NextWindow(state.mode, state.requests, &state.settings.char_size);
+    if (d.exit) break;
+    state.mode = d.mode;
+    switch (d.mode) {
+      case WindowMode::Registration:
+        if (!state.tables.current.chosen()) {
+          ui.ShowMessage("バックアップ先の選択がありません。", DialogMode::Ok);
+          state.mode = WindowMode::Settings;
+          RunSettingsWindow(shell);
+          break;
+        }
+        // The registration window is not part of this build yet: back to the settings.
+        state.mode = WindowMode::None;
+        break;
+      case WindowMode::Backup:
+        RunBackupWindow(shell, d.command);
+        state.mode = WindowMode::None;
+        break;
+      default:
+        state.mode = WindowMode::Settings;
+        RunSettingsWindow(shell);
+        break;
+    }
+  }
+
+  progress.Stop();
+  timeEndPeriod(1);
+  (void)SaveWindowSettings(fs, state.settings);
+  CurrentShell() = nullptr;
+  return 0;
+}
+
+}  // namespace
+}  // namespace bk
+
+int main() { return bk::RunProgram(GetModuleHandleW(nullptr)); }

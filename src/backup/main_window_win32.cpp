@@ -1,0 +1,121 @@
+#include "backup/shell_win32.hpp"
+
+#include <windowsx.h>
+
+namespace bk {
+
+Shell*& CurrentShell() {
+  static Shell* shell = nullptr;
+  return shell;
+}
+
+bool RegisterMainWindowClass(HINSTANCE instance) {
+  static Brush background(CreateSolidBrush(kBackground));
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof wc;
+  wc.style = CS_HREDRAW | CS_VREDRAW;
+  wc.lpfnWndProc = MainWindowProc;
+  wc.hInstance = instance;
+  wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(101));
+  wc.hbrBackground = background.get();
+  wc.lpszClassName = L"\u3000";  // one ideographic space
+  return RegisterClassExW(&wc) != 0;
+}
+
+void PumpOneMessage() {
+  MSG msg;
+  // A quit message is dispatched like any other: only the dispatcher ends the program.
+  if (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+}
+
+std::string WindowTextOf(HWND window) {
+  const int n = GetWindowTextLengthW(window);
+  std::wstring w(static_cast<std::size_t>(n) + 1, L'\0');
+  GetWindowTextW(window, w.data(), n + 1);
+  w.resize(static_cast<std::size_t>(n));
+  std::string out;
+  FromWide(w, &out);
+  return out;
+}
+
+std::string ComboSelection(HWND combo) {
+  const LRESULT index = SendMessageW(combo, CB_GETCURSEL, 0, 0);
+  if (index == CB_ERR) return {};
+  const LRESULT n = SendMessageW(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(index), 0);
+  if (n == CB_ERR) return {};
+  std::wstring w(static_cast<std::size_t>(n) + 1, L'\0');
+  SendMessageW(combo, CB_GETLBTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(w.data()));
+  w.resize(static_cast<std::size_t>(n));
+  std::string out;
+  FromWide(w, &out);
+  return out;
+}
+
+namespace {
+
+// The remembered position of the window of the current mode.
+void RecordMove(Shell& shell, int client_x, int client_y) {
+  ProgramState& s = shell.state;
+  const int x = RememberedX(client_x, s.screen.frame_width);
+  const int y = RememberedY(client_y, s.screen.frame_height, s.screen.caption_height);
+  switch (s.mode) {
+    case WindowMode::Registration:
+      s.settings.registration_x = x;
+      s.settings.registration_y = y;
+      break;
+    case WindowMode::Backup:
+      s.settings.backup_x = x;
+      s.settings.backup_y = y;
+      break;
+    case WindowMode::Settings:
+      s.settings.settings_x = x;
+      s.settings.settings_y = y;
+      break;
+    default: break;
+  }
+}
+
+}  // namespace
+
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  Shell* shell = CurrentShell();
+  if (!shell) return DefWindowProcW(window, message, wparam, lparam);
+  switch (message) {
+    case WM_CREATE:
+      shell->main = window;
+      shell->font = MakeProgramFont(shell->state.f());
+      if (shell->state.mode == WindowMode::Settings) CreateSettingsControls(*shell, window);
+      return 0;
+    case WM_DESTROY:
+      PostQuitMessage(0);
+      return 0;
+    case WM_MOVE:
+      RecordMove(*shell, static_cast<short>(LOWORD(lparam)), static_cast<short>(HIWORD(lparam)));
+      return 0;
+    case WM_PAINT: {
+      PAINTSTRUCT ps;
+      HDC dc = BeginPaint(window, &ps);
+      if (shell->state.mode == WindowMode::Settings) PaintSettings(*shell, dc);
+      if (shell->state.mode == WindowMode::Backup) PaintBackup(*shell, dc);
+      EndPaint(window, &ps);
+      return 0;
+    }
+    case WM_COMMAND:
+      if (shell->state.mode == WindowMode::Settings) SettingsCommand(*shell, LOWORD(wparam), HIWORD(wparam));
+      return 0;
+    case WM_LBUTTONDOWN:
+      shell->state.click_pending = true;
+      return 0;
+    case WM_CLOSE:
+      // The pump destroys the window once it sees the flag.
+      shell->state.window_active = false;
+      return 0;
+    default:
+      return DefWindowProcW(window, message, wparam, lparam);
+  }
+}
+
+}  // namespace bk

@@ -1,0 +1,27 @@
+// The message dialog on the desktop: a borderless, topmost window centred on the work
+// area, with the wrapped text, the "×" mark and the mode's buttons. One at a time: a call
+// while a dialog is open shows nothing and answers kAnswerClosed.
+#pragma once
+
+#include <string_view>
+
+#include "common/message_port.hpp"
+
+namespace bk {
+
+// The program-wide answer slot. The dialog clears it when it opens and waits until it is
+// not 0: a button puts its answer there, the "×" mark -1; the backup program's dispatcher
+// uses the same slot for its commands, so a command also ends an open dialog.
+int& DialogAnswer();
+
+class Win32MessageDialog final : public MessagePort {
+ public:
+  // char_size points at the program's current character size, read at every call.
+  explicit Win32MessageDialog(const int* char_size);
+  int ShowMessage(std::string_view text, DialogMode mode) override;
+
+ private:
+  const int* char_size_;
+};
+
+}  // namespace bk

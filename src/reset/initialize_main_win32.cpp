@@ -1,0 +1,30 @@
+// The registration reset program: asks once, and only on "はい" forgets every registered
+// file and folder and every destination. Backups already made stay where they are.
+#include "common/message_dialog_win32.hpp"
+#include "common/window_settings.hpp"
+#include "platform/program_folder.hpp"
+#include "platform/win32_file_system.hpp"
+#include "reset/registration_reset.hpp"
+
+namespace {
+
+constexpr std::string_view kQuestion =
+    "本当に削除（初期化）しますか？\n\n"
+    "ファイル、フォルダー登録やバックアップ先のフォルダー登録も削除します\n"
+    "すでにバックアップ済のファイルやフォルダーは削除しません";
+
+}  // namespace
+
+int main() {
+  // Until the program folder is entered nothing may be touched: started from elsewhere,
+  // "BkList\..." would name another folder's files.
+  if (!bk::EnterProgramFolder()) return 0;
+  bk::Win32FileSystem fs;
+  const int char_size = bk::LoadCharSize(fs);
+  bk::Win32MessageDialog dialog(&char_size);
+  // Only an explicit "はい" deletes: "いいえ", the "×" mark and a dialog that could not be
+  // shown all leave everything as it was.
+  if (dialog.ShowMessage(kQuestion, bk::DialogMode::YesNo) != bk::kAnswerFirst) return 0;
+  (void)bk::ResetRegistrations(fs);
+  return 0;
+}

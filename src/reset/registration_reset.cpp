@@ -1,0 +1,47 @@
+#include "reset/registration_reset.hpp"
+
+#include <string>
+#include <vector>
+
+#include "common/destination_table.hpp"
+#include "common/shift_jis.hpp"
+
+namespace bk {
+
+bool IsRegistrationFile(const FileInfo& entry) {
+  if (entry.is_directory()) return false;
+  // A name code page 932 cannot hold would reach the system with '?' in it, naming
+  // nothing or another file: it is left alone.
+  if (!entry.name_representable) return false;
+  constexpr std::string_view kExtension = ".INI";
+  if (entry.name.size() < kExtension.size()) return false;
+  // The last four bytes are ASCII only when no double-byte character ends there; a
+  // trail byte can look like 'I' or 'N' (0x49, 0x4E), so the part before must be whole.
+  const std::string_view name = entry.name;
+  const std::string_view stem = name.substr(0, name.size() - kExtension.size());
+  if (sjis::EndsWithLeadByte(stem)) return false;
+  return sjis::AsciiUpper(name.substr(stem.size())) == kExtension;
+}
+
+ResetOutcome ResetRegistrations(FileSystem& fs) {
+  ResetOutcome outcome;
+  std::vector<FileInfo> entries;
+  outcome.listing = fs.ListFolder(kListFolder, &entries);
+  if (outcome.listing) {
+    for (const FileInfo& entry : entries) {
+      if (!IsRegistrationFile(entry)) continue;
+      std::string path(kListFolder);
+      path += '\\';
+      path += entry.name;
+      if (fs.DeleteFile(path)) {
+        ++outcome.deleted;
+      } else {
+        ++outcome.skipped;
+      }
+    }
+  }
+  outcome.destinations = SaveToDrive(fs, ParseToDrive(kDefaultToDrive));
+  return outcome;
+}
+
+}  // namespace bk
