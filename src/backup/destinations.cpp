@@ -362,6 +362,9 @@ bool LinkOrRename(DestinationEditor& ed, std::string_view source_item, std::stri
     return false;
   }
   if (!ed.tables.links.Add(pair)) return false;
+  // A link target has no registrations of its own: it must not stay the destination whose
+  // lists the registration window edits (propagation would overwrite every edit).
+  if (ed.tables.current.chosen() && ed.tables.current.Text() == target) ed.tables.current = {};
   LinkPropagation(ed.fs, ed.tables);
   return true;
 }

@@ -322,6 +322,15 @@ TEST_F(DestinationLink, LinkingMakesTheTargetListsTheSourcesOwn) {
   EXPECT_EQ(Item("T:\\BK"), "T:\\BK【BACKUP】");
 }
 
+TEST_F(DestinationLink, ACurrentDestinationThatBecomesATargetIsNoLongerCurrent) {
+  ASSERT_TRUE(Register('T', "BK"));
+  ASSERT_TRUE(Register('U', "BK2"));
+  ASSERT_TRUE(ChooseCurrent(ed, Item("U:\\BK2")));
+  ui.answers = {kAnswerFirst};
+  ASSERT_TRUE(LinkOrRename(ed, Item("T:\\BK"), Item("U:\\BK2")));
+  EXPECT_FALSE(tables.current.chosen());
+}
+
 TEST_F(DestinationLink, ChainsAndSelfLinksAreRefusedWithoutAQuestion) {
   Linked();
   ASSERT_TRUE(Register('S', "A"));
