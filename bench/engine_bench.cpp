@@ -270,7 +270,20 @@ struct ChildRun {
   int status = -1;       // exit status; -1 when it could not start
   double seconds = 0;
   long max_rss_kb = 0;   // of the child and its own children
+  double cpu = 0;        // user and system seconds
 };
+
+double CpuSeconds(const struct rusage& u) {
+  return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+         static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) * 1e-6;
+}
+
+// User and system seconds of this process so far.
+double OwnCpu() {
+  struct rusage u {};
+  ::getrusage(RUSAGE_SELF, &u);
+  return CpuSeconds(u);
+}
 
 ChildRun Spawn(const std::vector<std::string>& args, bool quiet = false) {
   std::vector<std::string> copy = args;
@@ -294,6 +307,7 @@ ChildRun Spawn(const std::vector<std::string>& args, bool quiet = false) {
   run.seconds = Now() - t0;
   run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   run.max_rss_kb = usage.ru_maxrss;
+  run.cpu = CpuSeconds(usage);
   return run;
 }
 
@@ -505,6 +519,7 @@ std::size_t PrepareProgramFolder(const std::string& host, const std::string& s_h
 
 struct OursRun {
   double seconds = 0;
+  double cpu = 0;
   CallCounts counts;
   long long rss_before = -1, peak = -1;
   bk::RunOutcome outcome;
@@ -526,11 +541,12 @@ OursRun RunOurs(const std::string& program, const std::string& s_host, const std
   OursRun run;
   const bool reset = ResetPeakRss();
   run.rss_before = StatusBytes("VmRSS");
-  const double t0 = Now();
+  const double t0 = Now(), c0 = OwnCpu();
   report.Begin();
   run.outcome = bk::RunBackup(ctx, {{'T', "BK"}});
   report.Close();
   run.seconds = Now() - t0;
+  run.cpu = OwnCpu() - c0;
   if (reset) run.peak = StatusBytes("VmHWM");
   run.counts = fs.counts;
   return run;
@@ -691,6 +707,7 @@ std::string SelfPath() {
 
 struct StepFigures {
   double ours = 0, rsync = 0, cp = 0, straight = 0;
+  double ours_cpu = 0, rsync_cpu = 0, cp_cpu = 0, straight_cpu = 0;
   long long peak = -1, rss_before = -1;
   long rsync_rss_kb = 0, cp_rss_kb = 0;
   CallCounts counts;
@@ -763,6 +780,7 @@ SizeFigures RunSize(const std::string& top, std::size_t file_count, bool with_st
   auto take = [&](std::size_t step, const OursRun& r) {
     StepFigures& s = fig.steps[step];
     s.ours = r.seconds;
+    s.ours_cpu = r.cpu;
     s.counts = r.counts;
     s.peak = r.peak;
     s.rss_before = r.rss_before;
@@ -777,10 +795,14 @@ SizeFigures RunSize(const std::string& top, std::size_t file_count, bool with_st
     note_child("rsync", rs);
     note_child("cp", cp);
     fig.steps[0].rsync = rs.seconds;
+    fig.steps[0].rsync_cpu = rs.cpu;
     fig.steps[0].rsync_rss_kb = rs.max_rss_kb;
     fig.steps[0].cp = cp.seconds;
+    fig.steps[0].cp_cpu = cp.cpu;
     fig.steps[0].cp_rss_kb = cp.max_rss_kb;
+    const double c0 = OwnCpu();
     fig.steps[0].straight = StraightCopy(s_host, straight_host, src);
+    fig.steps[0].straight_cpu = OwnCpu() - c0;
     verify(0);
     // Only the first copy is compared with cp and the straight copy: their trees go now.
     RemoveHostTree(base + "/cp");
@@ -803,6 +825,7 @@ SizeFigures RunSize(const std::string& top, std::size_t file_count, bool with_st
       if (r.seconds < best_rs.seconds) best_rs = r;
     }
     fig.steps[1].rsync = best_rs.seconds;
+    fig.steps[1].rsync_cpu = best_rs.cpu;
     fig.steps[1].rsync_rss_kb = best_rs.max_rss_kb;
     verify(1);
   }
@@ -820,6 +843,7 @@ SizeFigures RunSize(const std::string& top, std::size_t file_count, bool with_st
     const ChildRun rs = RunRsync(data_host, rsync_data);
     note_child("rsync", rs);
     fig.steps[2].rsync = rs.seconds;
+    fig.steps[2].rsync_cpu = rs.cpu;
     fig.steps[2].rsync_rss_kb = rs.max_rss_kb;
     verify(2);
   }
@@ -833,6 +857,7 @@ SizeFigures RunSize(const std::string& top, std::size_t file_count, bool with_st
     const ChildRun rs = RunRsync(data_host, rsync_data);
     note_child("rsync", rs);
     fig.steps[3].rsync = rs.seconds;
+    fig.steps[3].rsync_cpu = rs.cpu;
     fig.steps[3].rsync_rss_kb = rs.max_rss_kb;
     verify(3);
   }
@@ -854,6 +879,16 @@ SizeFigures RunSize(const std::string& top, std::size_t file_count, bool with_st
     std::cout << std::setprecision(1) << std::setw(12) << (s.peak > 0 ? s.peak / kMiB : -1.0) << std::setw(13)
               << (s.rss_before > 0 ? s.rss_before / kMiB : -1.0) << std::setw(12) << s.rsync_rss_kb / 1024.0
               << (s.ok ? "" : "   MISMATCH") << "\n";
+  }
+  std::cout << "\n    CPU seconds (user + system; less disturbed than wall time by other load on the host):\n";
+  for (std::size_t i = 0; i < 4; ++i) {
+    const StepFigures& s = fig.steps[i];
+    std::cout << "    " << std::left << std::setw(24) << kStepNames[i] << std::right << std::setprecision(3)
+              << " ours " << s.ours_cpu << "  rsync " << s.rsync_cpu;
+    if (s.cp > 0) std::cout << "  cp " << s.cp_cpu << "  straight " << s.straight_cpu;
+    std::cout << std::setprecision(2) << "   ours/rsync " << s.ours_cpu / s.rsync_cpu;
+    if (s.cp > 0) std::cout << "  ours/cp " << s.ours_cpu / s.cp_cpu;
+    std::cout << "\n";
   }
   std::cout << "\n    adapter calls of ours (unchanged: the faster of the two runs):\n";
   for (std::size_t i = 0; i < 4; ++i) PrintCounts(kStepNames[i], fig.steps[i].counts, fig.steps[i].ours);

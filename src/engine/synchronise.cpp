@@ -422,6 +422,11 @@ class SyncPass {
     CopyOptions options;
     options.cancel = &ctx_.flags.cancel;
     options.stamp = stamp;
+    if (dest) {
+      const std::string name = dest_path.substr(sjis::LastSeparator(dest_path) + 1);
+      options.destination_absent = (dest->status || IsNotFound(dest->status)) && !dest->Find(name) &&
+                                   !dest->Find(CopyTemporaryName(name));
+    }
     options.progress = [this](std::uint64_t done, std::uint64_t) {
       ctx_.hooks.CopyProgress(done);
       if (ctx_.flags.abort.load() != 0) ctx_.flags.cancel = 1;

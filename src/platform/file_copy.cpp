@@ -1,7 +1,7 @@
 #include "platform/file_copy.hpp"
 
+#include <algorithm>
 #include <memory>
-#include <vector>
 
 namespace bk {
 
@@ -19,13 +19,16 @@ Status CopyBytes(ReadableFile& in, WritableFile& out, std::uint64_t total, const
   // so a cancel request already pending stops it at once.
   if (options.progress) options.progress(0, total);
   if (cancelled()) return Status::Error(err::kRequestAborted);
-  std::vector<char> buffer(kCopyChunkBytes);
+  // Sized to the file (small files are the common case) and left uninitialised: zeroing
+  // a full chunk for every file costs more than copying most of them.
+  const std::size_t capacity = static_cast<std::size_t>(std::clamp<std::uint64_t>(total + 1, 1, kCopyChunkBytes));
+  std::unique_ptr<char[]> buffer(new char[capacity]);
   std::uint64_t done = 0;
   for (;;) {
     std::size_t got = 0;
-    if (Status s = in.Read(buffer.data(), buffer.size(), &got); !s) return s;
+    if (Status s = in.Read(buffer.get(), capacity, &got); !s) return s;
     if (got == 0) return Status::Ok();
-    if (Status s = out.Write(buffer.data(), got); !s) return s;
+    if (Status s = out.Write(buffer.get(), got); !s) return s;
     done += got;
     if (options.progress) options.progress(done, total);
     // Once every byte is written the copy is complete; a late cancel no longer undoes it.
@@ -57,7 +60,7 @@ Status CopyFileReplacing(FileSystem& fs, std::string_view source, std::string_vi
   if (Status s = fs.OpenRead(source, &in); !s) return s;
 
   const std::string tmp = CopyTemporaryName(destination);
-  ClearBlockingAttributes(fs, tmp);  // a leftover of a crash must not block this copy
+  if (!options.destination_absent) ClearBlockingAttributes(fs, tmp);  // a crash's leftover must not block
   std::unique_ptr<WritableFile> out;
   if (Status s = fs.CreateWrite(tmp, &out); !s) return s;
 
@@ -72,7 +75,7 @@ Status CopyFileReplacing(FileSystem& fs, std::string_view source, std::string_vi
     if ((basic & ~attr::kArchive) != 0) s = fs.SetAttributes(tmp, basic);
   }
   if (s) {
-    const std::uint32_t old_attributes = ClearBlockingAttributes(fs, destination);
+    const std::uint32_t old_attributes = options.destination_absent ? 0 : ClearBlockingAttributes(fs, destination);
     s = fs.Rename(tmp, destination);
     if (!s && old_attributes != 0) (void)fs.SetAttributes(destination, old_attributes);
   }

@@ -23,6 +23,9 @@ struct CopyOptions {
   const std::atomic<int>* cancel = nullptr;
   // The last-write time to give the copy; nothing: the source's own, read before copying.
   std::optional<FileTime> stamp;
+  // The caller knows (from a fresh folder listing) that neither the destination nor a
+  // leftover temporary file exists, so their attributes need not be looked at.
+  bool destination_absent = false;
 };
 
 // The name of the temporary file a copy to destination writes first.

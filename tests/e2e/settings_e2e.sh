@@ -1,0 +1,137 @@
+#!/usr/bin/env bash
+# The settings window driven as a user would: register two destinations on labelled Wine
+# drives, choose one, put it on the power-off list, link the two, switch the character
+# size, close; ToDrive.txt and SizePos.txt must then hold exactly those choices.
+set -euo pipefail
+source "$(dirname "$0")/lib.sh"
+e2e_init settings_e2e "${1:-build/windows}"
+e2e_start_display
+
+APP=$(e2e_app_copy)
+# Two drives with labels, as USB disks would be.
+for d in t u; do
+  folder="$E2E_TMP/drive-$d"
+  mkdir -p "$folder"
+  label=BACKUP; [[ $d == u ]] && label=BACKUP2
+  printf '%s' "$label" >"$folder/.windows-label"
+  rm -f "$WINEPREFIX/dosdevices/$d:"
+  ln -s "$folder" "$WINEPREFIX/dosdevices/$d:"
+done
+cleanup_drives() { rm -f "$WINEPREFIX/dosdevices/t:" "$WINEPREFIX/dosdevices/u:"; }
+trap 'cleanup_drives; e2e_cleanup' EXIT
+
+f=7
+sx() { awk -v f="$f" -v k="$1" 'BEGIN { printf "%d", f * k }'; }  # trunc(f * k)
+
+e2e_launch "$APP/backup.exe"
+WID=$(e2e_wait_window --name '^Kestova$' 60) || e2e_fail "the settings window did not appear"
+sleep 1
+e2e_screenshot settings-f7 "$WID"
+
+# choose BOX_X BOX_Y KEYS...: opens a combo box and ends the choice with Enter.
+choose() {
+  local x=$1 y=$2
+  shift 2
+  # A press on the bare surface first: after a dialog has closed, the window takes the
+  # keyboard again only once it is clicked.
+  e2e_click "$WID" 2 2
+  sleep 0.3
+  e2e_click "$WID" "$x" "$y"
+  sleep 0.5
+  xdotool key "$@"
+  sleep 0.3
+  xdotool key Return
+  sleep 0.8
+}
+folder_name() {
+  e2e_click "$WID" $((30 * f + 40)) $((7 * f + 10))
+  xdotool key End BackSpace BackSpace BackSpace BackSpace BackSpace
+  xdotool type "$1"
+  sleep 0.3
+}
+# The dialog puts the pointer on itself when it opens: it is the nameless window under
+# the pointer.
+dialog_window() {
+  local deadline=$((SECONDS + 20)) X Y SCREEN WINDOW
+  while ((SECONDS < deadline)); do
+    eval "$(xdotool getmouselocation --shell 2>/dev/null)" || true
+    if [[ -n "${WINDOW:-}" && "$WINDOW" != "$WID" && -z "$(xdotool getwindowname "$WINDOW" 2>/dev/null)" ]] &&
+      xdotool getwindowgeometry "$WINDOW" >/dev/null 2>&1; then
+      echo "$WINDOW"
+      return 0
+    fi
+    sleep 0.2
+  done
+  return 1
+}
+
+folder_name BK
+choose $((3 * f + 30)) $((7 * f + 10)) t          # the drive box registers T:\BK
+folder_name BK2
+choose $((3 * f + 30)) $((7 * f + 10)) u          # and U:\BK2
+choose $(($(sx 24.5) + 30)) $(($(sx 17.5) + 10)) t  # T:\BK becomes current
+choose $((8 * f + 30)) $(($(sx 30.5) + 10)) t       # and goes on the power-off list
+choose $((6 * f + 20)) $(($(sx 39.5) + 10)) t       # link source
+choose $((20 * f + 20)) $(($(sx 39.5) + 10)) u      # link target: the question comes
+
+DLG=$(dialog_window) || e2e_fail "the link question did not appear"
+sleep 0.5
+e2e_screenshot dialog-link-rename-f7 "$DLG"
+e2e_geometry "$DLG"
+W=$E2E_W H=$E2E_H
+# "連動化" stands at W/2 - 10f, 8f wide, 3f high, its top at trunc(H - 4.6f).
+e2e_click "$DLG" $((W / 2 - 10 * f + 4 * f)) $(($(awk -v h="$H" -v f="$f" 'BEGIN{printf "%d", h - 4.6*f}') + 3 * f / 2))
+sleep 1
+
+# A help mark opens its text with the OK button.
+e2e_click "$WID" $((53 * f + f)) $((4 * f))
+DLG=$(dialog_window) || e2e_fail "the help text did not appear"
+sleep 0.5
+e2e_screenshot dialog-ok-f7 "$DLG"
+e2e_pointer
+xdotool click 1  # the pointer already stands on "了解"
+sleep 0.8
+
+# The power-off removal asks yes or no; "いいえ" keeps the entry.
+choose $(($(sx 42.4) + 30)) $(($(sx 30.5) + 10)) t
+DLG=$(dialog_window) || { e2e_screenshot settings-failure; e2e_fail "the removal question did not appear"; }
+sleep 0.5
+e2e_screenshot dialog-yes-no-f7 "$DLG"
+e2e_geometry "$DLG"
+W=$E2E_W H=$E2E_H
+e2e_click "$DLG" $((W / 2 + f + 4 * f)) $(($(awk -v h="$H" -v f="$f" 'BEGIN{printf "%d", h - 4.6*f}') + 3 * f / 2))
+sleep 1
+
+# Character size 12: the window closes and opens again at the new size.
+choose $(($(sx 53.4) + 20)) $(($(sx 36.5) + 64 + 10)) Down Down Down Down Down
+deadline=$((SECONDS + 30))
+while :; do
+  NEW=$(xdotool search --onlyvisible --name '^Kestova$' 2>/dev/null | head -n1) || true
+  if [[ -n "$NEW" ]]; then
+    e2e_geometry "$NEW"
+    [[ $E2E_W -eq $((63 * 12)) ]] && break
+  fi
+  ((SECONDS < deadline)) || e2e_fail "the settings window did not come back at size 12"
+  sleep 0.3
+done
+WID=$NEW
+sleep 1
+e2e_screenshot settings-f12 "$WID"
+grep -q 'T:\\BK > U:\\BK2' "$APP/BkList/ToDrive.txt" || e2e_fail "ToDrive.txt was not saved when the window closed"
+
+# Close: the program ends and writes its settings.
+e2e_geometry "$WID"
+xdotool mousemove --sync $((E2E_X + 20)) $((E2E_Y + E2E_H - 10))
+sleep 0.3
+xdotool key --window "$WID" alt+F4
+e2e_wait_exit "$E2E_PID" 30 || e2e_fail "backup.exe did not end after the close request"
+
+expected=$'T:\\BK\nT:\\BK\nU:\\BK2\n*\nT:\\BK\n*\nT:\\BK > U:\\BK2\n*\n1\n'
+[[ "$(od -An -c "$APP/BkList/ToDrive.txt")" == "$(printf '%s' "$expected" | od -An -c)" ]] ||
+  e2e_fail "ToDrive.txt differs: $(cat -A "$APP/BkList/ToDrive.txt")"
+sizepos=$(cat "$APP/BkList/SizePos.txt"; echo x)
+sizepos=${sizepos%x}
+[[ "$sizepos" =~ ^12$'\n'77777$'\n'77777$'\n'77777$'\n'77777$'\n'77777$'\n'77777$'\n'[0-9]{5}$'\n'[0-9]{5}$'\n'00000$'\n'00000$ ]] ||
+  e2e_fail "SizePos.txt differs (or ends with a line feed): $(cat -A "$APP/BkList/SizePos.txt")"
+[[ -d "$E2E_TMP/drive-t" && ! -e "$E2E_TMP/drive-t/BK" ]] || e2e_fail "registration created a folder on the drive"
+echo "settings_e2e: ok"
