@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <thread>
 
 namespace bk {
@@ -35,15 +36,19 @@ class ProgressThread {
 
   std::atomic<int>& state() { return state_; }
 
-  // Called by the thread in each state; set before a backup window opens (drawing).
-  std::function<void()> on_copy_starting;
-  std::function<void()> on_copying;
-  std::function<void()> on_copy_ended;
+  // What the thread draws in each state; set when a backup window opens and cleared (all
+  // null) before it closes. The thread never runs a drawing while it is being replaced.
+  void SetDrawing(std::function<void()> copy_starting, std::function<void()> copying,
+                  std::function<void()> copy_ended);
 
  private:
   void Loop();
   std::atomic<int> state_{progress::kIdle};
   std::thread thread_;
+  std::mutex drawing_mutex_;
+  std::function<void()> on_copy_starting_;
+  std::function<void()> on_copying_;
+  std::function<void()> on_copy_ended_;
 };
 
 }  // namespace bk
