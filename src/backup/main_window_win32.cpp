@@ -1,4 +1,5 @@
 #include "backup/shell_win32.hpp"
+#include "common/run_window_win32.hpp"
 
 #include <windowsx.h>
 
@@ -22,14 +23,7 @@ bool RegisterMainWindowClass(HINSTANCE instance) {
   return RegisterClassExW(&wc) != 0;
 }
 
-void PumpOneMessage() {
-  MSG msg;
-  // A quit message is dispatched like any other: only the dispatcher ends the program.
-  if (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    TranslateMessage(&msg);
-    DispatchMessageW(&msg);
-  }
-}
+void PumpOneMessage() { PumpOneWaitingMessage(); }
 
 std::string WindowTextOf(HWND window) {
   const int n = GetWindowTextLengthW(window);

@@ -1,0 +1,150 @@
+#include "common/run_window_win32.hpp"
+
+#include "common/progress_line.hpp"
+
+namespace bk {
+
+namespace {
+
+constexpr COLORREF kLineBackground = RGB(230, 230, 255);
+constexpr COLORREF kBarColour = RGB(0, 255, 0);
+
+// The progress line's drawing resources: three device contexts of the window, one with
+// the font, one with the clearing pen, one with the bar pen.
+class ProgressLineDrawing {
+ public:
+  ProgressLineDrawing(HWND window, HFONT font, int f, int n)
+      : window_(window), f_(f), n_(n),
+        clear_pen_(CreatePen(PS_SOLID, ClearingPenWidth(f), kLineBackground)),
+        bar_pen_(CreatePen(PS_SOLID, BarPenWidth(f), kBarColour)),
+        clear_brush_(CreateSolidBrush(kLineBackground)),
+        bar_brush_(CreateSolidBrush(kBarColour)) {
+    text_dc_ = GetDC(window);
+    clear_dc_ = GetDC(window);
+    bar_dc_ = GetDC(window);
+    SelectObject(text_dc_, font);
+    SetBkMode(text_dc_, OPAQUE);
+    SetBkColor(text_dc_, kLineBackground);
+    SetTextColor(text_dc_, RGB(0, 0, 0));
+    SelectObject(clear_dc_, clear_pen_.get());
+    SelectObject(clear_dc_, clear_brush_.get());
+    SelectObject(bar_dc_, bar_pen_.get());
+    SelectObject(bar_dc_, bar_brush_.get());
+  }
+  ~ProgressLineDrawing() {
+    for (HDC dc : {text_dc_, clear_dc_, bar_dc_}) ReleaseDC(window_, dc);
+  }
+  ProgressLineDrawing(const ProgressLineDrawing&) = delete;
+  ProgressLineDrawing& operator=(const ProgressLineDrawing&) = delete;
+
+  void Name(std::string_view name) { DrawSjisText(text_dc_, 2 * f_, 4 * f_, NameLineText(name, n_)); }
+  void ClearBar() {
+    Rectangle(clear_dc_, 2 * f_, 7 * f_, (n_ + 2) * f_, 7 * f_ + ClearingPenWidth(f_));
+  }
+  void Bar(std::uint32_t copied_mib, std::uint32_t size_mib) {
+    Rectangle(bar_dc_, 2 * f_, 7 * f_, BarRight(f_, n_, copied_mib, size_mib), 7 * f_ + BarPenWidth(f_));
+  }
+
+ private:
+  HWND window_;
+  int f_, n_;
+  Pen clear_pen_, bar_pen_;
+  Brush clear_brush_, bar_brush_;
+  HDC text_dc_ = nullptr, clear_dc_ = nullptr, bar_dc_ = nullptr;
+};
+
+}  // namespace
+
+bool AbortKeysDown() {
+  return (GetAsyncKeyState(VK_CONTROL) & 0x8000) != 0 && (GetAsyncKeyState(VK_SHIFT) & 0x8000) != 0;
+}
+
+void PaintAbortHint(HDC dc, HFONT font, int f) {
+  SelectGuard keep(dc, font);
+  SetBkMode(dc, OPAQUE);
+  SetBkColor(dc, kBackground);
+  SetTextColor(dc, RGB(0, 0, 0));
+  DrawSjisText(dc, 2 * f, f, "中断(Ctrl + Shift)");
+}
+
+void PumpOneWaitingMessage() {
+  MSG msg;
+  if (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+}
+
+WindowRunHooks::WindowRunHooks(HWND window, HFONT font, int f, ProgressThread& progress, CopyInHand& copy,
+                               MessagePort* ui)
+    : window_(window), font_(font), f_(f), progress_(progress), copy_(copy), ui_(ui) {}
+
+void WindowRunHooks::DrawProgressText(std::string_view text) {
+  HDC dc = GetDC(window_);
+  {
+    SelectGuard keep(dc, font_);
+    SetBkMode(dc, OPAQUE);
+    SetBkColor(dc, kBackground);
+    SetTextColor(dc, RGB(0, 0, 0));
+    DrawSjisText(dc, 30 * f_, f_, text);
+  }
+  ReleaseDC(window_, dc);
+}
+
+void WindowRunHooks::SetWindowTitle(std::string_view title) {
+  std::wstring w;
+  ToWide(title, &w);
+  SetWindowTextW(window_, w.c_str());
+}
+
+void WindowRunHooks::PumpOneMessage() { PumpOneWaitingMessage(); }
+
+void WindowRunHooks::CopyStarting(std::string_view source, std::uint32_t size_mib) {
+  {
+    std::lock_guard<std::mutex> lock(copy_.mutex);
+    copy_.name.assign(source);
+    copy_.size_mib = size_mib;
+  }
+  progress_.state() = progress::kCopyStarting;
+}
+
+void WindowRunHooks::CopyProgress(std::uint64_t bytes_done) {
+  copy_.copied_mib = static_cast<std::uint32_t>(bytes_done / 1048576);
+}
+
+void WindowRunHooks::CopyEnded() { progress_.state() = progress::kCopyEnded; }
+
+void WindowRunHooks::ShowCompletionMessage(std::string_view notice) {
+  if (ui_) ui_->ShowMessage(notice, DialogMode::Ok);
+}
+
+ProgressLineOnWindow::ProgressLineOnWindow(ProgressThread& progress, HWND window, HFONT font, int f, int n,
+                                           CopyInHand& copy, RunFlags& flags)
+    : progress_(progress) {
+  auto drawing = std::make_shared<ProgressLineDrawing>(window, font, f, n);
+  drawing->Name(" ");
+  auto size_in_hand = std::make_shared<std::uint32_t>(0);
+  progress.SetDrawing(
+      [drawing, size_in_hand, &copy] {
+        std::string name;
+        {
+          std::lock_guard<std::mutex> lock(copy.mutex);
+          name = copy.name;
+          *size_in_hand = copy.size_mib;
+        }
+        if (*size_in_hand > 1) drawing->Name(name);  // small files leave the last big name
+        drawing->ClearBar();
+        copy.copied_mib = 0;
+      },
+      [drawing, size_in_hand, &copy, &flags] {
+        drawing->Bar(copy.copied_mib.load(), *size_in_hand);
+        if (AbortKeysDown()) flags.abort = 1;
+      },
+      [drawing] { drawing->ClearBar(); });
+}
+
+// Dropping the drawings releases the device contexts and pens once the thread is done
+// with them.
+ProgressLineOnWindow::~ProgressLineOnWindow() { progress_.SetDrawing(nullptr, nullptr, nullptr); }
+
+}  // namespace bk

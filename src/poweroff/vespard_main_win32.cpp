@@ -1,0 +1,255 @@
+// The power-off program: backs up the destinations chosen for it, then shuts the computer
+// down after a ten-second countdown that a left click cancels.
+#include "backup/settings_layout.hpp"
+#include "common/destination_table.hpp"
+#include "common/error_report.hpp"
+#include "common/message_dialog_win32.hpp"
+#include "common/run_window_win32.hpp"
+#include "common/window_settings.hpp"
+#include "engine/backup_run.hpp"
+#include "platform/program_folder.hpp"
+#include "platform/win32_file_system.hpp"
+
+#include <mmsystem.h>
+
+namespace bk {
+namespace {
+
+inline constexpr std::string_view kEarlierReportQuestion =
+    "前回のバックアップでエラーが発生しました\nエラー報告のファイルを確認してください。\n\n"
+    "エラー処理が済んだらファイルを削除してください。\n\nこのバックアップ処理を中断しますか？";
+inline constexpr std::string_view kCountdownNotice = "マウスの左ボタンでシャットダウンを中止します";
+
+// What the window procedure shares with the program.
+struct PowerOffState {
+  WindowSettings settings;
+  ScreenFacts screen;
+  Font font;
+  bool run_active = false;
+  bool countdown_active = false;
+  bool cancel = false;  // a left click (or a close request) during the countdown
+};
+
+PowerOffState& State() {
+  static PowerOffState state;
+  return state;
+}
+
+LRESULT CALLBACK PowerOffWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+  PowerOffState& s = State();
+  switch (message) {
+    case WM_CREATE:
+      if (!s.font) s.font = MakeProgramFont(s.settings.char_size);
+      return 0;
+    case WM_DESTROY:
+      PostQuitMessage(0);
+      return 0;
+    case WM_MOVE:
+      if (s.run_active) {
+        s.settings.backup_x = RememberedX(static_cast<short>(LOWORD(lparam)), s.screen.frame_width);
+        s.settings.backup_y =
+            RememberedY(static_cast<short>(HIWORD(lparam)), s.screen.frame_height, s.screen.caption_height);
+      }
+      return 0;
+    case WM_PAINT: {
+      PAINTSTRUCT ps;
+      HDC dc = BeginPaint(window, &ps);
+      if (s.run_active) PaintAbortHint(dc, s.font.get(), s.settings.char_size);
+      if (s.countdown_active) {
+        Brush blue(CreateSolidBrush(RGB(0, 0, 255)));
+        FillRect(dc, &ps.rcPaint, blue.get());  // the countdown's numbers are drawn over it
+      }
+      EndPaint(window, &ps);
+      return 0;
+    }
+    case WM_CLOSE:
+      // During the run a close request changes nothing; during the countdown it cancels
+      // the shutdown, so the countdown can never run without end.
+      if (s.countdown_active) s.cancel = true;
+      return 0;
+    case WM_LBUTTONDOWN:
+      s.cancel = true;
+      return 0;
+    default:
+      return DefWindowProcW(window, message, wparam, lparam);
+  }
+}
+
+bool RegisterPowerOffClass(HINSTANCE instance) {
+  static Brush background(CreateSolidBrush(kBackground));
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof wc;
+  wc.style = CS_HREDRAW | CS_VREDRAW;
+  wc.lpfnWndProc = PowerOffWindowProc;
+  wc.hInstance = instance;
+  wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(100));
+  wc.hbrBackground = background.get();
+  wc.lpszClassName = L"\u3000";
+  return RegisterClassExW(&wc) != 0;
+}
+
+ScreenFacts ReadScreenFacts() {
+  ScreenFacts s;
+  RECT work{};
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  s.work_left = work.left;
+  s.work_top = work.top;
+  s.work_right = work.right;
+  s.work_bottom = work.bottom;
+  s.frame_width = GetSystemMetrics(SM_CXSIZEFRAME);
+  s.frame_height = GetSystemMetrics(SM_CYSIZEFRAME);
+  s.caption_height = GetSystemMetrics(SM_CYCAPTION);
+  return s;
+}
+
+bool ProbeFreeSpace(FileSystem& fs) {
+  for (char letter = 'A'; letter <= 'Z'; ++letter) {
+    std::uint64_t bytes = 0;
+    if (fs.FreeSpace(std::string(1, letter) + ":\\", &bytes)) return true;
+  }
+  return false;
+}
+
+std::array<std::string, 26> ReadVolumeLabels(FileSystem& fs) {
+  std::array<std::string, 26> labels;
+  for (char letter = 'A'; letter <= 'Z'; ++letter) {
+    VolumeInfo volume;
+    if (fs.GetVolumeInfo(std::string(1, letter) + ":\\", &volume))
+      labels[static_cast<std::size_t>(letter - 'A')] = volume.label;
+  }
+  return labels;
+}
+
+// The run over the power-off destinations in its backup window.
+void RunPowerOffBackup(HINSTANCE instance, FileSystem& fs, Clock& clock, ProgressThread& progress,
+                       const DestinationTables& tables, bool free_space_check) {
+  PowerOffState& s = State();
+  const int f = s.settings.char_size;
+  const std::vector<SyncTarget> destinations = PowerOffDestinations(tables);
+  RunSettings settings;
+  settings.free_space_check = free_space_check;
+  settings.mail_option = tables.mail_option;
+  settings.volume_labels = ReadVolumeLabels(fs);
+
+  const BackupPlacement place = BackupWindowPlacement(f, s.settings.backup_x, s.settings.backup_y, s.screen);
+  std::wstring title;
+  if (!destinations.empty()) ToWide(WindowTitle(destinations.front(), settings.LabelOf(destinations.front().drive)), &title);
+  s.run_active = true;
+  HWND window = CreateWindowExW(0, L"\u3000", title.c_str(), WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
+                                place.rect.left, place.rect.top, place.rect.width, place.rect.height, nullptr,
+                                nullptr, instance, nullptr);
+  ShowWindow(window, SW_SHOWNORMAL);
+  UpdateWindow(window);
+
+  CopyInHand copy;
+  RunFlags flags;
+  WindowRunHooks hooks(window, s.font.get(), f, progress, copy, nullptr);  // no completion message
+  ErrorReport report(fs, clock);
+  auto line = std::make_unique<ProgressLineOnWindow>(progress, window, s.font.get(), f, place.line_length, copy, flags);
+  // Begun before the first destination, so the line of an absent first drive is kept.
+  report.Begin();
+  RunContext ctx{fs, report, hooks, flags, settings};
+  RunBackup(ctx, destinations);
+  line.reset();
+  DestroyWindow(window);
+  s.run_active = false;
+  progress.Stop();
+  (void)FinishPowerOffReport(fs, report);
+  (void)SaveWindowSettings(fs, s.settings);
+}
+
+// True when the countdown ran out (no click, no close request).
+bool Countdown(HINSTANCE instance) {
+  PowerOffState& s = State();
+  const int f = s.settings.char_size;
+  const int width = s.screen.work_right - s.screen.work_left;
+  const int height = s.screen.work_bottom - s.screen.work_top;
+  s.cancel = false;
+  s.countdown_active = true;
+  int counter = 99;
+  HWND window = CreateWindowExW(0, L"\u3000", L"", WS_POPUP, 0, 0, 2 * width, 2 * height, nullptr, nullptr,
+                                instance, nullptr);
+  ShowWindow(window, SW_SHOWMAXIMIZED);
+  UpdateWindow(window);
+  {
+    HDC dc = GetDC(window);
+    Brush blue(CreateSolidBrush(RGB(0, 0, 255)));
+    Font digits(CreateFontW(4 * f, 4 * f, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET,
+                            OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FIXED_PITCH | FF_MODERN,
+                            L"MS \u30B4\u30B7\u30C3\u30AF"));
+    RECT all{0, 0, 2 * width, 2 * height};
+    FillRect(dc, &all, blue.get());
+    SetBkMode(dc, OPAQUE);
+    while (counter != 0) {
+      PumpOneWaitingMessage();
+      if (s.cancel) break;
+      {
+        SelectGuard keep(dc, digits.get());
+        SetBkColor(dc, RGB(255, 0, 0));
+        SetTextColor(dc, RGB(0, 0, 0));
+        DrawSjisText(dc, width / 2 - 21 * f, height / 2, std::to_string(counter / 10));
+      }
+      {
+        SelectGuard keep(dc, s.font.get());
+        SetBkColor(dc, RGB(0, 0, 255));
+        SetTextColor(dc, RGB(255, 255, 255));
+        DrawSjisText(dc, width / 2 - 22 * f, height / 2 + 5 * f, kCountdownNotice);
+      }
+      --counter;
+      Sleep(100);
+    }
+    ReleaseDC(window, dc);
+  }
+  timeEndPeriod(1);
+  DestroyWindow(window);
+  s.countdown_active = false;
+  return counter == 0;
+}
+
+void ShutDown() {
+  HANDLE token = nullptr;
+  if (OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) {
+    TOKEN_PRIVILEGES privileges{};
+    LookupPrivilegeValueW(nullptr, L"SeShutdownPrivilege", &privileges.Privileges[0].Luid);
+    privileges.PrivilegeCount = 1;
+    privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+    AdjustTokenPrivileges(token, FALSE, &privileges, 0, nullptr, nullptr);
+    CloseHandle(token);
+  }
+  InitiateSystemShutdownExW(nullptr, nullptr, 0, TRUE, FALSE, 0x00010000);
+}
+
+int RunPowerOff(HINSTANCE instance) {
+  if (!EnterProgramFolder()) return 0;
+  if (!RegisterPowerOffClass(instance)) return 0;
+  Win32FileSystem fs;
+  Win32Clock clock;
+  PowerOffState& s = State();
+  const bool free_space_check = ProbeFreeSpace(fs);
+  s.screen = ReadScreenFacts();
+  s.settings = LoadWindowSettings(fs);
+  const DestinationTables tables = LoadToDrive(fs);
+
+  FileInfo earlier;
+  if (fs.GetInfo(kErrorReportPath, &earlier)) {
+    Win32MessageDialog dialog(&s.settings.char_size);
+    if (dialog.ShowMessage(kEarlierReportQuestion, DialogMode::YesNo) == kAnswerFirst) return 0;
+  }
+  bool existed = false;
+  (void)KeepEarlierReport(fs, &existed);
+
+  timeBeginPeriod(1);
+  ProgressThread progress;
+  if (!progress.Start()) {
+    timeEndPeriod(1);
+    return 0;
+  }
+  RunPowerOffBackup(instance, fs, clock, progress, tables, free_space_check);
+  if (Countdown(instance)) ShutDown();
+  return 0;
+}
+
+}  // namespace
+}  // namespace bk
+
+int main() { return bk::RunPowerOff(GetModuleHandleW(nullptr)); }
