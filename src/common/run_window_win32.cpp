@@ -112,6 +112,14 @@ void WindowRunHooks::CopyProgress(std::uint64_t bytes_done) {
   copy_.copied_mib = static_cast<std::uint32_t>(bytes_done / 1048576);
 }
 
+bool WindowRunHooks::AbortKeysHeldDuringCopy() {
+  // Looking at the queue without taking anything lets the system bring the key state up
+  // to date for this thread (under Wine only the window's own thread receives the keys).
+  MSG msg;
+  PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_INPUT);
+  return AbortKeysDown();
+}
+
 void WindowRunHooks::CopyEnded() { progress_.state() = progress::kCopyEnded; }
 
 void WindowRunHooks::ShowCompletionMessage(std::string_view notice) {

@@ -42,6 +42,7 @@ class WindowRunHooks final : public RunHooks {
   void SetWindowTitle(std::string_view title) override;
   void PumpOneMessage() override;
   bool AbortKeysHeld() override { return AbortKeysDown(); }
+  bool AbortKeysHeldDuringCopy() override;
   void CopyStarting(std::string_view source, std::uint32_t size_mib) override;
   void CopyProgress(std::uint64_t bytes_done) override;
   void CopyEnded() override;

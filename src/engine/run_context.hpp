@@ -29,6 +29,10 @@ class RunHooks {
   virtual void CopyStarting(std::string_view /*source_path*/, std::uint32_t /*size_mib*/) {}
   // Bytes of the current file copied so far.
   virtual void CopyProgress(std::uint64_t /*bytes_done*/) {}
+  // Asked after each chunk of a copy: true while Ctrl and Shift are both held. (The progress
+  // thread watches the keys too; this also catches them where only the copying thread
+  // receives keyboard input.)
+  virtual bool AbortKeysHeldDuringCopy() { return false; }
   // The copy has returned (progress state 3).
   virtual void CopyEnded() {}
   // The completion message of a run that recorded problems (shown with the OK button).

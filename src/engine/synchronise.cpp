@@ -429,6 +429,7 @@ class SyncPass {
     }
     options.progress = [this](std::uint64_t done, std::uint64_t) {
       ctx_.hooks.CopyProgress(done);
+      if (ctx_.hooks.AbortKeysHeldDuringCopy()) ctx_.flags.abort = 1;
       if (ctx_.flags.abort.load() != 0) ctx_.flags.cancel = 1;
     };
     const Status s = CopyFileReplacing(ctx_.fs, source_path, dest_path, options);

@@ -1,0 +1,246 @@
+#include "backup/folder_scan.hpp"
+
+#include <algorithm>
+#include <limits>
+#include <vector>
+
+#include "common/text_file.hpp"
+
+namespace bk {
+
+// ---- BatchWriter ------------------------------------------------------------
+
+bool BatchWriter::Open() {
+  const Status s = CreateTextFile(ctx_.fs, kDropListPath, &file_);
+  if (s) return true;
+  file_.reset();
+  failed_ = true;
+  ReportSystem(s.code, kDropListPath);
+  return false;
+}
+
+bool BatchWriter::Close() {
+  if (file_) {
+    const Status s = file_->Close();
+    file_.reset();
+    if (!s && !failed_) {
+      failed_ = true;
+      ReportSystem(s.code, kDropListPath);
+    }
+  }
+  return !failed_;
+}
+
+bool BatchWriter::Write(std::string_view line) {
+  if (failed_ || !file_) return false;
+  const Status s = file_->Write(line.data(), line.size());
+  if (s) return true;
+  // A cut line must never reach the merge: the drop is given up.
+  failed_ = true;
+  ReportSystem(s.code, kDropListPath);
+  return false;
+}
+
+void BatchWriter::RaiseSlotWidth(std::size_t width) {
+  ctx_.batch.slot_width = std::max(ctx_.batch.slot_width, width);
+}
+
+bool BatchWriter::AddFile(std::string_view folder, std::string_view name, std::uint64_t size) {
+  std::string path(folder);
+  path += '\\';
+  path += name;
+  RaiseSlotWidth(path.size() + 20);
+  DropBatch& batch = ctx_.batch;
+  if (size > kMaxFieldSize) {
+    ReportSystem(kErrorFileTooLarge, path);
+    return false;
+  }
+  // A refused size stays in the total, so the later files of the drop are refused too.
+  batch.running_total = size > std::numeric_limits<std::uint64_t>::max() - batch.running_total
+                            ? std::numeric_limits<std::uint64_t>::max()
+                            : batch.running_total + size;
+  if (ctx_.free_space_check && batch.running_total > batch.free_space) {
+    ++batch.problems;
+    ctx_.report.AddEntryNoSpace(ctx_.Root(), path);
+    return false;
+  }
+  if (!Write(MakeRegistrationLine('2', folder, name, batch.type_digit, size))) return false;
+  ++batch.files_registered;
+  return true;
+}
+
+void BatchWriter::AddEmptyFolder(std::string_view folder) {
+  const std::string line = MakeRegistrationLine('2', folder, kEmptyFolderMarker, ctx_.batch.type_digit, 0);
+  RaiseSlotWidth(line.size() + 20);
+  if (Write(line)) ++ctx_.batch.marker_lines;
+}
+
+void BatchWriter::ReportSystem(std::uint32_t code, std::string_view path) {
+  ++ctx_.batch.problems;
+  ctx_.report.AddSystem(ctx_.fs.ErrorMessage(code), path);
+}
+
+void BatchWriter::ReportFileTooLong(std::string_view path) {
+  ++ctx_.batch.problems;
+  ctx_.report.AddFileEntryTooLong(ctx_.Root(), ctx_.folder, path.substr(std::min<std::size_t>(2, path.size())));
+}
+
+void BatchWriter::ReportEntryTooLong(std::string_view folder_text, std::string_view name) {
+  ++ctx_.batch.problems;
+  ctx_.report.AddFolderEntryTooLong(ctx_.Root(), ctx_.folder, folder_text.substr(2), name);
+}
+
+// ---- progress -----------------------------------------------------------------
+
+bool ProgressPoint(DropContext& ctx) {
+  if (++ctx.progress_counter <= kProgressStep) return false;
+  ctx.progress_counter = 0;
+  return true;
+}
+
+namespace {
+
+std::string FolderText(std::string_view folder) {
+  std::string text(folder);
+  text += '\\';
+  return text;
+}
+
+// BkList\DirList.tmp, one folder per line. A failed write ends the walk: a folder list
+// with a hole would register a tree as if it were whole.
+class DirList {
+ public:
+  DirList(DropContext& ctx, BatchWriter& out) : ctx_(ctx), out_(out) {}
+
+  bool Create() {
+    const Status s = ctx_.fs.CreateWrite(kDirListPath, &file_);
+    if (!s) Fail(s);
+    return ok();
+  }
+  bool Add(std::string_view folder) {
+    if (!ok()) return false;
+    std::string line(folder);
+    line += '\n';
+    if (const Status s = file_->Write(line.data(), line.size()); !s) Fail(s);
+    return ok();
+  }
+  bool Close() {
+    if (file_) {
+      const Status s = file_->Close();
+      if (!s && ok()) Fail(s);
+      file_.reset();
+    }
+    return ok();
+  }
+  bool ok() const { return !failed_; }
+
+ private:
+  void Fail(Status s) {
+    failed_ = true;
+    out_.ReportSystem(s.code, kDirListPath);
+  }
+
+  DropContext& ctx_;
+  BatchWriter& out_;
+  std::unique_ptr<WritableFile> file_;
+  bool failed_ = false;
+};
+
+// Whether a subfolder the walk found may be listed; a refused one gets its report line.
+bool AdmitSubfolder(BatchWriter& out, const FileInfo& entry, const std::string& path) {
+  if (!entry.name_representable) {
+    out.ReportSystem(err::kNoUnicodeTranslation, FolderText(path));
+    return false;
+  }
+  // Its marker line, and the copies below it, would pass the destination's path limit.
+  if (!out.PathFits(path.size())) {
+    out.ReportEntryTooLong(FolderText(path), "");
+    return false;
+  }
+  return true;
+}
+
+// Lists the subfolders of folder depth first (a folder before its own subfolders).
+// A folder that cannot be listed here is passed over: the file pass reports it.
+void SubfolderWalk(DropContext& ctx, BatchWriter& out, DirList& list, const std::string& folder) {
+  std::vector<FileInfo> entries;
+  if (!ctx.fs.ListFolder(folder, &entries)) return;
+  for (const FileInfo& entry : entries) {
+    if (IsIgnoredName(entry.name)) continue;
+    if (entry.is_directory()) {
+      const std::string path = folder + '\\' + entry.name;
+      if (AdmitSubfolder(out, entry, path)) {
+        ++ctx.batch.folders_found;
+        if (!list.Add(path)) return;
+        if (ctx.batch.recursive && ctx.keep_going) SubfolderWalk(ctx, out, list, path);
+        if (!list.ok()) return;
+      }
+    }
+    if (ProgressPoint(ctx)) {
+      ctx.hooks.ShowWalkProgress(ctx.batch.folders_found);
+      ctx.hooks.PumpOneMessage();
+    }
+    if (!ctx.keep_going) return;
+  }
+}
+
+// Registers the files directly in folder; a marker line when none of them is registered.
+void RegisterFolderFiles(DropContext& ctx, BatchWriter& out, std::string_view folder) {
+  const std::string folder_text = FolderText(folder);
+  int registered = 0;
+  std::vector<FileInfo> entries;
+  if (const Status s = ctx.fs.ListFolder(folder, &entries); !s) {
+    out.ReportSystem(s.code, folder_text);
+  } else {
+    for (const FileInfo& entry : entries) {
+      if (IsIgnoredName(entry.name) || entry.is_directory()) continue;
+      if (!entry.name_representable) {
+        out.ReportSystem(err::kNoUnicodeTranslation, folder_text + entry.name);
+      } else if (!out.PathFits(folder_text.size() + entry.name.size())) {
+        out.ReportEntryTooLong(folder_text, entry.name);
+      } else if (out.AddFile(folder, entry.name, entry.size)) {
+        ++registered;
+      }
+      if (out.failed()) return;
+    }
+  }
+  if (registered == 0) out.AddEmptyFolder(folder);
+}
+
+}  // namespace
+
+void FolderScan(DropContext& ctx, BatchWriter& out, std::string_view folder) {
+  // The dropped folder itself must leave room for its marker line and copies.
+  if (!out.PathFits(folder.size())) {
+    out.ReportEntryTooLong(FolderText(folder), "");
+    return;
+  }
+  DirList list(ctx, out);
+  if (!list.Create()) return;
+  list.Add(folder);
+  if (ctx.batch.recursive) SubfolderWalk(ctx, out, list, std::string(folder));
+  if (!list.Close()) return;
+
+  // The folder list goes through the file, so the walk holds no memory for the tree.
+  std::string text;
+  if (const Status s = ReadWholeFile(ctx.fs, kDirListPath, &text); !s) {
+    out.ReportSystem(s.code, kDirListPath);
+    return;
+  }
+  ctx.hooks.ClearProgress();
+  std::size_t pos = 0;
+  while (pos < text.size() && !out.failed()) {
+    std::size_t end = text.find('\n', pos);
+    if (end == std::string::npos) end = text.size();
+    const std::string_view line = std::string_view(text).substr(pos, end - pos);
+    pos = end + 1;
+    if (line.empty()) continue;
+    RegisterFolderFiles(ctx, out, line);
+    if (ProgressPoint(ctx)) {
+      ctx.hooks.ShowScanProgress("登録中... " + std::to_string(ctx.batch.files_registered));
+      ctx.hooks.PumpOneMessage();
+    }
+  }
+}
+
+}  // namespace bk

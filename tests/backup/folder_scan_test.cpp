@@ -1,0 +1,234 @@
+#include "backup/folder_scan.hpp"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <map>
+#include <set>
+
+#include "platform/fault_file_system.hpp"
+#include "support/sandbox.hpp"
+
+namespace bk {
+namespace {
+
+// Passes every call on, but plays names code page 932 cannot hold and sizes no test disk
+// holds, in folder listings.
+class ShapedFileSystem final : public FileSystem {
+ public:
+  explicit ShapedFileSystem(FileSystem& inner) : in_(inner) {}
+  std::set<std::string> unrepresentable;
+  std::map<std::string, std::uint64_t> sizes;
+
+  Status ListFolder(std::string_view folder, std::vector<FileInfo>* entries) override {
+    const Status s = in_.ListFolder(folder, entries);
+    for (FileInfo& e : *entries) {
+      if (unrepresentable.count(e.name)) e.name_representable = false;
+      if (const auto it = sizes.find(e.name); it != sizes.end()) e.size = it->second;
+    }
+    return s;
+  }
+  Status GetInfo(std::string_view p, FileInfo* i) override { return in_.GetInfo(p, i); }
+  Status OpenRead(std::string_view p, std::unique_ptr<ReadableFile>* f) override { return in_.OpenRead(p, f); }
+  Status CreateWrite(std::string_view p, std::unique_ptr<WritableFile>* f) override { return in_.CreateWrite(p, f); }
+  Status SetLastWriteTime(std::string_view p, FileTime t) override { return in_.SetLastWriteTime(p, t); }
+  Status SetAttributes(std::string_view p, std::uint32_t a) override { return in_.SetAttributes(p, a); }
+  Status Rename(std::string_view a, std::string_view b) override { return in_.Rename(a, b); }
+  Status CopyPlain(std::string_view a, std::string_view b) override { return in_.CopyPlain(a, b); }
+  Status DeleteFile(std::string_view p) override { return in_.DeleteFile(p); }
+  Status CreateFolderChain(std::string_view p) override { return in_.CreateFolderChain(p); }
+  Status DeleteTree(std::string_view p) override { return in_.DeleteTree(p); }
+  Status FreeSpace(std::string_view r, std::uint64_t* b) override { return in_.FreeSpace(r, b); }
+  Status GetVolumeInfo(std::string_view r, VolumeInfo* v) override { return in_.GetVolumeInfo(r, v); }
+  std::string ErrorMessage(std::uint32_t code) override { return in_.ErrorMessage(code); }
+
+ private:
+  FileSystem& in_;
+};
+
+class FixedClock final : public Clock {
+ public:
+  LocalDate Today() override { return {2026, 12, 7}; }
+};
+
+class NoMessages final : public MessagePort {
+ public:
+  int ShowMessage(std::string_view, DialogMode) override { return kOkAnswer; }
+};
+
+class ProgressHooks final : public DropHooks {
+ public:
+  void ShowWalkProgress(std::size_t folders) override { walk.push_back(folders); }
+  void ShowScanProgress(std::string_view text) override { scan.emplace_back(text); }
+  void PumpOneMessage() override {
+    if (on_pump) on_pump();
+  }
+  std::vector<std::size_t> walk;
+  std::vector<std::string> scan;
+  std::function<void()> on_pump;
+};
+
+class FolderScanTest : public ::testing::Test {
+ protected:
+  FolderScanTest() {
+    faulty.SetFreeSpace('T', 1ULL << 50);
+    ctx.drive = 'T';
+    ctx.folder = "BK";
+    ctx.free_space_check = true;
+  }
+
+  DropOutcome Drop(const std::vector<std::string>& paths, char type) {
+    SetPhase(ctx, RegistrationPhase::Idle);  // as the merge of the last drop leaves it
+    return RegisterDrop(ctx, paths, type);
+  }
+  void Folder(const std::string& path) { ASSERT_TRUE(box.fs().CreateFolderChain(path).ok()) << path; }
+  // Lines of a work file, sorted: the order within one folder is the system's.
+  std::vector<std::string> Sorted(std::string_view path) {
+    std::vector<std::string> lines;
+    ForEachLine(box.Read(path), [&](std::string_view line, std::size_t) { lines.emplace_back(line); });
+    std::sort(lines.begin(), lines.end());
+    return lines;
+  }
+  std::vector<std::string> Report() {
+    std::vector<std::string> lines = Sorted(kErrorReportPath);
+    lines.pop_back();  // the date header sorts last
+    return lines;
+  }
+  std::string Sys(std::uint32_t code, const std::string& path) { return "(SYS)" + box.fs().ErrorMessage(code) + path; }
+
+  test::Sandbox box;
+  FaultFileSystem faulty{box.fs()};
+  ShapedFileSystem shaped{faulty};
+  FixedClock clock;
+  ErrorReport report{shaped, clock};
+  NoMessages ui;
+  ProgressHooks hooks;
+  ListBuffer list;
+  bool keep_going = true;
+  DropContext ctx{shaped, report, ui, hooks, list, keep_going};
+};
+
+using Lines = std::vector<std::string>;
+Lines Sort(Lines lines) {
+  std::sort(lines.begin(), lines.end());
+  return lines;
+}
+const std::string kTooLong = "(ENT)ファイルパスの文字数超過で登録しません。";
+
+TEST_F(FolderScanTest, ExcludedTypesTakeTheFolderOwnFilesOnly) {
+  box.Write("S:\\D\\a.txt", "a");
+  box.Write("S:\\D\\b.txt", "bb");
+  box.Write("S:\\D\\sub\\c.txt", "c");
+  for (char type : {'2', '4'}) {
+    EXPECT_EQ(Drop({"S:\\D"}, type), DropOutcome::MergePending);
+    EXPECT_EQ(Sorted(kDropListPath), Sort(Lines{std::string("2S:\\D\ta.txt\t") + type + "0000000000001",
+                                            std::string("2S:\\D\tb.txt\t") + type + "0000000000002"}));
+    EXPECT_EQ(box.Read(kDirListPath), "S:\\D\n");
+  }
+}
+
+TEST_F(FolderScanTest, AllTypesWalkDepthFirstAndMarkFoldersWithoutFiles) {
+  box.Write("S:\\D\\x.txt", "x");
+  box.Write("S:\\D\\a\\y.txt", "yy");
+  Folder("S:\\D\\a\\deep");
+  Folder("S:\\D\\b");
+  EXPECT_EQ(Drop({"S:\\D"}, '3'), DropOutcome::MergePending);
+  const Lines dirs = Sorted(kDirListPath);
+  EXPECT_EQ(dirs, Sort(Lines{"S:\\D", "S:\\D\\a", "S:\\D\\a\\deep", "S:\\D\\b"}));
+  const std::string order = box.Read(kDirListPath);
+  EXPECT_EQ(order.rfind("S:\\D\n", 0), 0u);
+  EXPECT_NE(order.find("S:\\D\\a\nS:\\D\\a\\deep\n"), std::string::npos);
+  EXPECT_EQ(Sorted(kDropListPath), Sort(Lines{"2S:\\D\\a\\deep\t\b\b\b\t30000000000000", "2S:\\D\\a\ty.txt\t30000000000002",
+                                          "2S:\\D\\b\t\b\b\b\t30000000000000", "2S:\\D\tx.txt\t30000000000001"}));
+  EXPECT_EQ(ctx.batch.folders_found, 3u);
+  EXPECT_EQ(ctx.batch.marker_lines, 2u);
+  EXPECT_EQ(ctx.batch.files_registered, 2u);
+  EXPECT_EQ(ctx.batch.slot_width, std::string("2S:\\D\\a\\deep\t\b\b\b\t30000000000000\n").size() + 20);
+}
+
+TEST_F(FolderScanTest, AFolderHoldingOnlyAnEmptySubfolderGivesTwoMarkers) {
+  Folder("S:\\E\\sub");
+  EXPECT_EQ(Drop({"S:\\E"}, '5'), DropOutcome::MergePending);
+  EXPECT_EQ(box.Read(kDropListPath), "2S:\\E\t\b\b\b\t50000000000000\n2S:\\E\\sub\t\b\b\b\t50000000000000\n");
+}
+
+TEST_F(FolderScanTest, DotNamesAreNeitherRegisteredNorWalked) {
+  box.Write("S:\\D\\.hidden", "h");
+  box.Write("S:\\D\\.cache\\x.txt", "x");
+  box.Write("S:\\D\\ok.txt", "o");
+  EXPECT_EQ(Drop({"S:\\D"}, '3'), DropOutcome::MergePending);
+  EXPECT_EQ(box.Read(kDirListPath), "S:\\D\n");
+  EXPECT_EQ(box.Read(kDropListPath), "2S:\\D\tok.txt\t30000000000001\n");
+  // A drive root is written as its letter and colon.
+  box.Write("S:\\r.txt", "r");
+  EXPECT_EQ(Drop({"S:\\"}, '2'), DropOutcome::MergePending);
+  EXPECT_EQ(box.Read(kDropListPath), "2S:\tr.txt\t20000000000001\n");
+}
+
+TEST_F(FolderScanTest, WhatPassesThePathLimitIsReportedNeverCut) {
+  ctx.folder = std::string(240, 'B');  // source paths of up to 18 bytes
+  const std::string dest = "T:\\" + ctx.folder;
+  box.Write("S:\\D\\abcdefghijklm\\xy", "1");  // 18-byte folder: its file passes the limit
+  box.Write("S:\\D\\abcdefghijklmn\\z", "1");  // 19-byte folder: skipped whole
+  box.Write("S:\\D\\100%s%d%n.text", "1");     // 19 bytes
+  box.Write("S:\\longer-than-18-b\\f", "1");
+  EXPECT_EQ(Drop({"S:\\D", "S:\\longer-than-18-b"}, '3'), DropOutcome::MergePending);
+  EXPECT_EQ(box.Read(kDirListPath), "S:\\D\nS:\\D\\abcdefghijklm\n");
+  EXPECT_EQ(Sorted(kDropListPath),
+            Sort({"2S:\\D\\abcdefghijklm\t\b\b\b\t30000000000000", "2S:\\D\t\b\b\b\t30000000000000"}));
+  const Lines refused = Sort({kTooLong + dest + "\\D\\100%s%d%n.text", kTooLong + dest + "\\D\\abcdefghijklm\\xy",
+                             kTooLong + dest + "\\D\\abcdefghijklmn\\", kTooLong + dest + "\\longer-than-18-b\\"});
+  EXPECT_EQ(Report(), refused);
+  EXPECT_EQ(ctx.batch.problems, 4u);
+}
+
+TEST_F(FolderScanTest, EntriesTheListCannotHoldAreReported) {
+  box.Write("S:\\D\\bad.txt", "1");
+  box.Write("S:\\D\\bad\\x.txt", "1");
+  box.Write("S:\\D\\huge.bin", "1");
+  box.Write("S:\\D\\max.bin", "1");
+  shaped.unrepresentable = {"bad.txt", "bad"};
+  shaped.sizes = {{"huge.bin", kMaxFieldSize + 1}, {"max.bin", kMaxFieldSize}};
+  EXPECT_EQ(Drop({"S:\\D"}, '3'), DropOutcome::MergePending);
+  EXPECT_EQ(box.Read(kDirListPath), "S:\\D\n");
+  EXPECT_EQ(box.Read(kDropListPath), "2S:\\D\tmax.bin\t39999999999999\n");
+  EXPECT_EQ(Report(), Sort(Lines{Sys(err::kNoUnicodeTranslation, "S:\\D\\bad.txt"),
+                             Sys(err::kNoUnicodeTranslation, "S:\\D\\bad\\"), Sys(kErrorFileTooLarge, "S:\\D\\huge.bin")}));
+}
+
+TEST_F(FolderScanTest, AFolderThatCannotBeListedGetsAReportLineAndAMarker) {
+  box.Write("S:\\D\\a\\x.txt", "x");
+  faulty.Add({FsOp::ListFolder, "D\\a", err::kAccessDenied, 1, 1});  // the walk still lists it
+  EXPECT_EQ(Drop({"S:\\D"}, '3'), DropOutcome::MergePending);
+  EXPECT_EQ(Sorted(kDropListPath), Sort(Lines{"2S:\\D\\a\t\b\b\b\t30000000000000", "2S:\\D\t\b\b\b\t30000000000000"}));
+  EXPECT_EQ(Report(), Sort(Lines{Sys(err::kAccessDenied, "S:\\D\\a\\")}));
+}
+
+class FolderScanLargeTree : public FolderScanTest {
+ protected:
+  FolderScanLargeTree() {
+    for (int i = 0; i < 130; ++i) Folder("S:\\D\\s" + std::to_string(1000 + i));
+    box.Write("S:\\Z\\z.txt", "z");
+  }
+};
+
+TEST_F(FolderScanLargeTree, ProgressComesEvery101EntriesAcrossBothPasses) {
+  EXPECT_EQ(Drop({"S:\\D"}, '3'), DropOutcome::MergePending);
+  EXPECT_EQ(hooks.walk, std::vector<std::size_t>{101});      // 130 entries walked
+  EXPECT_EQ(hooks.scan, Lines{"登録中... 0"});        // 29 + 72 of the 131 folders
+  EXPECT_EQ(ctx.progress_counter, 59);
+  EXPECT_EQ(ctx.batch.marker_lines, 131u);
+}
+
+TEST_F(FolderScanLargeTree, AnAbortStopsTheWalkButScansWhatItListed) {
+  hooks.on_pump = [&] { keep_going = false; };  // the abort box clicked at the first point
+  EXPECT_EQ(Drop({"S:\\D", "S:\\Z"}, '3'), DropOutcome::MergePending);
+  EXPECT_EQ(Sorted(kDirListPath).size(), 102u);  // the dropped folder and 101 found
+  EXPECT_EQ(ctx.batch.marker_lines, 102u);
+  EXPECT_EQ(ctx.batch.files_registered, 0u);     // S:\Z is never reached
+  EXPECT_TRUE(keep_going);
+}
+
+}  // namespace
+}  // namespace bk

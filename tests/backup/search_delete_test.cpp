@@ -1,0 +1,208 @@
+#include "backup/search_delete.hpp"
+
+#include <gtest/gtest.h>
+
+#include "common/list_sort.hpp"
+#include "common/registration_list.hpp"
+#include "platform/fault_file_system.hpp"
+#include "support/sandbox.hpp"
+
+namespace bk {
+namespace {
+
+class RecordingUi final : public MessagePort {
+ public:
+  int ShowMessage(std::string_view text, DialogMode mode) override {
+    texts.emplace_back(text);
+    EXPECT_EQ(mode, DialogMode::Ok);
+    return kOkAnswer;
+  }
+  std::vector<std::string> texts;
+};
+
+std::string L(std::string_view folder, std::string_view name, char type, std::uint64_t size = 0) {
+  return MakeRegistrationLine('2', folder, name, type, size);
+}
+
+class SearchFixture : public ::testing::Test {
+ protected:
+  void Show(char type, std::string text) {
+    box.Write(ListFileName('T', "BK", type), text);
+    list.text = std::move(text);
+    SortForDisplay(&list);
+    BuildListView(owner, list, &view);
+  }
+  std::string Stored(char type) { return box.Read(ListFileName('T', "BK", type)); }
+  DeleteResult Delete(std::vector<std::size_t> rows) { return DeleteSelected(owner, ui, rows, &list, &view); }
+  SearchResult Find(std::string_view text) { return Search(&state, view, text, ui); }
+
+  test::Sandbox box;
+  ListOwner owner{box.fs(), 'T', "BK"};
+  RecordingUi ui;
+  ListBuffer list;
+  ListView view;
+  SearchState state;
+};
+
+using SearchRows = SearchFixture;
+using SearchDelete = SearchFixture;
+
+TEST(SearchTerms, SplitOnHalfWidthSpacesOnly) {
+  using V = std::vector<std::string_view>;
+  EXPECT_EQ(SearchTerms("ab cd"), (V{"ab", "cd"}));
+  EXPECT_EQ(SearchTerms("ab  cd"), (V{"ab", "", "cd"}));
+  EXPECT_EQ(SearchTerms("ab　cd"), (V{"ab　cd"}));  // a full-width space is part of the term
+  EXPECT_EQ(SearchTerms("  "), (V{"", "", ""}));
+}
+
+TEST(SearchTerms, MatchesStartOnCharacterBoundaries) {
+  // ヂ is 0x83 0x61: its second byte is the letter a.
+  EXPECT_FALSE(RowMatches("　　ヂ.txt", SearchTerms("a")));
+  EXPECT_TRUE(RowMatches("　　ヂa.txt", SearchTerms("a")));
+  EXPECT_TRUE(RowMatches("　　ヂ.txt", SearchTerms("ヂ")));
+  EXPECT_FALSE(RowMatches("S:\\Photo\\", SearchTerms("photo")));  // case-sensitive
+  EXPECT_TRUE(RowMatches("x", SearchTerms("")));
+}
+
+TEST_F(SearchRows, TwoWordsMatchInAnyOrderAndTheSameTextGoesOn) {
+  Show('1', L("S:\\music", "live 2019.mp3", '1') + L("S:\\photo", "2019 sea.jpg", '1') +
+                L("S:\\photo", "sea 2020.jpg", '1') + L("S:\\photo", "sea 2019.jpg", '1'));
+  // Rows: 0 S:\music\, 1 live 2019.mp3, 2 S:\photo\, 3 2019 sea.jpg, 4 sea 2019.jpg, 5 sea 2020.jpg
+  SearchResult r = Find("sea 2019");
+  ASSERT_EQ(r.outcome, SearchOutcome::Found);
+  EXPECT_EQ(r.row, 3u);
+  r = Find("sea 2019");
+  ASSERT_EQ(r.outcome, SearchOutcome::Found);
+  EXPECT_EQ(r.row, 4u);
+  EXPECT_EQ(Find("sea 2019").outcome, SearchOutcome::ReachedEnd);
+  EXPECT_EQ(ui.texts, std::vector<std::string>{"最後まで検索しました"});
+  EXPECT_EQ(state.start_row, 0u);
+  EXPECT_EQ(Find("sea 2019").row, 3u);  // from the top again
+
+  Find("photo");  // another text starts at row 0
+  EXPECT_EQ(state.start_row, 3u);
+}
+
+TEST_F(SearchRows, ClickMovesTheStartAndSpacesOnlyMatchTheStartRow) {
+  Show('1', L("S:\\a", "x", '1') + L("S:\\a", "y", '1') + L("S:\\b", "z", '1'));
+  Find("   ");
+  SearchFromClick(&state, 1, view.row_count());
+  SearchResult r = Find("   ");
+  ASSERT_EQ(r.outcome, SearchOutcome::Found);
+  EXPECT_EQ(r.row, 2u);
+  SearchFromClick(&state, view.row_count() - 1, view.row_count());
+  EXPECT_EQ(state.start_row, view.row_count());
+  EXPECT_EQ(Find("   ").outcome, SearchOutcome::ReachedEnd);
+  SearchFromClick(&state, std::nullopt, view.row_count());
+  EXPECT_EQ(Find("   ").row, 0u);
+}
+
+TEST_F(SearchRows, EmptyTextIsRefusedAndAnEmptyListKeepsTheRequest) {
+  EXPECT_EQ(Find("x").outcome, SearchOutcome::Pending);
+  EXPECT_TRUE(ui.texts.empty());
+  Show('1', L("S:\\a", "x", '1'));
+  EXPECT_EQ(Find("").outcome, SearchOutcome::EmptyText);
+  EXPECT_EQ(ui.texts, std::vector<std::string>{"検索窓に入力してください"});
+}
+
+TEST_F(SearchDelete, PartlySelectedFolderOfAFolderTypeIsKept) {
+  Show('3', L("S:\\A", "a1", '3', 1) + L("S:\\A", "a2", '3', 2) + L("S:\\B", "b1", '3', 3) + L("S:\\B", "b2", '3', 4) +
+                L("S:\\C", "c1", '3', 5));
+  // Rows: 0 A, 1 a1, 2 a2, 3 B, 4 b1, 5 b2, 6 C, 7 c1
+  const DeleteResult r = Delete({5, 1, 2});
+  EXPECT_TRUE(r.deleted);
+  EXPECT_EQ(r.type_digit, '3');
+  EXPECT_EQ(r.partial_folders, 1u);
+  EXPECT_EQ(r.deleted_lines, 2u);
+  const std::string kept = L("S:\\B", "b1", '3', 3) + L("S:\\B", "b2", '3', 4) + L("S:\\C", "c1", '3', 5);
+  EXPECT_EQ(Stored('3'), kept);
+  EXPECT_EQ(list.text, kept);
+  ASSERT_EQ(ui.texts.size(), 1u);
+  EXPECT_EQ(ui.texts[0],
+            "フォルダー内の全てのファイルが選択されていない所が 1 箇所あります\n"
+            "ミラーモードと増し分モードはフォルダー単位の削除になります\n\nここの削除処理はしません\n\n"
+            "ヘルプ(？)の注釈を見てください");
+  EXPECT_EQ(view.row_count(), 5u);
+  EXPECT_EQ(r.select_row, std::optional<std::size_t>(0));  // first selected row 1, one above
+}
+
+TEST_F(SearchDelete, FolderRowAloneDeletesNothingAndAFileListDeletesSingleFiles) {
+  const std::string stored = L("S:\\A", "a1", '1') + L("S:\\A", "a2", '1') + L("S:\\B", "b1", '1');
+  Show('1', stored);
+  DeleteResult r = Delete({0});
+  EXPECT_FALSE(r.deleted);
+  EXPECT_TRUE(ui.texts.empty());
+  EXPECT_EQ(Stored('1'), stored);
+
+  r = Delete({2});
+  EXPECT_TRUE(r.deleted);
+  EXPECT_EQ(Stored('1'), L("S:\\A", "a1", '1') + L("S:\\B", "b1", '1'));
+  EXPECT_EQ(r.select_row, std::optional<std::size_t>(1));
+  EXPECT_TRUE(ui.texts.empty());
+}
+
+TEST_F(SearchDelete, LastRowsDeletedSelectTheNewLastRow) {
+  Show('1', L("S:\\A", "a1", '1') + L("S:\\B", "b1", '1') + L("S:\\B", "b2", '1'));
+  // Rows: 0 A, 1 a1, 2 B, 3 b1, 4 b2; after the deletion: A, a1.
+  const DeleteResult r = Delete({3, 4});
+  EXPECT_EQ(view.row_count(), 2u);
+  EXPECT_EQ(r.select_row, std::optional<std::size_t>(1));
+}
+
+TEST_F(SearchDelete, WholeFoldersOfAFolderTypeGoWithTheirFolderRow) {
+  Show('5', L("S:\\A", "a1", '5') + L("S:\\B", "b1", '5') + L("S:\\B", std::string(kEmptyFolderMarker), '5'));
+  const DeleteResult r = Delete({2, 3, 4});
+  EXPECT_EQ(r.partial_folders, 0u);
+  EXPECT_EQ(Stored('5'), L("S:\\A", "a1", '5'));
+  EXPECT_TRUE(ui.texts.empty());
+}
+
+TEST_F(SearchDelete, DeletingEveryLineDeletesTheListFile) {
+  Show('2', L("S:\\A", "a1", '2') + L("S:\\A", "a2", '2'));
+  const DeleteResult r = Delete({0, 1, 2});
+  EXPECT_TRUE(r.deleted);
+  EXPECT_FALSE(box.Exists(ListFileName('T', "BK", '2')));
+  EXPECT_TRUE(list.empty());
+  EXPECT_EQ(view.row_count(), 0u);
+  EXPECT_EQ(view.header, "　　　ファイルリスト　...");
+  EXPECT_EQ(r.select_row, std::nullopt);
+}
+
+TEST_F(SearchDelete, NoSelectionIsReportedAndFailedSaveKeepsEverything) {
+  const std::string stored = L("S:\\A", "a1", '1') + L("S:\\A", "a2", '1');
+  Show('1', stored);
+  EXPECT_FALSE(Delete({}).deleted);
+  EXPECT_FALSE(Delete({99}).deleted);  // a row the view does not have
+  EXPECT_EQ(ui.texts, (std::vector<std::string>{"選択した項目がありません", "選択した項目がありません"}));
+
+  ui.texts.clear();
+  FaultFileSystem faulty(box.fs());
+  faulty.Add({FsOp::Rename, "TBK1.ini", err::kDiskFull});
+  ListOwner faulty_owner{faulty, 'T', "BK"};
+  const DeleteResult r = DeleteSelected(faulty_owner, ui, std::vector<std::size_t>{1}, &list, &view);
+  EXPECT_FALSE(r.deleted);
+  EXPECT_EQ(r.status.code, err::kDiskFull);
+  EXPECT_EQ(list.text, stored);
+  EXPECT_EQ(view.row_count(), 3u);
+  EXPECT_EQ(Stored('1'), stored);
+  EXPECT_EQ(ui.texts.size(), 1u);
+}
+
+TEST(SearchClicks, HelpMarksAndTheTypeRowAreHitStrictlyInside) {
+  const int f = 7, h = 400, left = 14;
+  EXPECT_EQ(ClassifyClick(288, 27, f, h, left), RegistrationClick::SearchHelp);
+  EXPECT_EQ(ClassifyClick(287, 27, f, h, left), RegistrationClick::None);  // x = 41f exactly
+  EXPECT_EQ(ClassifyClick(288, 41, f, h, left), RegistrationClick::None);  // y above 5.8f
+  EXPECT_EQ(ClassifyClick(477, 366, f, h, left), RegistrationClick::RegistrationHelp);
+  EXPECT_EQ(ClassifyClick(476, 366, f, h, left), RegistrationClick::TypeRow);
+  EXPECT_EQ(ClassifyClick(554, 399, f, h, left), RegistrationClick::DeletionHelp);
+  EXPECT_EQ(ClassifyClick(554, 365, f, h, left), RegistrationClick::None);  // y = h - 5f exactly
+  RecordingUi ui;
+  EXPECT_TRUE(ShowHelp(RegistrationClick::DeletionHelp, ui));
+  EXPECT_FALSE(ShowHelp(RegistrationClick::TypeRow, ui));
+  ASSERT_EQ(ui.texts.size(), 1u);
+  EXPECT_EQ(ui.texts[0].rfind("登録リストの削除説明\n\n", 0), 0u);
+}
+
+}  // namespace
+}  // namespace bk
