@@ -17,6 +17,27 @@ if [[ ! -f "$WINEPREFIX/system.reg" ]]; then
   wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'MS ゴシック' /t REG_SZ /d IPAGothic /f >/dev/null 2>&1 || true
   wineserver -w
 fi
+# A first backup to try: a demonstration source drive S: and a backup drive T: (both plain
+# folders under build/demo), made once and left for the user to look at.
+DEMO="$PWD/build/demo"
+if [[ ! -d "$DEMO/source" ]]; then
+  mkdir -p "$DEMO/source/写真" "$DEMO/source/書類/2026" "$DEMO/backup"
+  printf '旅行の写真（見本）\n' >"$DEMO/source/写真/旅行.txt"
+  printf '見積書（見本）\n' >"$DEMO/source/書類/見積書.txt"
+  printf '議事録（見本）\n' >"$DEMO/source/書類/2026/議事録.txt"
+  printf 'DEMO-SOURCE' >"$DEMO/source/.windows-label"
+  printf 'DEMO-BACKUP' >"$DEMO/backup/.windows-label"
+fi
+for pair in "s:$DEMO/source" "t:$DEMO/backup"; do
+  link="$WINEPREFIX/dosdevices/${pair%%:*}:"
+  [[ -e "$link" ]] || ln -s "${pair#*:}" "$link"
+done
+cat <<MSG
+run: a demonstration source is drive S: (build/demo/source) and a backup drive T:
+run: (build/demo/backup). In the window: type a folder name (e.g. BK), choose "T:\DEMO-BACKUP"
+run: in the drive box, choose the new destination under "バックアップの実行"'s selector, then use
+run: "ファイル、フォルダーの登録" and "バックアップの実行"; the copies appear in build/demo/backup.
+MSG
 if [[ -n "${DISPLAY:-}" ]]; then
   echo "run: starting $DIST/backup.exe on $DISPLAY"
   exec wine "$DIST/backup.exe"

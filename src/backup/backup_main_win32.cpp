@@ -89,7 +89,7 @@ int RunProgram(HINSTANCE instance) {
           RunSettingsWindow(shell);
           break;
         }
-        // The registration window is not part of this build yet: back to the settings.
+        RunRegistrationWindow(shell);
         state.mode = WindowMode::None;
         break;
       case WindowMode::Backup:

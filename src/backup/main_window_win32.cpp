@@ -1,6 +1,7 @@
 #include "backup/shell_win32.hpp"
 #include "common/run_window_win32.hpp"
 
+#include <shellapi.h>
 #include <windowsx.h>
 
 namespace bk {
@@ -82,6 +83,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM
       shell->main = window;
       shell->font = MakeProgramFont(shell->state.f());
       if (shell->state.mode == WindowMode::Settings) CreateSettingsControls(*shell, window);
+      if (shell->state.mode == WindowMode::Registration) CreateRegistrationControls(*shell, window);
       return 0;
     case WM_DESTROY:
       PostQuitMessage(0);
@@ -94,14 +96,39 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM
       HDC dc = BeginPaint(window, &ps);
       if (shell->state.mode == WindowMode::Settings) PaintSettings(*shell, dc);
       if (shell->state.mode == WindowMode::Backup) PaintBackup(*shell, dc);
+      if (shell->state.mode == WindowMode::Registration) PaintRegistration(*shell, dc);
       EndPaint(window, &ps);
       return 0;
     }
+    case WM_SIZE:
+      if (shell->state.mode == WindowMode::Registration && shell->main)
+        RegistrationSize(*shell, LOWORD(lparam), HIWORD(lparam));
+      return 0;
+    case WM_NOTIFY:
+      if (shell->state.mode == WindowMode::Registration)
+        return RegistrationNotify(*shell, reinterpret_cast<NMHDR*>(lparam));
+      return 0;
     case WM_COMMAND:
       if (shell->state.mode == WindowMode::Settings) SettingsCommand(*shell, LOWORD(wparam), HIWORD(wparam));
+      if (shell->state.mode == WindowMode::Registration) RegistrationCommand(*shell, LOWORD(wparam));
       return 0;
-    case WM_LBUTTONDOWN:
-      shell->state.click_pending = true;
+    case WM_LBUTTONDOWN: {
+      ProgramState& s = shell->state;
+      s.click_pending = true;
+      if (s.mode == WindowMode::Registration) {
+        const int x = static_cast<short>(LOWORD(lparam)), y = static_cast<short>(HIWORD(lparam));
+        const int f = s.f();
+        if (s.delete_hover) {
+          s.delete_request = true;
+        } else if (s.registration_phase != 0 && x > 2 * f && x < 12 * f && 2 * y > f && y < 3 * f) {
+          s.window_active = false;  // " 登録中断 ": the scan stops
+        }
+      }
+      return 0;
+    }
+    case WM_DROPFILES:
+      if (shell->state.mode == WindowMode::Registration) RegistrationDrop(*shell, reinterpret_cast<HDROP>(wparam));
+      else DragFinish(reinterpret_cast<HDROP>(wparam));
       return 0;
     case WM_CLOSE:
       // The pump destroys the window once it sees the flag.

@@ -10,6 +10,8 @@
 #include "platform/file_system.hpp"
 #include "platform/gdi_win32.hpp"
 
+#include <shellapi.h>
+
 namespace bk {
 
 class ProgressThread;
@@ -46,6 +48,17 @@ void CreateSettingsControls(Shell& shell, HWND window);
 void PaintSettings(Shell& shell, HDC dc);
 void SettingsCommand(Shell& shell, int id, int notification);
 void PaintBackup(Shell& shell, HDC dc);
+
+// Registration-window parts used by the window procedure and the pump.
+void RunRegistrationWindow(Shell& shell);
+void CreateRegistrationControls(Shell& shell, HWND window);
+void PaintRegistration(Shell& shell, HDC dc);
+void RegistrationSize(Shell& shell, int width, int height);
+LRESULT RegistrationNotify(Shell& shell, NMHDR* header);
+void RegistrationCommand(Shell& shell, int id);
+void SelectAndClickLine(Shell& shell, std::size_t row);
+void ShowListOf(Shell& shell);
+void RegistrationDrop(Shell& shell, HDROP dropped);
 
 // Shift-JIS text of a window or combo box item.
 std::string WindowTextOf(HWND window);
