@@ -5,7 +5,7 @@ set -euo pipefail
 PACKAGES=(
   cmake ninja-build g++ clang libclang-rt-14-dev googletest
   g++-mingw-w64-x86-64-posix wine64 xvfb xdotool imagemagick fonts-ipafont-gothic
-  rsync perl
+  rsync perl libx11-dev
 )
 
 missing=()

@@ -19,8 +19,20 @@ bool BatchWriter::Open() {
   return false;
 }
 
+bool BatchWriter::Flush() {
+  if (pending_.empty() || failed_ || !file_) return !failed_;
+  const Status s = file_->Write(pending_.data(), pending_.size());
+  pending_.clear();
+  if (s) return true;
+  // A cut line must never reach the merge: the drop is given up.
+  failed_ = true;
+  ReportSystem(s.code, kDropListPath);
+  return false;
+}
+
 bool BatchWriter::Close() {
   if (file_) {
+    Flush();
     const Status s = file_->Close();
     file_.reset();
     if (!s && !failed_) {
@@ -33,12 +45,10 @@ bool BatchWriter::Close() {
 
 bool BatchWriter::Write(std::string_view line) {
   if (failed_ || !file_) return false;
-  const Status s = file_->Write(line.data(), line.size());
-  if (s) return true;
-  // A cut line must never reach the merge: the drop is given up.
-  failed_ = true;
-  ReportSystem(s.code, kDropListPath);
-  return false;
+  // Lines are gathered and written in large pieces: one system call per line made the
+  // scan of a big tree slower than the tree walk itself.
+  pending_.append(line);
+  return pending_.size() < kWriteChunk || Flush();
 }
 
 void BatchWriter::RaiseSlotWidth(std::size_t width) {

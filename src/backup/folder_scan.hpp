@@ -55,7 +55,10 @@ class BatchWriter {
   void RaiseSlotWidth(std::size_t width);
 
   DropContext& ctx_;
+  bool Flush();
+  static constexpr std::size_t kWriteChunk = 1 << 16;
   std::unique_ptr<WritableFile> file_;
+  std::string pending_;
   bool failed_ = false;
 };
 

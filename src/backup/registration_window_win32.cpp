@@ -157,6 +157,8 @@ class WindowMergeHooks final : public MergeHooks {
   void Progress(std::size_t checked, std::size_t total) override {
     shell_.state.duplicate_checked = checked;
     shell_.state.duplicate_total = total;
+    // The last count comes with no pump after it: the next paint (under a message) shows it.
+    InvalidateRect(shell_.main, nullptr, FALSE);
   }
   void RepaintAndPump() override {
     InvalidateRect(shell_.main, nullptr, FALSE);

@@ -56,7 +56,7 @@ open_dialog() {
   local app=$1 f=$2 shot=$3 deadline
   layout "$f"
   e2e_launch "$app/initialize.exe"
-  WID=$(e2e_wait_window --class '^initialize\.exe$' 60) || e2e_fail "no dialog appeared (f=$f)"
+  WID=$(e2e_wait_window --class '^initialize\.exe$' 180) || e2e_fail "no dialog appeared (f=$f)"
   e2e_geometry "$WID"
   [[ "$E2E_W x $E2E_H" == "$W x $H" ]] || e2e_fail "dialog is ${E2E_W}x${E2E_H}, expected ${W}x${H} (f=$f)"
   [[ "$E2E_X,$E2E_Y" == "$LEFT,$TOP" ]] || e2e_fail "dialog at $E2E_X,$E2E_Y, expected $LEFT,$TOP (f=$f)"

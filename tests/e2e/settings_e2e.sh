@@ -24,7 +24,7 @@ f=7
 sx() { awk -v f="$f" -v k="$1" 'BEGIN { printf "%d", f * k }'; }  # trunc(f * k)
 
 e2e_launch "$APP/backup.exe"
-WID=$(e2e_wait_window --name '^Kestova$' 60) || e2e_fail "the settings window did not appear"
+WID=$(e2e_wait_window --name '^Kestova$' 180) || e2e_fail "the settings window did not appear"
 sleep 1
 e2e_screenshot settings-f7 "$WID"
 

@@ -34,7 +34,7 @@ earlier=$(od -An -tx1 "$report")
 f=7
 e2e_launch "$APP/Vespard.exe"
 # The earlier-report question: "いいえ" goes on with the backup.
-DLG=$(e2e_wait_window --class '^vespard\.exe$' 60) || DLG=$(e2e_wait_window --class '^Vespard\.exe$' 30) ||
+DLG=$(e2e_wait_window --class '^vespard\.exe$' 120) || DLG=$(e2e_wait_window --class '^Vespard\.exe$' 30) ||
   e2e_fail "the earlier-report question did not appear"
 sleep 0.5
 e2e_geometry "$DLG"
