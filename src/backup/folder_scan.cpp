@@ -170,37 +170,14 @@ bool AdmitSubfolder(BatchWriter& out, const FileInfo& entry, const std::string& 
   return true;
 }
 
-// Lists the subfolders of folder depth first (a folder before its own subfolders).
-// A folder that cannot be listed here is passed over: the file pass reports it.
-void SubfolderWalk(DropContext& ctx, BatchWriter& out, DirList& list, const std::string& folder) {
-  std::vector<FileInfo> entries;
-  if (!ctx.fs.ListFolder(folder, &entries)) return;
-  for (const FileInfo& entry : entries) {
-    if (IsIgnoredName(entry.name)) continue;
-    if (entry.is_directory()) {
-      const std::string path = folder + '\\' + entry.name;
-      if (AdmitSubfolder(out, entry, path)) {
-        ++ctx.batch.folders_found;
-        if (!list.Add(path)) return;
-        if (ctx.batch.recursive && ctx.keep_going) SubfolderWalk(ctx, out, list, path);
-        if (!list.ok()) return;
-      }
-    }
-    if (ProgressPoint(ctx)) {
-      ctx.hooks.ShowWalkProgress(ctx.batch.folders_found);
-      ctx.hooks.PumpOneMessage();
-    }
-    if (!ctx.keep_going) return;
-  }
-}
-
-// Registers the files directly in folder; a marker line when none of them is registered.
-void RegisterFolderFiles(DropContext& ctx, BatchWriter& out, std::string_view folder) {
+// Registers the files of a folder from its listing; a marker line when none of them is
+// registered (also when the folder could not be listed: listed is its result).
+void RegisterListedFiles(BatchWriter& out, std::string_view folder, Status listed,
+                         const std::vector<FileInfo>& entries) {
   const std::string folder_text = FolderText(folder);
   int registered = 0;
-  std::vector<FileInfo> entries;
-  if (const Status s = ctx.fs.ListFolder(folder, &entries); !s) {
-    out.ReportSystem(s.code, folder_text);
+  if (!listed) {
+    out.ReportSystem(listed.code, folder_text);
   } else {
     for (const FileInfo& entry : entries) {
       if (IsIgnoredName(entry.name) || entry.is_directory()) continue;
@@ -217,6 +194,42 @@ void RegisterFolderFiles(DropContext& ctx, BatchWriter& out, std::string_view fo
   if (registered == 0) out.AddEmptyFolder(folder);
 }
 
+// Registers the files directly in folder.
+void RegisterFolderFiles(DropContext& ctx, BatchWriter& out, std::string_view folder) {
+  std::vector<FileInfo> entries;
+  const Status listed = ctx.fs.ListFolder(folder, &entries);
+  RegisterListedFiles(out, folder, listed, entries);
+}
+
+// The walk and the file registration in one pass: each folder is listed once, its files
+// registered from that listing, then its subfolders walked in the same order. BkList.tmp
+// gets the same lines in the same order as a walk followed by a pass over DirList.tmp.
+// After an abort the folders already listed in DirList.tmp are still registered.
+void WalkAndRegister(DropContext& ctx, BatchWriter& out, DirList& list, const std::string& folder) {
+  std::vector<FileInfo> entries;
+  const Status listed = ctx.fs.ListFolder(folder, &entries);
+  RegisterListedFiles(out, folder, listed, entries);
+  if (!listed || out.failed()) return;
+  for (const FileInfo& entry : entries) {
+    if (IsIgnoredName(entry.name)) continue;
+    if (entry.is_directory()) {
+      const std::string path = folder + '\\' + entry.name;
+      if (AdmitSubfolder(out, entry, path)) {
+        ++ctx.batch.folders_found;
+        if (!list.Add(path)) return;
+        if (ctx.keep_going) WalkAndRegister(ctx, out, list, path);
+        else RegisterFolderFiles(ctx, out, path);
+        if (!list.ok() || out.failed()) return;
+      }
+    }
+    if (ProgressPoint(ctx)) {
+      ctx.hooks.ShowWalkProgress(ctx.batch.folders_found);
+      ctx.hooks.PumpOneMessage();
+    }
+    if (!ctx.keep_going) return;
+  }
+}
+
 }  // namespace
 
 void FolderScan(DropContext& ctx, BatchWriter& out, std::string_view folder) {
@@ -228,28 +241,17 @@ void FolderScan(DropContext& ctx, BatchWriter& out, std::string_view folder) {
   DirList list(ctx, out);
   if (!list.Create()) return;
   list.Add(folder);
-  if (ctx.batch.recursive) SubfolderWalk(ctx, out, list, std::string(folder));
-  if (!list.Close()) return;
-
-  // The folder list goes through the file, so the walk holds no memory for the tree.
-  std::string text;
-  if (const Status s = ReadWholeFile(ctx.fs, kDirListPath, &text); !s) {
-    out.ReportSystem(s.code, kDirListPath);
+  if (ctx.batch.recursive) {
+    WalkAndRegister(ctx, out, list, std::string(folder));
+    list.Close();
     return;
   }
+  if (!list.Close()) return;
   ctx.hooks.ClearProgress();
-  std::size_t pos = 0;
-  while (pos < text.size() && !out.failed()) {
-    std::size_t end = text.find('\n', pos);
-    if (end == std::string::npos) end = text.size();
-    const std::string_view line = std::string_view(text).substr(pos, end - pos);
-    pos = end + 1;
-    if (line.empty()) continue;
-    RegisterFolderFiles(ctx, out, line);
-    if (ProgressPoint(ctx)) {
-      ctx.hooks.ShowScanProgress("登録中... " + std::to_string(ctx.batch.files_registered));
-      ctx.hooks.PumpOneMessage();
-    }
+  RegisterFolderFiles(ctx, out, folder);
+  if (ProgressPoint(ctx)) {
+    ctx.hooks.ShowScanProgress("登録中... " + std::to_string(ctx.batch.files_registered));
+    ctx.hooks.PumpOneMessage();
   }
 }
 
