@@ -3,6 +3,8 @@
 #include "common/crc32.hpp"
 #include "common/message_dialog_win32.hpp"
 #include "common/progress_thread_win32.hpp"
+#include "common/screen_facts_win32.hpp"
+#include "engine/backup_run.hpp"
 #include "platform/program_folder.hpp"
 #include "platform/win32_file_system.hpp"
 
@@ -27,28 +29,6 @@ class TrackedDialog final : public MessagePort {
   MessagePort& inner_;
   ProgramState& state_;
 };
-
-bool ProbeFreeSpace(FileSystem& fs) {
-  for (char letter = 'A'; letter <= 'Z'; ++letter) {
-    std::uint64_t bytes = 0;
-    if (fs.FreeSpace(std::string(1, letter) + ":\\", &bytes)) return true;
-  }
-  return false;
-}
-
-ScreenFacts ReadScreenFacts() {
-  ScreenFacts s;
-  RECT work{};
-  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-  s.work_left = work.left;
-  s.work_top = work.top;
-  s.work_right = work.right;
-  s.work_bottom = work.bottom;
-  s.frame_width = GetSystemMetrics(SM_CXSIZEFRAME);
-  s.frame_height = GetSystemMetrics(SM_CYSIZEFRAME);
-  s.caption_height = GetSystemMetrics(SM_CYCAPTION);
-  return s;
-}
 
 int RunProgram(HINSTANCE instance) {
   if (!EnterProgramFolder()) return 0;

@@ -5,6 +5,14 @@
 
 namespace bk {
 
+bool ProbeFreeSpace(FileSystem& fs) {
+  for (char letter = 'A'; letter <= 'Z'; ++letter) {
+    std::uint64_t bytes = 0;
+    if (fs.FreeSpace(std::string(1, letter) + ":\\", &bytes)) return true;
+  }
+  return false;
+}
+
 bool ParseDestination(std::string_view text, SyncTarget* target) {
   if (!IsDrivePath(text) || text.size() < 4) return false;
   target->drive = text[0];

@@ -19,6 +19,10 @@ std::vector<SyncTarget> Command2Destinations(const DestinationTables& tables);
 // The destinations of the unattended run before power-off.
 std::vector<SyncTarget> PowerOffDestinations(const DestinationTables& tables);
 
+// FreeSpaceCheck: true when one of the drives A to Z, asked in that order, answers a
+// free-space query. Without it no free-space display or refusal takes place.
+bool ProbeFreeSpace(FileSystem& fs);
+
 // "D:\BK" -> drive 'D', folder "BK"; false for text that is no destination.
 bool ParseDestination(std::string_view text, SyncTarget* target);
 

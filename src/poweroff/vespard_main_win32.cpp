@@ -7,6 +7,8 @@
 #include "common/run_window_win32.hpp"
 #include "common/window_settings.hpp"
 #include "engine/backup_run.hpp"
+#include "common/screen_facts_win32.hpp"
+#include "engine/backup_run.hpp"
 #include "platform/program_folder.hpp"
 #include "platform/win32_file_system.hpp"
 
@@ -86,28 +88,6 @@ bool RegisterPowerOffClass(HINSTANCE instance) {
   wc.hbrBackground = background.get();
   wc.lpszClassName = L"\u3000";
   return RegisterClassExW(&wc) != 0;
-}
-
-ScreenFacts ReadScreenFacts() {
-  ScreenFacts s;
-  RECT work{};
-  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-  s.work_left = work.left;
-  s.work_top = work.top;
-  s.work_right = work.right;
-  s.work_bottom = work.bottom;
-  s.frame_width = GetSystemMetrics(SM_CXSIZEFRAME);
-  s.frame_height = GetSystemMetrics(SM_CYSIZEFRAME);
-  s.caption_height = GetSystemMetrics(SM_CYCAPTION);
-  return s;
-}
-
-bool ProbeFreeSpace(FileSystem& fs) {
-  for (char letter = 'A'; letter <= 'Z'; ++letter) {
-    std::uint64_t bytes = 0;
-    if (fs.FreeSpace(std::string(1, letter) + ":\\", &bytes)) return true;
-  }
-  return false;
 }
 
 std::array<std::string, 26> ReadVolumeLabels(FileSystem& fs) {

@@ -323,3 +323,15 @@ TEST_F(EngineTest, TheEndOfARunShowsOneMessageThenLeavesOneLinePerProblem) {
 
 }  // namespace
 }  // namespace bk::test
+
+namespace bk::test {
+namespace {
+
+TEST_F(EngineTest, TheFreeSpaceCheckIsOnWhenSomeDriveAnswers) {
+  EXPECT_TRUE(ProbeFreeSpace(fs()));
+  faulty().Add({FsOp::FreeSpace, "", err::kNotReady});
+  EXPECT_FALSE(ProbeFreeSpace(fs()));
+}
+
+}  // namespace
+}  // namespace bk::test
