@@ -85,23 +85,23 @@ void FillOptionBoxes(Shell& shell) {
   SendMessageW(sizes, CB_SETCURSEL, (f >= 4 && f <= 12) ? static_cast<WPARAM>(f - 4) : static_cast<WPARAM>(-1), 0);
 }
 
-HWND MakeControl(Shell& shell, HWND parent, const ControlSpec& spec) {
+HWND MakeControl(Shell& shell, HWND parent, const ControlSpec& control) {
   DWORD style = WS_CHILD | WS_VISIBLE;
   const wchar_t* cls = L"BUTTON";
-  switch (spec.kind) {
+  switch (control.kind) {
     case ControlKind::Combo: cls = L"COMBOBOX"; style |= WS_VSCROLL | CBS_DROPDOWNLIST; break;
     case ControlKind::SortedCombo: cls = L"COMBOBOX"; style |= WS_VSCROLL | CBS_DROPDOWNLIST | CBS_SORT; break;
     case ControlKind::Edit: cls = L"EDIT"; style |= WS_BORDER | ES_AUTOHSCROLL; break;
     case ControlKind::Button: style |= BS_PUSHBUTTON; break;
   }
   std::wstring text;
-  if (spec.kind == ControlKind::Edit || spec.kind == ControlKind::Button) ToWide(spec.text, &text);
-  HWND h = CreateWindowExW(0, cls, text.c_str(), style, spec.rect.left, spec.rect.top, spec.rect.width,
-                           spec.rect.height, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)),
+  if (control.kind == ControlKind::Edit || control.kind == ControlKind::Button) ToWide(control.text, &text);
+  HWND h = CreateWindowExW(0, cls, text.c_str(), style, control.rect.left, control.rect.top, control.rect.width,
+                           control.rect.height, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)),
                            shell.instance, nullptr);
   SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(shell.font.get()), TRUE);
-  if (spec.kind == ControlKind::Combo && spec.id == ctl::kDriveBox) {
-    AddItem(h, spec.text);  // "-" until the drives are read
+  if (control.kind == ControlKind::Combo && control.id == ctl::kDriveBox) {
+    AddItem(h, control.text);  // "-" until the drives are read
     SendMessageW(h, CB_SETCURSEL, 0, 0);
   }
   return h;
@@ -165,8 +165,8 @@ POINT PointerInClient(HWND window) {
 
 void CreateSettingsControls(Shell& shell, HWND window) {
   shell.controls.clear();
-  for (const ControlSpec& spec : SettingsControls(shell.state.f(), shell.state.screen.work_bottom))
-    shell.controls[spec.id] = MakeControl(shell, window, spec);
+  for (const ControlSpec& control : SettingsControls(shell.state.f(), shell.state.screen.work_bottom))
+    shell.controls[control.id] = MakeControl(shell, window, control);
   // A folder name longer than a table slot could never be registered.
   SendMessageW(Control(shell, ctl::kFolderNameBox), EM_LIMITTEXT, 255, 0);
   FillDriveBox(shell);
