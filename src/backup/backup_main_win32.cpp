@@ -3,7 +3,7 @@
 #include "common/crc32.hpp"
 #include "common/message_dialog_win32.hpp"
 #include "common/progress_thread_win32.hpp"
-#include "common/screen_facts_win32.hpp"
+#include "common/program_window_win32.hpp"
 #include "engine/backup_run.hpp"
 #include "platform/program_folder.hpp"
 #include "platform/win32_file_system.hpp"

@@ -1,4 +1,5 @@
 #include "backup/shell_win32.hpp"
+#include "common/program_window_win32.hpp"
 #include "common/run_window_win32.hpp"
 
 #include <shellapi.h>
@@ -12,16 +13,7 @@ Shell*& CurrentShell() {
 }
 
 bool RegisterMainWindowClass(HINSTANCE instance) {
-  static Brush background(CreateSolidBrush(kBackground));
-  WNDCLASSEXW wc{};
-  wc.cbSize = sizeof wc;
-  wc.style = CS_HREDRAW | CS_VREDRAW;
-  wc.lpfnWndProc = MainWindowProc;
-  wc.hInstance = instance;
-  wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(101));
-  wc.hbrBackground = background.get();
-  wc.lpszClassName = L"\u3000";  // one ideographic space
-  return RegisterClassExW(&wc) != 0;
+  return RegisterProgramWindowClass(instance, MainWindowProc, 101);
 }
 
 void PumpOneMessage() { PumpOneWaitingMessage(); }

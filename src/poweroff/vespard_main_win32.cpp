@@ -7,7 +7,7 @@
 #include "common/run_window_win32.hpp"
 #include "common/window_settings.hpp"
 #include "engine/backup_run.hpp"
-#include "common/screen_facts_win32.hpp"
+#include "common/program_window_win32.hpp"
 #include "engine/backup_run.hpp"
 #include "platform/program_folder.hpp"
 #include "platform/win32_file_system.hpp"
@@ -75,19 +75,6 @@ LRESULT CALLBACK PowerOffWindowProc(HWND window, UINT message, WPARAM wparam, LP
     default:
       return DefWindowProcW(window, message, wparam, lparam);
   }
-}
-
-bool RegisterPowerOffClass(HINSTANCE instance) {
-  static Brush background(CreateSolidBrush(kBackground));
-  WNDCLASSEXW wc{};
-  wc.cbSize = sizeof wc;
-  wc.style = CS_HREDRAW | CS_VREDRAW;
-  wc.lpfnWndProc = PowerOffWindowProc;
-  wc.hInstance = instance;
-  wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(100));
-  wc.hbrBackground = background.get();
-  wc.lpszClassName = L"\u3000";
-  return RegisterClassExW(&wc) != 0;
 }
 
 std::array<std::string, 26> ReadVolumeLabels(FileSystem& fs) {
@@ -201,7 +188,7 @@ void ShutDown() {
 
 int RunPowerOff(HINSTANCE instance) {
   if (!EnterProgramFolder()) return 0;
-  if (!RegisterPowerOffClass(instance)) return 0;
+  if (!RegisterProgramWindowClass(instance, PowerOffWindowProc, 100)) return 0;
   Win32FileSystem fs;
   Win32Clock clock;
   PowerOffState& s = State();

@@ -9,15 +9,9 @@ e2e_init backup_e2e "${1:-build/windows}"
 e2e_start_display
 
 APP=$(e2e_app_copy)
-declare -A LABEL=([s]=SOURCE [t]=BACKUP [u]=BACKUP2)
-for d in s t u; do
-  folder="$E2E_TMP/drive-$d"
-  mkdir -p "$folder"
-  printf '%s' "${LABEL[$d]}" >"$folder/.windows-label"
-  rm -f "$WINEPREFIX/dosdevices/$d:"
-  ln -s "$folder" "$WINEPREFIX/dosdevices/$d:"
-done
-trap 'rm -f "$WINEPREFIX/dosdevices/s:" "$WINEPREFIX/dosdevices/t:" "$WINEPREFIX/dosdevices/u:"; e2e_cleanup' EXIT
+e2e_map_drive s SOURCE
+e2e_map_drive t BACKUP
+e2e_map_drive u BACKUP2
 SRC="$E2E_TMP/drive-s/data"
 mkdir -p "$SRC"
 printf 'alpha\n' >"$SRC/a.txt"

@@ -3,6 +3,7 @@
 #   source "$(dirname "$0")/lib.sh"
 #   e2e_init NAME BUILD_DIR      # prefix, font, lock, cleanup on exit
 #   e2e_start_display            # private Xvfb, DISPLAY exported
+#   e2e_map_drive t BACKUP       # drive T: labelled BACKUP, folder $E2E_TMP/drive-t
 #   APP=$(e2e_app_copy)          # a fresh copy of BUILD_DIR/dist
 #   e2e_launch "$APP/x.exe"      # E2E_PID: the program's process
 #   WID=$(e2e_wait_window --class x.exe 30)
@@ -25,6 +26,7 @@ E2E_PID=
 E2E_FONT_FACE="MS ゴシック"
 E2E_FONT_FILE_FACE=IPAGothic
 E2E_SCREENSHOTS=
+E2E_DRIVES=()
 
 e2e_log() { echo "$E2E_NAME: $*" >&2; }
 e2e_fail() {
@@ -35,6 +37,8 @@ e2e_fail() {
 e2e_cleanup() {
   local rc=$?
   if [[ -n "$E2E_BUILD_DIR" ]]; then wineserver -k >/dev/null 2>&1 || true; fi
+  local d
+  for d in "${E2E_DRIVES[@]}"; do rm -f "$WINEPREFIX/dosdevices/$d:"; done
   if [[ -n "$E2E_XVFB_PID" ]]; then
     kill "$E2E_XVFB_PID" 2>/dev/null || true
     wait "$E2E_XVFB_PID" 2>/dev/null || true
@@ -119,6 +123,17 @@ e2e_start_display() {
     E2E_XVFB_PID=
   done
   e2e_fail "no free X display for Xvfb"
+}
+
+# e2e_map_drive LETTER LABEL: a Wine drive (a fresh folder $E2E_TMP/drive-LETTER with its
+# volume label), unmapped again on exit.
+e2e_map_drive() {
+  local d=$1 folder="$E2E_TMP/drive-$1"
+  mkdir -p "$folder"
+  printf '%s' "$2" >"$folder/.windows-label"  # no line end: the whole text is the label
+  rm -f "$WINEPREFIX/dosdevices/$d:"
+  ln -s "$folder" "$WINEPREFIX/dosdevices/$d:"
+  E2E_DRIVES+=("$d")
 }
 
 # Prints the path of a fresh copy of BUILD_DIR/dist.

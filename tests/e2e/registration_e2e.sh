@@ -16,15 +16,8 @@ DROP="$E2E_TMP/xdnd_drop"
 cc -O2 -o "$DROP" "$ROOT/tests/e2e/xdnd_drop.c" -lX11 || e2e_fail "could not build xdnd_drop (libx11-dev)"
 
 APP=$(e2e_app_copy)
-declare -A LABEL=([s]=SOURCE [t]=BACKUP)
-for d in s t; do
-  folder="$E2E_TMP/drive-$d"
-  mkdir -p "$folder"
-  printf '%s' "${LABEL[$d]}" >"$folder/.windows-label"
-  rm -f "$WINEPREFIX/dosdevices/$d:"
-  ln -s "$folder" "$WINEPREFIX/dosdevices/$d:"
-done
-trap 'rm -f "$WINEPREFIX/dosdevices/s:" "$WINEPREFIX/dosdevices/t:"; e2e_cleanup' EXIT
+e2e_map_drive s SOURCE
+e2e_map_drive t BACKUP
 S="$E2E_TMP/drive-s"
 printf 'T:\\BK\nT:\\BK\n*\n*\n*\n1\n' >"$APP/BkList/ToDrive.txt"
 LIST="$APP/BkList"

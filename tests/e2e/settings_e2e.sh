@@ -9,16 +9,8 @@ e2e_start_display
 
 APP=$(e2e_app_copy)
 # Two drives with labels, as USB disks would be.
-for d in t u; do
-  folder="$E2E_TMP/drive-$d"
-  mkdir -p "$folder"
-  label=BACKUP; [[ $d == u ]] && label=BACKUP2
-  printf '%s' "$label" >"$folder/.windows-label"
-  rm -f "$WINEPREFIX/dosdevices/$d:"
-  ln -s "$folder" "$WINEPREFIX/dosdevices/$d:"
-done
-cleanup_drives() { rm -f "$WINEPREFIX/dosdevices/t:" "$WINEPREFIX/dosdevices/u:"; }
-trap 'cleanup_drives; e2e_cleanup' EXIT
+e2e_map_drive t BACKUP
+e2e_map_drive u BACKUP2
 
 f=7
 sx() { awk -v f="$f" -v k="$1" 'BEGIN { printf "%d", f * k }'; }  # trunc(f * k)
