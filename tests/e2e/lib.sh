@@ -168,10 +168,13 @@ e2e_wait_window() {
   return 1
 }
 
-# e2e_geometry WID: E2E_X, E2E_Y (client origin on the screen), E2E_W, E2E_H.
+# e2e_geometry WID: E2E_X, E2E_Y (client origin on the screen), E2E_W, E2E_H. Fails (status
+# 1, nothing set) when the window has gone meanwhile.
 e2e_geometry() {
-  local X Y WIDTH HEIGHT WINDOW SCREEN
-  eval "$(xdotool getwindowgeometry --shell "$1")"
+  local X= Y= WIDTH= HEIGHT= WINDOW= SCREEN= out
+  out=$(xdotool getwindowgeometry --shell "$1" 2>/dev/null) || return 1
+  eval "$out"
+  [[ -n "$X" && -n "$WIDTH" ]] || return 1
   E2E_X=$X E2E_Y=$Y E2E_W=$WIDTH E2E_H=$HEIGHT
 }
 
