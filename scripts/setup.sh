@@ -4,7 +4,7 @@ set -euo pipefail
 
 PACKAGES=(
   cmake ninja-build g++ clang libclang-rt-14-dev googletest
-  g++-mingw-w64-x86-64-posix wine64 xvfb xdotool imagemagick fonts-ipafont-gothic
+  g++-mingw-w64-x86-64-posix wine wine64 xvfb xdotool imagemagick fonts-ipafont-gothic
   rsync perl libx11-dev
 )
 
