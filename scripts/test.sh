@@ -4,7 +4,11 @@
 # Windows programs, and each fuzz target for a bounded time.
 set -uo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/setup.sh || exit 1
+if ! bash scripts/setup.sh; then
+  echo "setup failed: nothing could be tested"
+  echo "0 passed, 1 failed"
+  exit 1
+fi
 
 FUZZ_SECONDS=${FUZZ_SECONDS:-20}
 JOBS=$(nproc)
@@ -29,8 +33,16 @@ count_gtest() {  # adds the counts of a GoogleTest log
 
 stage() {  # stage NAME COMMAND...: runs a stage, remembers whether it passed
   local name=$1; shift
+  local before=$((passed + failed))
   echo "==== $name"
-  if "$@"; then stages+=("ok    $name"); else stages+=("FAIL  $name"); STAGE_FAILED=1; fi
+  if ! "$@"; then
+    stages+=("FAIL  $name"); STAGE_FAILED=1
+  elif [[ $((passed + failed)) -eq $before ]]; then
+    # A stage that found nothing to run proves nothing: it counts as a failure.
+    stages+=("FAIL  $name (nothing ran)"); STAGE_FAILED=1; failed=$((failed + 1))
+  else
+    stages+=("ok    $name")
+  fi
 }
 STAGE_FAILED=0
 
@@ -58,9 +70,20 @@ wine_tests() {
   return $rc
 }
 
+script_tests() {  # the project's own scripts: the set-up check on an imitated fresh machine
+  local rc=0 t
+  for t in tests/scripts/*_test.sh; do
+    [[ -f $t ]] || continue
+    echo "-- $t"
+    if bash "$t"; then passed=$((passed + 1)); else failed=$((failed + 1)); rc=1; fi
+  done
+  return $rc
+}
+
 e2e_tests() {
   local rc=0 t
   for t in tests/e2e/*.sh; do
+    [[ -f $t ]] || continue
     [[ $(basename "$t") == lib.sh ]] && continue  # the scripts' shared helpers, not a test
     if bash "$t" build/windows; then passed=$((passed + 1)); else failed=$((failed + 1)); rc=1; fi
   done
@@ -77,6 +100,7 @@ fuzz_tests() {
   return $rc
 }
 
+stage "set-up scripts" script_tests
 stage "native tests" native_tests native
 stage "native tests with ASan/UBSan" native_tests native-asan
 stage "tests under Wine (Win32 adapter)" wine_tests
