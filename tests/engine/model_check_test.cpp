@@ -1,0 +1,498 @@
+// A model check of the engine: random source trees, random runs of changes between passes,
+// random faults during some passes. A small model, written without looking at how the
+// engine works, says what the destination and the list must hold after every pass:
+//   mirror: exactly the registered files that exist at the source, new files of registered
+//           folders included, and nothing of new subfolders;
+//   differential and single files: everything ever copied that has not been replaced.
+// After a pass without a fault the destination and the list must match the model exactly;
+// after a pass with a fault nothing the model held may be missing from the destination.
+//
+// Every run is seeded. A failure names its seed and pass; BK_MODEL_SEED=<seed> replays that
+// run alone, BK_MODEL_PASSES=<n> raises the number of passes of each run.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <map>
+#include <random>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "engine_fixture.hpp"
+
+namespace bk::test {
+namespace {
+
+struct SourceFile {
+  std::string content;
+  FileTime time = 0;
+};
+
+// What one random run works with: the sandbox, the model's picture of the source, the
+// registration and the destination, and the random source.
+class ModelRun {
+ public:
+  ModelRun(char type, std::uint32_t seed) : type_(type), rng_(seed), faulty_(box_.fs()), report_(faulty_, clock_) {
+    settings_.free_space_check = false;
+    settings_.mail_option = 0;
+  }
+
+  bool Mirror() const { return type_ == '2' || type_ == '3'; }
+  bool SingleFiles() const { return type_ == '1'; }
+  bool WithSubfolders() const { return type_ == '3' || type_ == '5'; }
+
+  // A tree of a few hundred files in a dozen folders, registered as a drop would.
+  void Build() {
+    folders_.insert("S:\\m");
+    for (int i = 0; i < 8; ++i) {
+      const std::string top = "S:\\m\\" + FolderName(i);
+      folders_.insert(top);
+      if (i % 3 == 0) folders_.insert(top + "\\" + FolderName(i + 10));
+    }
+    folders_.insert("S:\\m\\empty");  // a folder registered while empty
+    for (const std::string& folder : folders_) {
+      if (folder == "S:\\m\\empty") continue;
+      const int count = Pick(10, 40);
+      for (int i = 0; i < count; ++i) AddFile(folder);
+    }
+    for (const std::string& folder : folders_) ASSERT_TRUE(box_.fs().CreateFolderChain(folder).ok());
+    for (const auto& [path, file] : source_) WriteSource(path, file);
+
+    // Registration: the single-file type registers a sample of files; the "all" types the
+    // top folder with every subfolder; the "excluding" types each folder on its own (the
+    // user dropped them one by one).
+    std::string lines;
+    if (SingleFiles()) {
+      for (const auto& [path, file] : source_)
+        if (Pick(0, 2) == 0) registered_files_.insert(path);
+      for (const std::string& path : registered_files_)
+        lines += MakeRegistrationLine('2', FolderOf(path), NameOf(path), type_, source_[path].content.size());
+    } else {
+      registered_folders_ = folders_;
+      for (const std::string& folder : registered_folders_) {
+        bool any = false;
+        for (const std::string& path : FilesIn(folder)) {
+          any = true;
+          listed_[folder].insert(path);
+          lines += MakeRegistrationLine('2', folder, NameOf(path), type_, source_[path].content.size());
+        }
+        if (!any) {
+          lines += MakeRegistrationLine('2', folder, kEmptyFolderMarker, type_, 0);
+          markers_.insert(folder);
+        }
+      }
+    }
+    ListBuffer list;
+    list.text = lines;
+    RemoveTypeDuplicates(&list);
+    ASSERT_TRUE(SaveList(box_.fs(), 'T', "BK", type_, list).ok());
+  }
+
+  // Random changes at the source: files deleted, updated (same or new size), added; a
+  // folder removed, a subfolder added, a folder renamed.
+  void Change() {
+    const int changes = Pick(1, 8);
+    for (int c = 0; c < changes; ++c) {
+      switch (Pick(0, 9)) {
+        case 0: case 1: DeleteRandomFile(); break;
+        case 2: case 3: UpdateRandomFile(false); break;
+        case 4: UpdateRandomFile(true); break;
+        case 5: case 6: AddFile(RandomExistingFolder(), true); break;
+        case 7: RemoveRandomFolder(false); break;
+        case 8: AddSubfolder(); break;
+        case 9: RemoveRandomFolder(true); break;
+      }
+    }
+  }
+
+  enum class FaultKind { None, CopyBreaksOff, SourceDriveAbsent };
+
+  // One pass of the engine, with or without a fault, and the checks after it.
+  void Pass(FaultKind fault) {
+    if (fault == FaultKind::CopyBreaksOff) {
+      Fault f;
+      f.op = FsOp::Write;
+      f.path_contains = "T:\\BK";
+      f.after_bytes = static_cast<std::uint64_t>(Pick(0, 60));
+      f.times = 1;
+      faulty_.Add(f);
+    } else if (fault == FaultKind::SourceDriveAbsent) {
+      faulty_.RemoveDrive('S');
+    }
+
+    RunContext ctx{faulty_, report_, hooks_, flags_, settings_};
+    report_.Begin();
+    RunBackup(ctx, {SyncTarget{'T', "BK"}});
+    report_.Close();
+    faulty_.Clear();
+
+    if (fault == FaultKind::SourceDriveAbsent) {
+      // Nothing at all may have gone, and the registration stays as it was.
+      for (const auto& [path, versions] : held_) ExpectHeld(path, versions);
+      return;
+    }
+    Advance();
+    if (fault == FaultKind::CopyBreaksOff) {
+      // What the model still holds is there, as an earlier or the new copy.
+      for (auto it = held_.begin(); it != held_.end();) {
+        const auto now = destination_.find(it->first);
+        if (now == destination_.end()) {
+          it = held_.erase(it);  // a mirror rightly deleted it
+          continue;
+        }
+        it->second.insert(now->second.content);
+        ExpectHeld(it->first, it->second);
+        ++it;
+      }
+      return;
+    }
+    ExpectDestinationMatches();
+    ExpectListMatches();
+    ExpectReportEmpty();
+    held_.clear();
+    for (const auto& [path, file] : destination_) held_[path] = {file.content};
+  }
+
+ private:
+  int Pick(int low, int high) { return std::uniform_int_distribution<int>(low, high)(rng_); }
+
+  static std::string FolderName(int i) {
+    // Plain names, names with spaces, and Japanese names whose second byte is a backslash.
+    static const char* const kNames[] = {"docs", "写真", "データ表", "ソフト", "a b", "能力", "x", "2026",
+                                         "表", "yy", "c", "ソース", "z", "予定表", "q", "w"};
+    return kNames[i % 16] + (i >= 16 ? std::to_string(i) : std::string());
+  }
+  std::string NewFileName() {
+    static const char* const kStems[] = {"a", "表", "ソフト", "note", "x y", "能", "b.c", "data"};
+    static const char* const kExts[] = {".txt", ".dat", "", ".doc"};
+    return std::string(kStems[Pick(0, 7)]) + std::to_string(next_name_++) + kExts[Pick(0, 3)];
+  }
+  FileTime NextTime() { return kT0 + (++clock_ticks_) * 3 * kSecond; }
+  std::string NewContent() {
+    std::string s(static_cast<std::size_t>(Pick(0, 120)), ' ');
+    for (char& ch : s) ch = static_cast<char>('a' + Pick(0, 25));
+    return s;
+  }
+
+  static std::string FolderOf(const std::string& path) { return path.substr(0, sjis::LastSeparator(path)); }
+  static std::string NameOf(const std::string& path) { return path.substr(sjis::LastSeparator(path) + 1); }
+  static std::string DestinationOf(const std::string& source_path) { return "T:\\BK" + source_path.substr(2); }
+  static bool IsBelow(const std::string& path, const std::string& folder) {
+    return path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 && path[folder.size()] == '\\';
+  }
+
+  std::vector<std::string> FilesIn(const std::string& folder) const {
+    std::vector<std::string> out;
+    for (const auto& [path, file] : source_)
+      if (FolderOf(path) == folder) out.push_back(path);
+    return out;
+  }
+  void WriteSource(const std::string& path, const SourceFile& file) {
+    box_.Write(path, file.content);
+    ASSERT_TRUE(box_.fs().SetLastWriteTime(path, file.time).ok()) << path;
+  }
+  void AddFile(const std::string& folder, bool write = false) {
+    if (folder.empty()) return;
+    const std::string path = folder + "\\" + NewFileName();
+    source_[path] = {NewContent(), NextTime()};
+    if (write) WriteSource(path, source_[path]);
+  }
+  std::string RandomExistingFolder() {
+    if (folders_.empty()) return {};
+    auto it = folders_.begin();
+    std::advance(it, Pick(0, static_cast<int>(folders_.size()) - 1));
+    return *it;
+  }
+  std::string RandomFile() {
+    if (source_.empty()) return {};
+    auto it = source_.begin();
+    std::advance(it, Pick(0, static_cast<int>(source_.size()) - 1));
+    return it->first;
+  }
+  void DeleteRandomFile() {
+    const std::string path = RandomFile();
+    if (path.empty()) return;
+    if (IsRegisteredFile(path)) {
+      if (WouldLookLikeASwappedDisk(1)) return;
+      ++gone_this_round_;
+    }
+    ASSERT_TRUE(box_.fs().DeleteFile(path).ok()) << path;
+    source_.erase(path);
+  }
+  void UpdateRandomFile(bool same_size) {
+    const std::string path = RandomFile();
+    if (path.empty()) return;
+    SourceFile& file = source_[path];
+    std::string content = NewContent();
+    if (same_size) {
+      content.resize(file.content.size(), 'u');
+      if (!content.empty()) content[0] = static_cast<char>(content[0] == 'u' ? 'v' : 'u');
+    }
+    file = {content, NextTime()};
+    WriteSource(path, file);
+  }
+  // Removes (or renames, which at the source is the same loss) a folder below the top one,
+  // with its subfolders. A loss that would take most registered files at once is left out:
+  // the engine rightly keeps the backup then, as for a disk swapped under the same letter.
+  void RemoveRandomFolder(bool rename) {
+    std::vector<std::string> candidates;
+    for (const std::string& f : folders_)
+      if (f != "S:\\m") candidates.push_back(f);
+    if (candidates.empty()) return;
+    const std::string folder = candidates[static_cast<std::size_t>(Pick(0, static_cast<int>(candidates.size()) - 1))];
+    std::size_t lost = 0;
+    for (const auto& [path, file] : source_)
+      if ((FolderOf(path) == folder || IsBelow(path, folder)) && IsRegisteredFile(path)) ++lost;
+    if (WouldLookLikeASwappedDisk(lost)) return;
+    gone_this_round_ += lost;
+
+    std::vector<std::pair<std::string, SourceFile>> moved;
+    for (auto it = source_.begin(); it != source_.end();) {
+      if (FolderOf(it->first) == folder || IsBelow(it->first, folder)) {
+        moved.emplace_back(it->first, it->second);
+        it = source_.erase(it);
+      } else {
+        ++it;
+      }
+    }
+    for (auto it = folders_.begin(); it != folders_.end();)
+      it = (*it == folder || IsBelow(*it, folder)) ? folders_.erase(it) : std::next(it);
+    ASSERT_TRUE(box_.fs().DeleteTree(folder).ok()) << folder;
+    if (rename) {
+      // The same files under a new name: a new, unregistered folder.
+      const std::string renamed = folder + "-" + std::to_string(next_name_++);
+      for (auto& [path, file] : moved) {
+        const std::string to = renamed + path.substr(folder.size());
+        source_[to] = file;
+        folders_.insert(FolderOf(to));
+        WriteSource(to, file);
+      }
+      folders_.insert(renamed);
+      ASSERT_TRUE(box_.fs().CreateFolderChain(renamed).ok());
+    }
+  }
+  void AddSubfolder() {
+    const std::string parent = RandomExistingFolder();
+    if (parent.empty()) return;
+    const std::string folder = parent + "\\" + FolderName(Pick(0, 15)) + std::to_string(next_name_++);
+    folders_.insert(folder);
+    ASSERT_TRUE(box_.fs().CreateFolderChain(folder).ok());
+    for (int i = Pick(0, 3); i > 0; --i) AddFile(folder, true);
+  }
+
+  // Losing this many more registered files before the next pass would take most of them.
+  bool WouldLookLikeASwappedDisk(std::size_t more) const {
+    const std::size_t gone = gone_this_round_ + more;
+    return gone >= 10 && 2 * gone > RegisteredFileCount();
+  }
+  bool IsRegisteredFile(const std::string& path) const {
+    return SingleFiles() ? registered_files_.count(path) > 0 : registered_folders_.count(FolderOf(path)) > 0;
+  }
+  std::size_t RegisteredFileCount() const {
+    if (SingleFiles()) return registered_files_.size();
+    std::size_t n = 0;
+    for (const auto& [folder, paths] : listed_) n += paths.size();
+    return n;
+  }
+
+  // The model's step: what a pass without faults makes of the registration and the
+  // destination, from the source as it is now.
+  void Advance() {
+    gone_this_round_ = 0;
+    if (SingleFiles()) {
+      for (auto it = registered_files_.begin(); it != registered_files_.end();) {
+        const auto src = source_.find(*it);
+        if (src == source_.end()) {
+          it = registered_files_.erase(it);  // the line goes; the copy stays
+        } else {
+          destination_[*it] = src->second;
+          ++it;
+        }
+      }
+      return;
+    }
+    std::map<std::string, SourceFile> mirror;
+    for (auto it = registered_folders_.begin(); it != registered_folders_.end();) {
+      const std::string folder = *it;
+      if (!folders_.count(folder)) {
+        markers_.erase(folder);
+        it = registered_folders_.erase(it);
+        continue;
+      }
+      const std::vector<std::string> files = FilesIn(folder);
+      const bool had_files = listed_.count(folder) && !listed_[folder].empty();
+      listed_[folder].clear();
+      for (const std::string& path : files) {
+        listed_[folder].insert(path);
+        destination_[path] = source_[path];
+        mirror[path] = source_[path];
+      }
+      if (!files.empty()) {
+        markers_.erase(folder);
+      } else if (Mirror() || !had_files) {
+        // A mirrored folder whose last file went stays registered by a marker; a folder
+        // registered empty keeps its marker in every type.
+        markers_.insert(folder);
+      } else {
+        // A differential folder whose files all went leaves the registration.
+        listed_.erase(folder);
+        it = registered_folders_.erase(it);
+        continue;
+      }
+      ++it;
+    }
+    for (auto it = listed_.begin(); it != listed_.end();)
+      it = registered_folders_.count(it->first) ? std::next(it) : listed_.erase(it);
+    if (Mirror()) destination_ = mirror;
+  }
+
+  // The copy of source_path is at the destination, as one of the versions it may be.
+  void ExpectHeld(const std::string& source_path, const std::set<std::string>& versions) {
+    const std::string dest = DestinationOf(source_path);
+    ASSERT_TRUE(box_.Exists(dest)) << "lost from the backup: " << dest;
+    EXPECT_TRUE(versions.count(box_.Read(dest))) << "neither an earlier nor the new copy: " << dest;
+  }
+
+  void Walk(const std::string& folder, std::map<std::string, std::string>* files) {
+    std::vector<FileInfo> entries;
+    ASSERT_TRUE(box_.fs().ListFolder(folder, &entries).ok()) << folder;
+    for (const FileInfo& e : entries) {
+      const std::string path = folder + "\\" + e.name;
+      if (e.is_directory()) {
+        Walk(path, files);
+      } else {
+        (*files)[path] = box_.Read(path);
+        EXPECT_EQ(e.size, (*files)[path].size()) << path;
+      }
+    }
+  }
+
+  void ExpectDestinationMatches() {
+    std::map<std::string, std::string> actual;
+    if (box_.Exists("T:\\BK")) Walk("T:\\BK", &actual);
+    std::map<std::string, std::string> expected;
+    for (const auto& [path, file] : destination_) expected[DestinationOf(path)] = file.content;
+    for (const auto& [path, content] : expected) {
+      const auto it = actual.find(path);
+      if (it == actual.end()) {
+        ADD_FAILURE() << "missing at the destination: " << path;
+        continue;
+      }
+      EXPECT_EQ(it->second, content) << path;
+      EXPECT_EQ(TimeOf(path), destination_[std::string("S:") + path.substr(5)].time) << path;
+    }
+    for (const auto& [path, content] : actual)
+      EXPECT_TRUE(expected.count(path)) << "at the destination but not in the model: " << path;
+  }
+
+  FileTime TimeOf(const std::string& path) {
+    FileInfo info;
+    EXPECT_TRUE(box_.fs().GetInfo(path, &info).ok()) << path;
+    return info.last_write;
+  }
+
+  void ExpectListMatches() {
+    std::string text;
+    (void)ReadWholeFile(box_.fs(), ListFileName('T', "BK", type_), &text);
+    std::set<std::string> expected;
+    if (SingleFiles()) {
+      for (const std::string& path : registered_files_)
+        expected.insert(MakeRegistrationLine('2', FolderOf(path), NameOf(path), type_, source_[path].content.size()));
+    } else {
+      for (const auto& [folder, paths] : listed_)
+        for (const std::string& path : paths)
+          expected.insert(MakeRegistrationLine('2', folder, NameOf(path), type_, source_[path].content.size()));
+      for (const std::string& folder : markers_)
+        expected.insert(MakeRegistrationLine('2', folder, kEmptyFolderMarker, type_, 0));
+    }
+    std::vector<std::string> lines;
+    std::set<std::string> keys;
+    ForEachLine(text, [&](std::string_view line, std::size_t) {
+      lines.emplace_back(std::string(line) + "\n");
+      EXPECT_TRUE(SplitLine(line).well_formed) << line;
+      EXPECT_TRUE(keys.insert(std::string(LineKey(line))).second) << "repeated: " << line;
+    });
+    for (std::size_t i = 1; i < lines.size(); ++i) EXPECT_LT(lines[i - 1], lines[i]) << "out of order";
+    const std::set<std::string> actual(lines.begin(), lines.end());
+    for (const std::string& line : expected) EXPECT_TRUE(actual.count(line)) << "missing from the list: " << line;
+    for (const std::string& line : actual) EXPECT_TRUE(expected.count(line)) << "not in the model: " << line;
+  }
+
+  void ExpectReportEmpty() {
+    if (!box_.Exists(kErrorReportPath)) return;
+    const std::string text = box_.Read(kErrorReportPath);
+    std::size_t lines = 0;
+    ForEachLine(text, [&](std::string_view, std::size_t) { ++lines; });
+    EXPECT_LE(lines, 1u) << "a pass without faults reported problems:\n" << text;
+  }
+
+ public:
+  char type_;
+  std::mt19937 rng_;
+  Sandbox box_;
+  FaultFileSystem faulty_;
+  FixedClock clock_;
+  ErrorReport report_;
+  RecordingHooks hooks_;
+  RunFlags flags_;
+  RunSettings settings_;
+
+  std::map<std::string, SourceFile> source_;       // source path -> file
+  std::set<std::string> folders_;                  // source folders that exist
+  std::set<std::string> registered_folders_;       // folder types
+  std::set<std::string> registered_files_;         // single files
+  std::map<std::string, std::set<std::string>> listed_;  // registered folder -> its listed files
+  std::set<std::string> markers_;                  // registered folders held by a marker line
+  std::map<std::string, SourceFile> destination_;  // source path -> the copy it must have
+  // Copies seen at the destination by the last check, with every version each may hold
+  // after passes with faults since then.
+  std::map<std::string, std::set<std::string>> held_;
+  std::size_t gone_this_round_ = 0;
+  int next_name_ = 0;
+  std::uint64_t clock_ticks_ = 0;
+};
+
+int EnvNumber(const char* name, int fallback) {
+  const char* v = std::getenv(name);
+  return v && *v ? std::atoi(v) : fallback;
+}
+
+class EngineModelCheck : public ::testing::TestWithParam<char> {};
+
+TEST_P(EngineModelCheck, EveryPassMatchesTheModel) {
+  const char type = GetParam();
+  // Under Wine every file call is far slower: fewer runs there by default.
+  const bool wine = std::string(Sandbox::AdapterName()) == "win32";
+  const int runs = EnvNumber("BK_MODEL_RUNS", wine ? 2 : 8);
+  const int passes = EnvNumber("BK_MODEL_PASSES", wine ? 10 : 40);
+  const int only_seed = EnvNumber("BK_MODEL_SEED", 0);
+  for (int r = 0; r < runs; ++r) {
+    const auto seed = static_cast<std::uint32_t>(only_seed ? only_seed : 1000 * (type - '0') + r + 1);
+    SCOPED_TRACE("replay with BK_MODEL_SEED=" + std::to_string(seed) + " and --gtest_filter=*ModelCheck*/" +
+                 std::to_string(type - '1'));
+    ModelRun run(type, seed);
+    run.Build();
+    ASSERT_FALSE(HasFatalFailure());
+    run.Pass(ModelRun::FaultKind::None);
+    for (int p = 1; p < passes && !HasFailure(); ++p) {
+      if (std::getenv("BK_MODEL_VERBOSE")) std::printf("pass %d\n", p);
+      SCOPED_TRACE("pass " + std::to_string(p));
+      run.Change();
+      ASSERT_FALSE(HasFatalFailure());
+      const int dice = run.rng_() % 10;
+      const auto fault = dice == 0 ? ModelRun::FaultKind::CopyBreaksOff
+                         : dice == 1 ? ModelRun::FaultKind::SourceDriveAbsent
+                                     : ModelRun::FaultKind::None;
+      SCOPED_TRACE(fault == ModelRun::FaultKind::CopyBreaksOff      ? "a copy breaks off"
+                   : fault == ModelRun::FaultKind::SourceDriveAbsent ? "the source drive is absent"
+                                                                     : "no fault");
+      run.Pass(fault);
+    }
+    if (only_seed || HasFailure()) break;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(AllTypes, EngineModelCheck, ::testing::Values('1', '2', '3', '4', '5'));
+
+}  // namespace
+}  // namespace bk::test
