@@ -1,9 +1,11 @@
 #include "common/list_sort.hpp"
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 namespace bk {
@@ -22,26 +24,39 @@ struct SortRecord {
 constexpr std::size_t kKeyBytes = 8;
 
 std::uint64_t KeyAt(const SortRecord& r, std::size_t depth) {
-  unsigned char bytes[kKeyBytes] = {};
-  if (depth + kKeyBytes <= r.size) std::memcpy(bytes, r.data + depth, kKeyBytes);  // one load
-  else if (depth < r.size) std::memcpy(bytes, r.data + depth, r.size - depth);
-  std::uint64_t key = 0;
-  for (unsigned char b : bytes) key = (key << 8) | b;
-  return key;
+  std::uint64_t raw = 0;
+  if (depth + kKeyBytes <= r.size) std::memcpy(&raw, r.data + depth, kKeyBytes);  // one load
+  else if (depth < r.size) std::memcpy(&raw, r.data + depth, r.size - depth);
+  if constexpr (std::endian::native == std::endian::little) return __builtin_bswap64(raw);
+  return raw;
 }
 
-// Sorts records by their bytes from depth on; every record shares the bytes before it.
-// Every record holds exactly one LF, as its last byte, so no line is a proper prefix of
-// another, and two lines whose keys agree on a window holding an LF are equal lines.
+// Loads the keys of [first, last) at depth, going eight bytes deeper while all of them
+// agree (a shared prefix: the drive and the folders above the list's folders costs one pass
+// per eight bytes and no sorting). Returns false when the records are all equal lines.
+bool LoadDistinctKeys(SortRecord* first, SortRecord* last, std::size_t* depth) {
+  for (;;) {
+    for (SortRecord* r = first; r != last; ++r) r->key = KeyAt(*r, *depth);
+    const bool all_equal =
+        std::all_of(first + 1, last, [k = first->key](const SortRecord& r) { return r.key == k; });
+    if (!all_equal) return true;
+    if (first->size <= *depth + kKeyBytes) return false;  // the window held the LF
+    *depth += kKeyBytes;
+  }
+}
+
+// Sorts [first, last) by their bytes from depth on; every record shares the bytes before
+// it. Every record holds exactly one LF, as its last byte, so no line is a proper prefix
+// of another, and two lines whose keys agree on a window holding an LF are equal lines.
 // The order is therefore the plain byte order of the lines. Groups sharing a key go
 // eight bytes deeper; an explicit stack keeps lines that share long prefixes from
-// taking the call stack down with them.
-void SortRecords(std::vector<SortRecord>* records) {
+// taking the call stack down with them. keys_loaded: the keys at depth are already set.
+void SortRange(SortRecord* base, std::size_t begin, std::size_t end, std::size_t start_depth, bool keys_loaded) {
   struct Group {
     std::size_t first, last, depth;
+    bool keys_loaded;
   };
-  std::vector<Group> pending{{0, records->size(), 0}};
-  SortRecord* const base = records->data();
+  std::vector<Group> pending{{begin, end, start_depth, keys_loaded}};
   while (!pending.empty()) {
     const Group g = pending.back();
     pending.pop_back();
@@ -56,26 +71,53 @@ void SortRecords(std::vector<SortRecord>* records) {
       });
       continue;
     }
-    // A shared prefix (the drive and the folders above the list's folders) costs one
-    // pass per eight bytes and no sorting.
-    bool all_equal = true;
-    for (;;) {
-      for (SortRecord* r = first; r != last; ++r) r->key = KeyAt(*r, depth);
-      all_equal = std::all_of(first + 1, last, [k = first->key](const SortRecord& r) { return r.key == k; });
-      if (!all_equal || first->size <= depth + kKeyBytes) break;
-      depth += kKeyBytes;
-    }
-    if (all_equal) continue;  // the window held the LF: all lines are equal
+    if (!g.keys_loaded && !LoadDistinctKeys(first, last, &depth)) continue;
     std::sort(first, last, [](const SortRecord& a, const SortRecord& b) { return a.key < b.key; });
     for (SortRecord* run = first; run != last;) {
-      SortRecord* end = run + 1;
-      while (end != last && end->key == run->key) ++end;
-      if (end - run > 1 && run->size > depth + kKeyBytes)
-        pending.push_back({static_cast<std::size_t>(run - base), static_cast<std::size_t>(end - base),
-                           depth + kKeyBytes});
-      run = end;
+      SortRecord* stop = run + 1;
+      while (stop != last && stop->key == run->key) ++stop;
+      if (stop - run > 1 && run->size > depth + kKeyBytes)
+        pending.push_back({static_cast<std::size_t>(run - base), static_cast<std::size_t>(stop - base),
+                           depth + kKeyBytes, false});
+      run = stop;
     }
   }
+}
+
+// Below this many lines a second thread costs more than it saves.
+constexpr std::size_t kTwoThreadLines = 1 << 16;
+
+// Two threads on a big list: the records are split at a sampled middle key, every record
+// with a smaller key before every other, and each part is sorted on its own. Records
+// with equal keys land in the same part, so the parts never need merging.
+void SortRecords(std::vector<SortRecord>* records) {
+  SortRecord* const base = records->data();
+  const std::size_t n = records->size();
+  if (n < kTwoThreadLines || std::thread::hardware_concurrency() < 2) {
+    SortRange(base, 0, n, 0, false);
+    return;
+  }
+  // The prefix every line shares, found in one pass, instead of eight bytes a pass.
+  std::size_t depth = base->size;
+  for (std::size_t i = 1; i < n && depth > 0; ++i) {
+    const std::size_t limit = std::min(depth, base[i].size);
+    depth = static_cast<std::size_t>(std::mismatch(base->data, base->data + limit, base[i].data).first - base->data);
+  }
+  if (!LoadDistinctKeys(base, base + n, &depth)) return;
+  std::vector<std::uint64_t> sample;
+  constexpr std::size_t kSamples = 1023;
+  sample.reserve(kSamples);
+  for (std::size_t i = 0; i < kSamples; ++i) sample.push_back(base[i * (n / kSamples)].key);
+  std::nth_element(sample.begin(), sample.begin() + kSamples / 2, sample.end());
+  std::uint64_t pivot = sample[kSamples / 2];
+  // "key < pivot" leaves the left part empty when the pivot is the smallest key.
+  if (pivot == *std::min_element(sample.begin(), sample.end())) ++pivot;
+  SortRecord* const middle =
+      std::partition(base, base + n, [pivot](const SortRecord& r) { return r.key < pivot; });
+  const auto split = static_cast<std::size_t>(middle - base);
+  std::thread left([&] { SortRange(base, 0, split, depth, true); });
+  SortRange(base, split, n, depth, true);
+  left.join();
 }
 
 // True when the lines of text (each ending in LF) are already in order.
@@ -143,8 +185,22 @@ void SortLines(std::string* text) {
   }
   SortRecords(&records);
   std::string sorted;
-  sorted.reserve(text->size());
-  for (const SortRecord& r : records) sorted.append(r.data, r.size);
+  if (records.size() < kTwoThreadLines || std::thread::hardware_concurrency() < 2) {
+    sorted.reserve(text->size());
+    for (const SortRecord& r : records) sorted.append(r.data, r.size);
+  } else {
+    // Two threads copy the two halves of the sorted lines to their places.
+    sorted.resize(text->size());
+    const std::size_t half = records.size() / 2;
+    std::size_t half_bytes = 0;
+    for (std::size_t i = 0; i < half; ++i) half_bytes += records[i].size;
+    const auto copy = [&](std::size_t from, std::size_t to, char* out) {
+      for (std::size_t i = from; i < to; ++i) out = std::copy_n(records[i].data, records[i].size, out);
+    };
+    std::thread first_half([&] { copy(0, half, sorted.data()); });
+    copy(half, records.size(), sorted.data() + half_bytes);
+    first_half.join();
+  }
   text->swap(sorted);
 }
 
@@ -191,33 +247,40 @@ DuplicateRemoval MarkRepeatedLines(std::string* text) {
 
 DuplicateRemoval RemoveTypeDuplicates(ListBuffer* list) {
   DuplicateRemoval result;
-  if (!list->text.empty() && list->text.back() != '\n') list->text.push_back('\n');
-  list->line_count = static_cast<std::size_t>(std::count(list->text.begin(), list->text.end(), '\n'));
-  // A single line cannot repeat another, but a line marked '0' goes even then.
-  if (list->line_count >= 2) {
-    SortLines(&list->text);
-    result = MarkRepeatedLines(&list->text);
-  }
-  // Marking changes only the first byte of the marked lines, so the lines that stay
-  // are still in order: dropping the '0' lines keeps the list sorted.
-  // Compacted in place: a kept line only ever moves towards the front.
   std::string& text = list->text;
-  std::size_t write = 0, lines = 0;
+  if (!text.empty() && text.back() != '\n') text.push_back('\n');
+  if (std::count(text.begin(), text.end(), '\n') >= 2) SortLines(&text);
+  // One pass over the sorted text: a line marked '0', a blank line and a line repeating
+  // the last kept one go; the kept lines close up towards the front, still in order, and
+  // their folders are counted on the way. (A single line cannot repeat another, but a
+  // line marked '0' goes even then.) A kept line only ever moves towards the front, so
+  // the last kept line, already at its new place, is never overwritten by a later one.
+  std::size_t write = 0, lines = 0, folders = 0;
+  std::string_view kept_key, kept_folder;
   ForEachLine(text, [&](std::string_view line, std::size_t offset) {
-    if (line.empty() || line[0] == '0') {  // marked for removal, or a blank line
+    if (line.empty() || line[0] == '0') {
       ++result.removed;
       return;
     }
+    const std::string_view key = RepeatKey(line);
+    if (lines > 0 && key == kept_key) {
+      ++result.removed;
+      ++(IsEmptyFolderMarkerLine(line) ? result.repeated_markers : result.repeated_files);
+      return;
+    }
     if (write != offset) std::memmove(text.data() + write, text.data() + offset, line.size());
+    const std::string_view moved(text.data() + write, line.size());
     write += line.size();
-    // The text ends in LF, so a kept line's LF position is always inside the text and
-    // at or before bytes already read.
     text[write++] = '\n';
+    const std::string_view folder = FolderWithTab(moved);
+    if (lines == 0 || folder != kept_folder) ++folders;
+    kept_folder = folder;
+    kept_key = RepeatKey(moved);
     ++lines;
   });
   text.resize(write);
   list->line_count = lines;
-  CountFolders(list);
+  list->folder_count = folders;
   return result;
 }
 
