@@ -132,5 +132,74 @@ TEST(SortLines, LargeShuffledListsComeBackInOrder) {
   EXPECT_EQ(text, expected);
 }
 
+// Big lists are sorted on two threads, split at a sampled key: the result must not depend
+// on where the split falls. Lists with long shared prefixes, many equal lines (the sample's
+// middle key is then the smallest), bytes above 0x7F and lines of every length around the
+// eight-byte key windows.
+std::string SortedByReference(std::vector<std::string> lines) {
+  std::sort(lines.begin(), lines.end());
+  std::string out;
+  for (const std::string& l : lines) out += l;
+  return out;
+}
+
+TEST(SortLines, BigListsSplitForTwoThreadsComeBackInByteOrder) {
+  std::mt19937 rng(11);
+  const auto check = [&](std::vector<std::string> lines) {
+    std::vector<std::string> shuffled = lines;
+    std::shuffle(shuffled.begin(), shuffled.end(), rng);
+    std::string text;
+    for (const std::string& l : shuffled) text += l;
+    SortLines(&text);
+    EXPECT_EQ(text, SortedByReference(lines));
+  };
+  const std::string deep = "C:\\Users\\someone\\Documents\\projects\\2026\\";
+  std::vector<std::string> varied, equal_heavy, lengths;
+  for (int i = 0; i < 90000; ++i) {
+    varied.push_back(L('2', deep + "写真" + std::to_string(i % 613), "f" + std::to_string(rng() % 50000), i));
+    // Most lines the same: the middle key of any sample is also the smallest.
+    equal_heavy.push_back(i % 10 == 0 ? L('2', deep + "z", std::to_string(i)) : L('2', deep + "a", "same"));
+    std::string line(static_cast<std::size_t>(1 + rng() % 24), 'x');
+    for (char& c : line) c = static_cast<char>(0x78 + rng() % 0x88);  // 'x' to 0xFF
+    lengths.push_back(line + "\n");
+  }
+  check(varied);
+  check(equal_heavy);
+  check(lengths);
+  check(std::vector<std::string>(80000, L('2', deep, "one")));
+}
+
+TEST(RemoveTypeDuplicates, BigListsKeepOneOfEachRegistrationInOrder) {
+  std::vector<std::string> lines;
+  for (int i = 0; i < 120000; ++i)
+    lines.push_back(L(i % 7 == 0 ? '0' : '2', "C:\f" + std::to_string(i % 300), "n" + std::to_string(i % 50000), i % 3));
+  std::mt19937 rng(5);
+  std::shuffle(lines.begin(), lines.end(), rng);
+  ListBuffer list;
+  for (const std::string& l : lines) list.text += l;
+  const DuplicateRemoval removal = RemoveTypeDuplicates(&list);
+  // By reference: sorted, '0' lines out, then the first of each run of equal keys.
+  std::sort(lines.begin(), lines.end());
+  std::string expected;
+  std::string previous_key;
+  std::size_t folders = 0;
+  std::string previous_folder;
+  for (const std::string& l : lines) {
+    if (l[0] == '0') continue;
+    const std::size_t tab2 = l.find('\t', l.find('\t') + 1);
+    const std::string key = l.substr(4, tab2 - 4);
+    if (!expected.empty() && key == previous_key) continue;
+    previous_key = key;
+    const std::string folder = l.substr(1, l.find('\t'));
+    if (folder != previous_folder) ++folders;
+    previous_folder = folder;
+    expected += l;
+  }
+  EXPECT_EQ(list.text, expected);
+  EXPECT_EQ(list.line_count, static_cast<std::size_t>(std::count(expected.begin(), expected.end(), '\n')));
+  EXPECT_EQ(list.folder_count, folders);
+  EXPECT_EQ(removal.removed, lines.size() - list.line_count);
+}
+
 }  // namespace
 }  // namespace bk
