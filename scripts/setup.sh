@@ -7,7 +7,7 @@ set -euo pipefail
 PACKAGES=(
   cmake ninja-build gcc g++ clang libclang-rt-14-dev googletest
   g++-mingw-w64-x86-64-posix wine wine64 xvfb xdotool imagemagick fonts-ipafont-gothic
-  rsync strace perl libx11-dev
+  rsync strace perl libx11-dev llvm-14
 )
 
 # Each command the project calls, with the package of PACKAGES that brings it. Commands of
@@ -18,7 +18,7 @@ COMMANDS=(
   x86_64-w64-mingw32-windres:g++-mingw-w64-x86-64-posix
   wine:wine wineboot:wine wineserver:wine
   Xvfb:xvfb xdotool:xdotool import:imagemagick
-  rsync:rsync strace:strace perl:perl
+  rsync:rsync strace:strace perl:perl llvm-cov-14:llvm-14 llvm-profdata-14:llvm-14
 )
 
 missing=()
