@@ -171,6 +171,12 @@ DropOutcome RunDrop(DropContext& ctx, const std::vector<DroppedPath>& items, cha
 
 }  // namespace
 
+bool TakesDrop(bool dialog_open, RegistrationPhase phase) { return !dialog_open && phase == RegistrationPhase::Idle; }
+
+bool PressStopsScan(int x, int y, int f, RegistrationPhase phase) {
+  return phase == RegistrationPhase::Registering && x > 2 * f && x < 12 * f && 2 * y > f && y < 3 * f;
+}
+
 DropOutcome RegisterDrop(DropContext& ctx, const std::vector<DroppedPath>& items, char type_digit) {
   // A drop arriving while the last one is still being merged would overwrite its lines.
   if (type_digit < '1' || type_digit > '5' || ctx.drive == 0 || ctx.phase != RegistrationPhase::Idle) {

@@ -113,6 +113,18 @@ struct DropContext {
 
 void SetPhase(DropContext& ctx, RegistrationPhase phase);
 
+// Whether the window takes a drop at all. Only an idle window with no message dialog up
+// does: a dialog's loop dispatches the window's messages in the middle of a deletion, a
+// merge or another drop, and a drop then would replace the list they work on. Any other
+// drop is ignored (its handle released all the same).
+bool TakesDrop(bool dialog_open, RegistrationPhase phase);
+
+// Whether a left press at client (x, y) stops the registration: only on the
+// kAbortBoxText label (2f < x < 12f, f/2 < y < 3f) and only while a scan runs
+// (Registering). In any other phase the press must leave WindowActive alone, or the
+// window would close once the merge or its closing message is over.
+bool PressStopsScan(int x, int y, int f, RegistrationPhase phase);
+
 struct DroppedPath {
   std::string path;          // Shift-JIS, as the shell gave it
   bool representable = true;  // false: code page 932 cannot hold the shell's path

@@ -1,4 +1,6 @@
+#include "backup/drop_registration.hpp"
 #include "backup/shell_win32.hpp"
+#include "common/message_dialog_win32.hpp"
 #include "common/program_window_win32.hpp"
 #include "common/run_window_win32.hpp"
 
@@ -43,26 +45,19 @@ std::string ComboSelection(HWND combo) {
 
 namespace {
 
-// The remembered position of the window of the current mode.
-void RecordMove(Shell& shell, int client_x, int client_y) {
+// The remembered position of the window of the current mode; a minimised window's move
+// to its parking place is not one.
+void RecordMove(Shell& shell, HWND window, int client_x, int client_y) {
   ProgramState& s = shell.state;
-  const int x = RememberedX(client_x, s.screen.frame_width);
-  const int y = RememberedY(client_y, s.screen.frame_height, s.screen.caption_height);
+  RememberedWindow which;
   switch (s.mode) {
-    case WindowMode::Registration:
-      s.settings.registration_x = x;
-      s.settings.registration_y = y;
-      break;
-    case WindowMode::Backup:
-      s.settings.backup_x = x;
-      s.settings.backup_y = y;
-      break;
-    case WindowMode::Settings:
-      s.settings.settings_x = x;
-      s.settings.settings_y = y;
-      break;
-    default: break;
+    case WindowMode::Registration: which = RememberedWindow::Registration; break;
+    case WindowMode::Backup: which = RememberedWindow::Backup; break;
+    case WindowMode::Settings: which = RememberedWindow::Settings; break;
+    default: return;
   }
+  const FrameMetrics frame{s.screen.frame_width, s.screen.frame_height, s.screen.caption_height};
+  (void)bk::RecordMove(&s.settings, which, client_x, client_y, IsIconic(window) != FALSE, frame);
 }
 
 }  // namespace
@@ -81,7 +76,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM
       PostQuitMessage(0);
       return 0;
     case WM_MOVE:
-      RecordMove(*shell, static_cast<short>(LOWORD(lparam)), static_cast<short>(HIWORD(lparam)));
+      RecordMove(*shell, window, static_cast<short>(LOWORD(lparam)), static_cast<short>(HIWORD(lparam)));
       return 0;
     case WM_PAINT: {
       PAINTSTRUCT ps;
@@ -94,7 +89,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM
     }
     case WM_SIZE:
       if (shell->state.mode == WindowMode::Registration && shell->main)
-        RegistrationSize(*shell, LOWORD(lparam), HIWORD(lparam));
+        RegistrationSize(*shell, LOWORD(lparam), HIWORD(lparam), wparam == SIZE_MINIMIZED);
       return 0;
     case WM_NOTIFY:
       if (shell->state.mode == WindowMode::Registration)
@@ -112,15 +107,20 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM
         const int f = s.f();
         if (s.delete_hover) {
           s.delete_request = true;
-        } else if (s.registration_phase != 0 && x > 2 * f && x < 12 * f && 2 * y > f && y < 3 * f) {
+        } else if (PressStopsScan(x, y, f, static_cast<RegistrationPhase>(s.registration_phase))) {
           s.window_active = false;  // " 登録中断 ": the scan stops
         }
       }
       return 0;
     }
     case WM_DROPFILES:
-      if (shell->state.mode == WindowMode::Registration) RegistrationDrop(*shell, reinterpret_cast<HDROP>(wparam));
-      else DragFinish(reinterpret_cast<HDROP>(wparam));
+      if (shell->state.mode == WindowMode::Registration &&
+          TakesDrop(shell->state.dialog_open || MessageDialogOpen(),
+                    static_cast<RegistrationPhase>(shell->state.registration_phase))) {
+        RegistrationDrop(*shell, reinterpret_cast<HDROP>(wparam));
+      } else {
+        DragFinish(reinterpret_cast<HDROP>(wparam));
+      }
       return 0;
     case WM_CLOSE:
       // The pump destroys the window once it sees the flag.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <unordered_map>
 
+#include "backup/list_guard.hpp"
 #include "common/crc32.hpp"
 #include "common/error_report.hpp"
 #include "common/list_sort.hpp"
@@ -84,7 +85,7 @@ MergeResult Refuse(const MergeRequest& r, MergeResult result, Status s, std::str
   result.merged = false;
   result.status = s;
   ReportFailure(r, s, path);
-  r.ui.ShowMessage(UnreadableMessage(path), DialogMode::Ok);
+  result.list_replaced = !ShowKeepingList(r.ui, UnreadableMessage(path), *list);
   return result;
 }
 
@@ -185,7 +186,11 @@ MergeResult MergeDrop(const MergeRequest& r, ListBuffer* list) {
   result.repeated_files = removal.repeated_files;
   result.repeated_markers = removal.repeated_markers;
   result.anything_added = list->line_count > lines_before;
-  if (removal.repeated_files > 0) r.ui.ShowMessage(InTypeMessage(removal.repeated_files), DialogMode::Ok);
+  if (removal.repeated_files > 0 && !ShowKeepingList(r.ui, InTypeMessage(removal.repeated_files), *list)) {
+    // Saving now would write another type's lines into this type's file.
+    result.list_replaced = true;
+    return result;
+  }
 
   // Saved before the closing message, so that the message can tell of a failed save and
   // a window closed during the dialog loses nothing.
@@ -208,10 +213,12 @@ MergeResult MergeDrop(const MergeRequest& r, ListBuffer* list) {
   } else {
     (void)r.fs.DeleteFile(kErrorReportPath);
   }
-  if (!message.empty()) r.ui.ShowMessage(message, DialogMode::Ok);
-
-  SortForDisplay(list);
   result.merged = true;
+  if (!message.empty() && !ShowKeepingList(r.ui, message, *list)) {
+    result.list_replaced = true;  // saved already; the buffer now belongs to the other list
+    return result;
+  }
+  SortForDisplay(list);
   return result;
 }
 

@@ -61,6 +61,9 @@ struct MergeResult {
   std::size_t repeated_files = 0;    // repeats within the type (the in-type message)
   std::size_t repeated_markers = 0;
   bool anything_added = false;   // the saved list holds more lines than before the drop
+  // Another list was loaded into the buffer while a message was up: the merge stopped
+  // there (unsaved when it came before the save) and list holds that other list.
+  bool list_replaced = false;
   // The folder row of the first new line not registered elsewhere ("D:\a\"), or empty:
   // the window selects that row (FindRow) after showing the list.
   std::string first_new_folder;

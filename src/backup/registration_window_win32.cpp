@@ -193,9 +193,10 @@ void MergePendingDrop(Shell& shell) {
   MergeRequest request{shell.fs, shell.ui, shell.clock, hooks, s.tables.current.drive, s.tables.current.folder,
                        batch.type_digit, DropCounters{batch.files_registered, batch.marker_lines, batch.problems}};
   const MergeResult result = MergeDrop(request, &s.list);
-  s.current_type = batch.type_digit;
+  // A list loaded meanwhile keeps its own type.
+  if (!result.list_replaced) s.current_type = batch.type_digit;
   ShowListOf(shell);
-  if (!result.first_new_folder.empty()) {
+  if (!result.list_replaced && !result.first_new_folder.empty()) {
     if (const auto row = FindRow(s.view, result.first_new_folder)) SelectAndClickLine(shell, *row);
   }
   SetPhase(drop->ctx, RegistrationPhase::Idle);
@@ -274,12 +275,11 @@ void CreateRegistrationControls(Shell& shell, HWND window) {
   shell.controls[ctl::kSearchBox] = box;
 }
 
-void RegistrationSize(Shell& shell, int w, int h) {
+void RegistrationSize(Shell& shell, int w, int h, bool minimised) {
   ProgramState& s = shell.state;
-  if (s.settings.reference_height == 0) s.settings.reference_height = h;
-  s.settings.extra_height = h - s.settings.reference_height;
-  s.width_adjust = w + 4 * s.screen.frame_width - 84 * s.f();
-  LayOutChildren(shell, w, h);
+  // A minimised window keeps its children where they are for its restoring.
+  if (RecordRegistrationResize(&s.settings, &s.width_adjust, w, h, minimised, s.screen.frame_width, s.f()))
+    LayOutChildren(shell, w, h);
 }
 
 LRESULT RegistrationNotify(Shell& shell, NMHDR* header) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "backup/list_guard.hpp"
 #include "common/list_sort.hpp"
 #include "common/registration_list.hpp"
 #include "common/shift_jis.hpp"
@@ -143,7 +144,11 @@ DeleteResult DeleteSelected(const ListOwner& owner, MessagePort& ui, std::span<c
       }
     }
     close_group(view->row_count());
-    if (result.partial_folders > 0) ui.ShowMessage(PartialFolderMessage(result.partial_folders), DialogMode::Ok);
+    if (result.partial_folders > 0 && !ShowKeepingList(ui, PartialFolderMessage(result.partial_folders), *list)) {
+      // The marks name lines of the list the deletion began with.
+      result.list_replaced = true;
+      return result;
+    }
   }
 
   ListBuffer kept;

@@ -66,13 +66,15 @@ struct DeleteResult {
   std::size_t partial_folders = 0;
   std::optional<std::size_t> select_row;  // the row to select after the deletion
   Status status;                 // a failed save (shown to the user; the list is unchanged)
+  bool list_replaced = false;    // another list was loaded while a message was up: nothing saved
 };
 
 // Deletes the lines of the selected rows (row indexes of the list view, any order).
 // In a folder type a folder whose lines are only partly selected keeps all of them and
 // is reported; the message comes before anything is written. list and view must be the
 // ones shown (view built from list); both are brought up to date. A view built from
-// another text is rebuilt and nothing is deleted, since its rows would name other lines.
+// another text is rebuilt and nothing is deleted, since its rows would name other lines;
+// so is a list replaced while the partial-folder message was up.
 DeleteResult DeleteSelected(const ListOwner& owner, MessagePort& ui, std::span<const std::size_t> selected_rows,
                             ListBuffer* list, ListView* view);
 

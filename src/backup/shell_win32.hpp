@@ -53,7 +53,7 @@ void PaintBackup(Shell& shell, HDC dc);
 void RunRegistrationWindow(Shell& shell);
 void CreateRegistrationControls(Shell& shell, HWND window);
 void PaintRegistration(Shell& shell, HDC dc);
-void RegistrationSize(Shell& shell, int width, int height);
+void RegistrationSize(Shell& shell, int width, int height, bool minimised);
 LRESULT RegistrationNotify(Shell& shell, NMHDR* header);
 void RegistrationCommand(Shell& shell, int id);
 void SelectAndClickLine(Shell& shell, std::size_t row);

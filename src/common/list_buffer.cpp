@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <charconv>
 
+#include "common/crc32.hpp"
+
 namespace bk {
 
 LineParts SplitLine(std::string_view line) {
@@ -93,6 +95,10 @@ void WalkLines(ListBuffer* list, std::size_t* file_count) {
   list->line_count = lines;
   list->slot_width = longest + 4;
   if (file_count) *file_count = files;
+}
+
+ListFingerprint FingerprintOf(const ListBuffer& list) {
+  return ListFingerprint{list.text.size(), list.line_count, Crc32Table()(list.text)};
 }
 
 }  // namespace bk

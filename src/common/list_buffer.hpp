@@ -72,6 +72,17 @@ void ForEachLine(std::string_view text, F&& f) {
   }
 }
 
+// What identifies the text a list buffer holds: taken before a dialog (whose loop
+// dispatches the window's messages) and compared after it, it tells whether the buffer
+// still holds the list an operation began with.
+struct ListFingerprint {
+  std::size_t bytes = 0;
+  std::size_t line_count = 0;
+  std::uint32_t crc = 0;
+  bool operator==(const ListFingerprint&) const = default;
+};
+ListFingerprint FingerprintOf(const ListBuffer& list);
+
 // Counts lines, files (lines that are not markers) and the longest line (with LF);
 // sets line_count and slot_width.
 void WalkLines(ListBuffer* list, std::size_t* file_count = nullptr);

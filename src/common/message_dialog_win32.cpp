@@ -253,6 +253,8 @@ struct OpenMarker {
 
 }  // namespace
 
+bool MessageDialogOpen() { return g_open != nullptr; }
+
 Win32MessageDialog::Win32MessageDialog(const int* char_size) : char_size_(char_size) {}
 
 int Win32MessageDialog::ShowMessage(std::string_view text, DialogMode mode) {
@@ -280,12 +282,12 @@ int Win32MessageDialog::ShowMessage(std::string_view text, DialogMode mode) {
   while (DialogAnswer() == 0) {
     const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
     if (got == 0) {
-      // The program is asked to end: the dialog closes as with "×" and the request is
-      // passed on to the program's own loop.
+      // Destroying a program window posts a quit request, often just before a notice is
+      // shown (the end of a backup). The notice stays until the user answers it; the
+      // request is held back and posted again when the dialog has closed.
       quit = true;
       quit_code = static_cast<int>(msg.wParam);
-      d.Close();
-      break;
+      continue;
     }
     if (got > 0) {
       TranslateMessage(&msg);

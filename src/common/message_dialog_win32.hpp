@@ -14,6 +14,11 @@ namespace bk {
 // uses the same slot for its commands, so a command also ends an open dialog.
 int& DialogAnswer();
 
+// True while a message dialog of this thread is shown: its loop dispatches the messages of
+// the program's other windows, which must not start work that the dialog's caller is in
+// the middle of.
+bool MessageDialogOpen();
+
 class Win32MessageDialog final : public MessagePort {
  public:
   // char_size points at the program's current character size, read at every call.

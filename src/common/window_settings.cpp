@@ -81,4 +81,39 @@ int RememberedY(int client_y, int frame_height, int caption_height) {
   return std::max(0, client_y - 2 * frame_height - caption_height);
 }
 
+bool AtMinimisedPlace(int client_x, int client_y) {
+  return client_x <= kMinimisedPlaceLimit && client_y <= kMinimisedPlaceLimit;
+}
+
+bool RecordMove(WindowSettings* settings, RememberedWindow which, int client_x, int client_y, bool minimised,
+                const FrameMetrics& frame) {
+  if (minimised || AtMinimisedPlace(client_x, client_y)) return false;
+  const int x = RememberedX(client_x, frame.frame_width);
+  const int y = RememberedY(client_y, frame.frame_height, frame.caption_height);
+  switch (which) {
+    case RememberedWindow::Registration:
+      settings->registration_x = x;
+      settings->registration_y = y;
+      break;
+    case RememberedWindow::Backup:
+      settings->backup_x = x;
+      settings->backup_y = y;
+      break;
+    case RememberedWindow::Settings:
+      settings->settings_x = x;
+      settings->settings_y = y;
+      break;
+  }
+  return true;
+}
+
+bool RecordRegistrationResize(WindowSettings* settings, int* width_adjust, int w, int h, bool minimised,
+                              int frame_width, int f) {
+  if (minimised || (w == 0 && h == 0)) return false;
+  if (settings->reference_height == 0) settings->reference_height = h;
+  settings->extra_height = h - settings->reference_height;
+  *width_adjust = w + 4 * frame_width - 84 * f;
+  return true;
+}
+
 }  // namespace bk

@@ -48,4 +48,34 @@ Status ResetWindowSettings(FileSystem& fs);  // the defaults, with a final LF
 int RememberedX(int client_x, int frame_width);
 int RememberedY(int client_y, int frame_height, int caption_height);
 
+// ---- keeping the fields current while windows move and resize ----------------
+
+// The windows whose position is remembered.
+enum class RememberedWindow { Registration, Backup, Settings };
+
+struct FrameMetrics {
+  int frame_width = 0;     // sizing frame
+  int frame_height = 0;
+  int caption_height = 0;
+};
+
+// The system parks a minimised window far off the screen (its window at -32000, -32000,
+// its client origin a frame further in); no screen reaches there.
+inline constexpr int kMinimisedPlaceLimit = -30000;
+// True for a client origin at the place of minimised windows.
+bool AtMinimisedPlace(int client_x, int client_y);
+
+// A moved window: its remembered pair takes the new place, unless the window is minimised
+// (minimised, or its origin at the minimised place): then nothing changes, so that the
+// next start opens it where the user last had it. False when nothing was recorded.
+bool RecordMove(WindowSettings* settings, RememberedWindow which, int client_x, int client_y, bool minimised,
+                const FrameMetrics& frame);
+
+// A resized registration window of client size w x h: the reference height is set at the
+// first resize ever, the extra height follows every resize, and width_adjust (kept for
+// this run only) becomes w + 4 x frame width - 84f. A minimised window (minimised, or a
+// client area of 0 x 0) changes none of them. False when nothing was recorded.
+bool RecordRegistrationResize(WindowSettings* settings, int* width_adjust, int w, int h, bool minimised,
+                              int frame_width, int f);
+
 }  // namespace bk

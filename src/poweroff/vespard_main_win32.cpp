@@ -48,9 +48,9 @@ LRESULT CALLBACK PowerOffWindowProc(HWND window, UINT message, WPARAM wparam, LP
       return 0;
     case WM_MOVE:
       if (s.run_active) {
-        s.settings.backup_x = RememberedX(static_cast<short>(LOWORD(lparam)), s.screen.frame_width);
-        s.settings.backup_y =
-            RememberedY(static_cast<short>(HIWORD(lparam)), s.screen.frame_height, s.screen.caption_height);
+        const FrameMetrics frame{s.screen.frame_width, s.screen.frame_height, s.screen.caption_height};
+        (void)RecordMove(&s.settings, RememberedWindow::Backup, static_cast<short>(LOWORD(lparam)),
+                         static_cast<short>(HIWORD(lparam)), IsIconic(window) != FALSE, frame);
       }
       return 0;
     case WM_PAINT: {

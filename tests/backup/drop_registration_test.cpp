@@ -219,3 +219,38 @@ TEST_F(DropTest, ABrokenWorkFileIsNeverMerged) {
 
 }  // namespace
 }  // namespace bk
+
+namespace bk {
+namespace {
+
+TEST(DropDecisions, OnlyAnIdleWindowWithoutADialogTakesADrop) {
+  EXPECT_TRUE(TakesDrop(false, RegistrationPhase::Idle));
+  // A dialog up over an idle window: the deletion's partial-folder question, a help text.
+  EXPECT_FALSE(TakesDrop(true, RegistrationPhase::Idle));
+  for (RegistrationPhase busy : {RegistrationPhase::LoadingList, RegistrationPhase::Registering,
+                                 RegistrationPhase::MergePending}) {
+    EXPECT_FALSE(TakesDrop(false, busy));
+    EXPECT_FALSE(TakesDrop(true, busy));
+  }
+}
+
+TEST(DropDecisions, OnlyAPressOnTheAbortLabelDuringAScanStopsIt) {
+  const int f = 7;  // the label: 14 < x < 84, 3.5 < y < 21
+  EXPECT_TRUE(PressStopsScan(15, 4, f, RegistrationPhase::Registering));
+  EXPECT_TRUE(PressStopsScan(83, 20, f, RegistrationPhase::Registering));
+  EXPECT_FALSE(PressStopsScan(14, 10, f, RegistrationPhase::Registering));  // edges are outside
+  EXPECT_FALSE(PressStopsScan(84, 10, f, RegistrationPhase::Registering));
+  EXPECT_FALSE(PressStopsScan(40, 3, f, RegistrationPhase::Registering));   // 2y = 6 < f
+  EXPECT_FALSE(PressStopsScan(40, 21, f, RegistrationPhase::Registering));
+  // The same place while the list loads, while the merge (or its closing message) runs,
+  // or with nothing going on: the window must stay open.
+  for (RegistrationPhase other : {RegistrationPhase::Idle, RegistrationPhase::LoadingList,
+                                  RegistrationPhase::MergePending}) {
+    EXPECT_FALSE(PressStopsScan(40, 10, f, other));
+  }
+  EXPECT_TRUE(PressStopsScan(25, 7, 12, RegistrationPhase::Registering));  // scales with f: 24 < x, 6 < y
+  EXPECT_FALSE(PressStopsScan(24, 10, 12, RegistrationPhase::Registering));
+}
+
+}  // namespace
+}  // namespace bk

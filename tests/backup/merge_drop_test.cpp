@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "common/error_report.hpp"
 #include "common/registration_list.hpp"
 #include "platform/fault_file_system.hpp"
@@ -15,9 +17,11 @@ class RecordingUi final : public MessagePort {
   int ShowMessage(std::string_view text, DialogMode mode) override {
     texts.emplace_back(text);
     EXPECT_EQ(mode, DialogMode::Ok);
+    if (while_shown) while_shown();  // what the window's messages do while the dialog is up
     return kOkAnswer;
   }
   std::vector<std::string> texts;
+  std::function<void()> while_shown;
 };
 
 class FixedClock final : public Clock {
@@ -257,6 +261,44 @@ TEST_F(MergeFailures, FailedSaveKeepsTheOldListAndTellsTheUser) {
   EXPECT_EQ(box.Read(List('3')), stored);
   EXPECT_EQ(ui.texts, std::vector<std::string>{kNotice});
   EXPECT_NE(box.Read(kErrorReportPath).find("(SYS)"), std::string::npos);
+}
+
+using MergeListReplaced = MergeFixture;
+
+// The in-type message dispatches the window's messages. Should another list have been
+// loaded into the buffer meanwhile, saving it would write one type's lines into another
+// type's file: the merge stops and both files stay as they were.
+TEST_F(MergeListReplaced, DuringTheInTypeMessageNothingIsSaved) {
+  const std::string mirror = L("S:\\z", "z.txt", '3', 9);
+  WriteList('3', mirror);
+  WriteList('1', L("S:\\k", "keep.txt", '1', 1));
+  Drop(L("S:\\a", "x.txt", '1', 5) + L("S:\\a", "x.txt", '1', 5));
+  ui.while_shown = [&] {
+    LoadedList loaded;
+    ASSERT_TRUE(LoadList(box.fs(), 'T', "BK", '3', true, &list, &loaded).ok());
+  };
+  const MergeResult r = Merge('1');
+  EXPECT_EQ(ui.texts.size(), 1u);  // the in-type message; no closing message follows
+  EXPECT_FALSE(r.merged);
+  EXPECT_TRUE(r.list_replaced);
+  EXPECT_EQ(box.Read(List('1')), L("S:\\k", "keep.txt", '1', 1));
+  EXPECT_EQ(box.Read(List('3')), mirror);
+  EXPECT_EQ(list.text, mirror);
+}
+
+TEST_F(MergeListReplaced, DuringTheClosingMessageTheSavedListStaysAndIsReported) {
+  WriteList('1', L("S:\\a", "x.txt", '1', 5));
+  Drop(L("S:\\a", "x.txt", '3', 5) + L("S:\\b", "y.txt", '3', 5));
+  ui.while_shown = [&] {
+    LoadedList loaded;
+    ASSERT_TRUE(LoadList(box.fs(), 'T', "BK", '1', true, &list, &loaded).ok());
+  };
+  const MergeResult r = Merge('3');
+  ASSERT_EQ(ui.texts.size(), 1u);  // the rejection, after the save
+  EXPECT_TRUE(r.list_replaced);
+  EXPECT_EQ(box.Read(List('3')), L("S:\\b", "y.txt", '3', 5));
+  EXPECT_EQ(box.Read(List('1')), L("S:\\a", "x.txt", '1', 5));
+  EXPECT_EQ(list.text, L("S:\\a", "x.txt", '1', 5));  // not sorted over or touched
 }
 
 }  // namespace

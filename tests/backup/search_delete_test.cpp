@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "common/list_sort.hpp"
 #include "common/registration_list.hpp"
 #include "platform/fault_file_system.hpp"
@@ -15,9 +17,11 @@ class RecordingUi final : public MessagePort {
   int ShowMessage(std::string_view text, DialogMode mode) override {
     texts.emplace_back(text);
     EXPECT_EQ(mode, DialogMode::Ok);
+    if (while_shown) while_shown();  // what the window's messages do while the dialog is up
     return kOkAnswer;
   }
   std::vector<std::string> texts;
+  std::function<void()> while_shown;
 };
 
 std::string L(std::string_view folder, std::string_view name, char type, std::uint64_t size = 0) {
@@ -186,6 +190,42 @@ TEST_F(SearchDelete, NoSelectionIsReportedAndFailedSaveKeepsEverything) {
   EXPECT_EQ(view.row_count(), 3u);
   EXPECT_EQ(Stored('1'), stored);
   EXPECT_EQ(ui.texts.size(), 1u);
+}
+
+// The partial-folder question dispatches the window's messages; a drop arriving then
+// loads another type's list into the same buffer. The deletion's marks belong to the old
+// list: it must stop, and neither list file may change.
+TEST_F(SearchDelete, ListReplacedDuringTheQuestionStopsWithoutSaving) {
+  const std::string mirror = L("S:\\A", "a1", '3', 1) + L("S:\\A", "a2", '3', 2) + L("S:\\B", "b1", '3', 3) +
+                             L("S:\\B", "b2", '3', 4);
+  const std::string files = L("S:\\X", "x1", '1', 5) + L("S:\\X", "x2", '1', 6) + L("S:\\Y", "y1", '1', 7);
+  box.Write(ListFileName('T', "BK", '1'), files);
+  Show('3', mirror);
+  ui.while_shown = [&] {
+    LoadedList loaded;
+    ASSERT_TRUE(LoadList(box.fs(), 'T', "BK", '1', true, &list, &loaded).ok());
+  };
+  // Rows: 0 A, 1 a1, 2 a2, 3 B, 4 b1, 5 b2: A whole and half of B.
+  const DeleteResult r = Delete({1, 2, 4});
+  EXPECT_EQ(ui.texts.size(), 1u);
+  EXPECT_FALSE(r.deleted);
+  EXPECT_TRUE(r.list_replaced);
+  EXPECT_EQ(r.deleted_lines, 0u);
+  EXPECT_EQ(r.select_row, std::nullopt);
+  EXPECT_EQ(Stored('3'), mirror);
+  EXPECT_EQ(Stored('1'), files);
+  EXPECT_EQ(list.text, files);  // the list now shown is left as it was loaded
+}
+
+TEST_F(SearchDelete, ListUnchangedByTheQuestionIsDeletedAsUsual) {
+  Show('3', L("S:\\A", "a1", '3') + L("S:\\B", "b1", '3') + L("S:\\B", "b2", '3'));
+  int repaints = 0;
+  ui.while_shown = [&] { ++repaints; };  // messages that leave the list alone
+  const DeleteResult r = Delete({1, 3});
+  EXPECT_EQ(repaints, 1);
+  EXPECT_TRUE(r.deleted);
+  EXPECT_FALSE(r.list_replaced);
+  EXPECT_EQ(Stored('3'), L("S:\\B", "b1", '3') + L("S:\\B", "b2", '3'));
 }
 
 TEST(SearchClicks, HelpMarksAndTheTypeRowAreHitStrictlyInside) {

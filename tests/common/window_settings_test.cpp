@@ -72,3 +72,68 @@ TEST(WindowSettings, LoadCharSizeFallsBackToSeven) {
 
 }  // namespace
 }  // namespace bk
+
+namespace bk {
+namespace {
+
+const FrameMetrics kFrame{4, 4, 23};
+
+TEST(WindowSettingsRecording, MovesGoToTheirWindowsPairAndMinimisedMovesNowhere) {
+  WindowSettings w;
+  EXPECT_TRUE(RecordMove(&w, RememberedWindow::Registration, 100, 100, false, kFrame));
+  EXPECT_TRUE(RecordMove(&w, RememberedWindow::Backup, 50, 40, false, kFrame));
+  EXPECT_TRUE(RecordMove(&w, RememberedWindow::Settings, 3, 3, false, kFrame));  // off the top-left: 0
+  EXPECT_EQ(w.registration_x, 92);
+  EXPECT_EQ(w.registration_y, 69);
+  EXPECT_EQ(w.backup_x, 42);
+  EXPECT_EQ(w.backup_y, 9);
+  EXPECT_EQ(w.settings_x, 0);
+  EXPECT_EQ(w.settings_y, 0);
+
+  const WindowSettings before = w;
+  // Minimising: the move to the parking place, however the window learns of it.
+  EXPECT_FALSE(RecordMove(&w, RememberedWindow::Registration, -31996, -31973, false, kFrame));
+  EXPECT_FALSE(RecordMove(&w, RememberedWindow::Backup, -32000, -32000, false, kFrame));
+  EXPECT_FALSE(RecordMove(&w, RememberedWindow::Settings, 200, 200, true, kFrame));
+  EXPECT_EQ(w, before);
+  // Only both coordinates that far out are the parking place; a window dragged far to
+  // the left of a wide desktop is remembered at 0 as always.
+  EXPECT_TRUE(AtMinimisedPlace(kMinimisedPlaceLimit, kMinimisedPlaceLimit));
+  EXPECT_FALSE(AtMinimisedPlace(kMinimisedPlaceLimit + 1, kMinimisedPlaceLimit));
+  EXPECT_FALSE(AtMinimisedPlace(kMinimisedPlaceLimit, 10));
+  EXPECT_TRUE(RecordMove(&w, RememberedWindow::Settings, -32000, 10, false, kFrame));
+  EXPECT_EQ(w.settings_x, 0);
+}
+
+TEST(WindowSettingsRecording, ResizesSetReferenceExtraAndWidthButMinimisingChangesNothing) {
+  WindowSettings w;
+  int width_adjust = 0;
+  const int f = 7;  // 84f = 588
+  EXPECT_TRUE(RecordRegistrationResize(&w, &width_adjust, 600, 400, false, 4, f));
+  EXPECT_EQ(w.reference_height, 400);  // the first resize ever
+  EXPECT_EQ(w.extra_height, 0);
+  EXPECT_EQ(width_adjust, 600 + 16 - 588);
+  EXPECT_TRUE(RecordRegistrationResize(&w, &width_adjust, 580, 450, false, 4, f));
+  EXPECT_EQ(w.reference_height, 400);
+  EXPECT_EQ(w.extra_height, 50);
+  EXPECT_EQ(width_adjust, 8);
+
+  // Minimising sends 0 x 0: recorded, it would leave extra height -400 and the next
+  // window almost without height.
+  EXPECT_FALSE(RecordRegistrationResize(&w, &width_adjust, 0, 0, false, 4, f));
+  EXPECT_FALSE(RecordRegistrationResize(&w, &width_adjust, 160, 0, true, 4, f));
+  EXPECT_EQ(w.extra_height, 50);
+  EXPECT_EQ(width_adjust, 8);
+  // A window made very low (but not minimised) is what the user chose.
+  EXPECT_TRUE(RecordRegistrationResize(&w, &width_adjust, 580, 0, false, 4, f));
+  EXPECT_EQ(w.extra_height, -400);
+
+  // The very first resize being a minimise does not fix the reference at 0 x 0.
+  WindowSettings fresh;
+  EXPECT_FALSE(RecordRegistrationResize(&fresh, &width_adjust, 0, 0, true, 4, f));
+  EXPECT_EQ(fresh.reference_height, 0);
+  EXPECT_EQ(FormatWindowSettings(fresh), FormatWindowSettings(WindowSettings{}));
+}
+
+}  // namespace
+}  // namespace bk

@@ -1,0 +1,159 @@
+#!/usr/bin/env bash
+# A drop that arrives while the deletion's partial-folder question is open is ignored:
+# the question's loop keeps dispatching the registration window's messages, and a drop
+# taken then would load another type's list into the buffer the deletion works on. The
+# " ミラー(全て) " list has folder A (both lines selected) and folder B (one of two lines
+# selected); a file is dropped on " ファイル " while the question is open. Afterwards A's
+# lines are gone, B's kept, and the " ファイル " list is unchanged, byte for byte.
+set -euo pipefail
+source "$(dirname "$0")/lib.sh"
+e2e_init drop_during_question_e2e "${1:-build/windows}"
+e2e_start_display
+
+ROOT=$(cd "$(dirname "$0")/../.." && pwd)
+DROP="$E2E_TMP/xdnd_drop"
+cc -O2 -o "$DROP" "$ROOT/tests/e2e/xdnd_drop.c" -lX11 || e2e_fail "could not build xdnd_drop (libx11-dev)"
+
+APP=$(e2e_app_copy)
+e2e_map_drive s SOURCE
+e2e_map_drive t BACKUP
+S="$E2E_TMP/drive-s"
+mkdir -p "$S/new"
+printf 'dropped while asked\n' >"$S/new/n.txt"
+LIST="$APP/BkList"
+printf 'T:\\BK\nT:\\BK\n*\n*\n*\n1\n' >"$APP/BkList/ToDrive.txt"
+printf '2S:\\A\ta1\t30000000000001\n2S:\\A\ta2\t30000000000002\n2S:\\B\tb1\t30000000000003\n2S:\\B\tb2\t30000000000004\n' \
+  >"$LIST/TBK3.ini"
+printf '2S:\\files\tone.txt\t10000000000004\n' >"$LIST/TBK1.ini"
+cp "$LIST/TBK1.ini" "$E2E_TMP/TBK1.before"
+printf '2S:\\B\tb1\t30000000000003\n2S:\\B\tb2\t30000000000004\n' >"$E2E_TMP/TBK3.after"
+
+f=7
+calc() { awk "BEGIN { printf \"%d\", $1 }"; }
+press() {  # press X Y: a button of the settings window (after a bare-surface press)
+  e2e_click "$WID" 2 2
+  sleep 0.3
+  e2e_click "$WID" "$1" "$2"
+}
+shown() { xdotool search --onlyvisible --class '^backup\.exe$' 2>/dev/null | grep -qx "$1"; }
+message_window() {  # nameless, of the program's class
+  local deadline=$((SECONDS + ${1:-20})) id
+  while ((SECONDS < deadline)); do
+    for id in $(xdotool search --onlyvisible --class '^backup\.exe$' 2>/dev/null); do
+      [[ "$id" != "$REG" && -z "$(xdotool getwindowname "$id" 2>/dev/null)" ]] && { echo "$id"; return 0; }
+    done
+    sleep 0.2
+  done
+  return 1
+}
+show_file() { iconv -f CP932 -t UTF-8 <"$1" 2>/dev/null | cat -A | head -8; }
+
+open_registration() {
+  e2e_launch "$APP/backup.exe"
+  WID=$(e2e_wait_window --name '^Kestova$' 120) || e2e_fail "the settings window did not appear"
+  sleep 1
+  press $((29 * f + 15 * f)) $((22 * f + $(calc "int($f * 2.8)") / 2))  # "ファイル、フォルダーの登録"
+  REG=$(e2e_wait_window --name '^バックアップ先 ' 30) || e2e_fail "the registration window did not appear"
+  sleep 1
+  e2e_geometry "$REG"
+}
+close_program() {
+  xdotool key --window "$REG" alt+F4 2>/dev/null
+  WID=$(e2e_wait_window --name '^Kestova$' 60) || e2e_fail "the settings window did not come back"
+  sleep 1
+  e2e_geometry "$WID"
+  xdotool mousemove --sync $((E2E_X + 20)) $((E2E_Y + E2E_H - 10))
+  xdotool key --window "$WID" alt+F4 2>/dev/null
+  e2e_wait_exit "$E2E_PID" 30 || e2e_fail "backup.exe did not end"
+}
+
+# The question opens centred on the screen with the pointer on its "了解". The
+# registration window is placed so that this very point lies on its " ファイル " box: the
+# window's next paint then takes that box as the one under the pointer, as it would if
+# the user had moved there, and a drop at the pointer lands on it.
+# The question: 6 lines, the longest 65 bytes.
+QW=$((65 * f + 3 * f))
+QH=$(calc "int($f * 2.7 * 6) + 7 * $f")
+read -r SW SH < <(xdotool getdisplaygeometry)
+QX=$((SW / 2 - QW / 2))
+QY=$((SH / 2 - QH / 2))
+OKX=$((QX + $(calc "int($((QW / 2)) - 4.3 * $f)") + $(calc "int(4.3 * $f)")))
+OKY=$((QY + $(calc "int($QH - 4.6 * $f)") + $(calc "int(1.5 * $f)")))
+# A first start, centred (x = right/2 - width/2 with width 84f, y = bottom/2 - height/2 with
+# height bottom/2), tells how far the client area lies from the window's place.
+open_registration
+DX=$((E2E_X - (SW / 2 - 84 * f / 2)))
+DY=$((E2E_Y - (SH / 2 - SH / 2 / 2)))
+H0=$E2E_H
+close_program
+NX=$((OKX - 7 * f - DX))
+NY=$((OKY - (H0 - 3 * f) - DY))
+((NX >= 0 && NY >= 0)) || e2e_fail "no place for the registration window ($NX, $NY)"
+awk -v x="$NX" -v y="$NY" 'NR == 4 { printf "%05d\n", x; next } NR == 5 { printf "%05d\n", y; next } { print }' \
+  "$LIST/SizePos.txt" >"$E2E_TMP/SizePos.txt"
+cp "$E2E_TMP/SizePos.txt" "$LIST/SizePos.txt"
+
+open_registration
+[[ "$E2E_X" == $((OKX - 7 * f)) && "$E2E_H" == "$H0" ]] || e2e_fail "the registration window is at $E2E_X,$E2E_Y (${E2E_W}x$E2E_H), not where it was put"
+Y=$((E2E_H - 3 * f))
+
+# Show " ミラー(全て) ", find "a1" (row 1, selected and focused by the search), extend the
+# selection over a2, B and b1: folder A whole, folder B half.
+e2e_click "$REG" $((35 * f)) "$Y"
+sleep 1
+e2e_click "$REG" $((45 * f + 3 * f)) $(($(calc "int($f * 3.3)") + 3 * f / 2))  # the search box
+sleep 0.3
+xdotool type a1
+sleep 0.3
+e2e_click "$REG" $((2 * f + 20 * f)) $((3 * f + $(calc "int($f * 3.4)") / 2))  # the search button
+sleep 1.5
+xdotool key shift+Down shift+Down shift+Down
+sleep 0.5
+e2e_screenshot drop-question-selection "$REG"
+e2e_click "$REG" $((76 * f)) "$Y"  # " 削除 "
+MSG=$(message_window 20) || { e2e_screenshot drop-question-missing; e2e_fail "the partial-folder question did not appear"; }
+sleep 0.5
+e2e_screenshot drop-question-open "$MSG"
+
+[[ "$(xdotool getwindowgeometry --shell "$MSG" | grep -E '^(X|Y|WIDTH|HEIGHT)=' | tr '\n' ' ')" == "X=$QX Y=$QY WIDTH=$QW HEIGHT=$QH " ]] ||
+  e2e_fail "the question is not where it was expected: $(xdotool getwindowgeometry --shell "$MSG" | tr '\n' ' ')"
+e2e_pointer
+[[ "$E2E_PX,$E2E_PY" == "$OKX,$OKY" ]] || e2e_fail "the pointer is at $E2E_PX,$E2E_PY, not on 了解 ($OKX,$OKY)"
+
+# While it is open, a real drop at the pointer, over the " ファイル " box.
+timeout 20 "$DROP" "$REG" "$OKX" "$OKY" "$S/new/n.txt" || true
+sleep 2
+e2e_screenshot drop-question-after-drop
+shown "$MSG" || e2e_fail "the question closed without an answer"
+
+# "了解" at its place: left trunc(W/2 - 4.3f), top trunc(H - 4.6f), trunc(8.6f) x 3f. (A drop
+# taken all the same raises the registration window over the question: raised back, the
+# question can be answered and the damage shows in the lists.)
+xdotool windowraise "$MSG" 2>/dev/null || true
+sleep 0.3
+e2e_geometry "$MSG"
+e2e_click "$MSG" $(($(calc "int($((E2E_W / 2)) - 4.3 * $f)") + $(calc "int(4.3 * $f)"))) \
+  $(($(calc "int($E2E_H - 4.6 * $f)") + 3 * f / 2))
+deadline=$((SECONDS + 10))
+while shown "$MSG"; do
+  ((SECONDS < deadline)) || e2e_fail "the question stayed after 了解"
+  sleep 0.2
+done
+
+deadline=$((SECONDS + 20))
+until cmp -s "$LIST/TBK3.ini" "$E2E_TMP/TBK3.after"; do
+  ((SECONDS < deadline)) || e2e_fail "TBK3.ini is not A deleted and B kept: $(show_file "$LIST/TBK3.ini")"
+  sleep 0.2
+done
+sleep 2  # a drop taken all the same would be merged by now
+e2e_screenshot drop-question-done "$REG"
+cmp -s "$LIST/TBK1.ini" "$E2E_TMP/TBK1.before" || e2e_fail "TBK1.ini changed: $(show_file "$LIST/TBK1.ini")"
+cmp -s "$LIST/TBK3.ini" "$E2E_TMP/TBK3.after" || e2e_fail "TBK3.ini changed again: $(show_file "$LIST/TBK3.ini")"
+for n in 2 4 5; do [[ ! -e "$LIST/TBK$n.ini" ]] || e2e_fail "TBK$n.ini appeared"; done
+no_other=$(message_window 1) && e2e_fail "an unexpected message is open"
+
+# Close both windows; the lists stay as they are.
+close_program
+cmp -s "$LIST/TBK1.ini" "$E2E_TMP/TBK1.before" || e2e_fail "TBK1.ini changed at the end"
+cmp -s "$LIST/TBK3.ini" "$E2E_TMP/TBK3.after" || e2e_fail "TBK3.ini changed at the end"
+echo "drop_during_question_e2e: ok"
