@@ -13,21 +13,24 @@ cmake --preset fuzz-coverage >/dev/null
 cmake --build --preset fuzz-coverage -j "$(nproc)" | grep -aE 'error|FAILED' || true
 out=build/fuzz-coverage/profiles
 rm -rf "$out" && mkdir -p "$out"
-objects=()
+exes=()
 for exe in build/fuzz-coverage/fuzz_*; do
   [[ -x $exe ]] || continue
   name=$(basename "$exe")
   corpus=$corpus_dir/corpus/$name
   [[ -d $corpus ]] || corpus=fuzz/seeds/$name
-  LLVM_PROFILE_FILE="$out/$name.profraw" "$exe" -runs=0 "$corpus" >/dev/null 2>&1 || true
+  # One process per input: an input that stops a target still counts what it reached.
+  find "$corpus" -type f -print0 | xargs -0 -r -n 1 env LLVM_PROFILE_FILE="$out/$name-%p.profraw" "$exe" -runs=1 >/dev/null 2>&1 || true
   printf '%-16s %6s inputs replayed\n' "$name" "$(find "$corpus" -type f | wc -l)"
-  objects+=(-object "$exe")
+  exes+=("$exe")
 done
 llvm-profdata-14 merge -sparse "$out"/*.profraw -o "$out/all.profdata"
+objects=("${exes[0]}")
+for exe in "${exes[@]:1}"; do objects+=(-object "$exe"); done
 for folder in src/engine src/common src/backup; do
-  echo "---- $folder"
-  llvm-cov-14 report -instr-profile="$out/all.profdata" "${objects[@]:1}" "${objects[0]}" \
-    $(ls "$folder"/*.cpp | grep -v '_win32\.cpp$') |
-    awk 'NR==1 || /^src|^TOTAL/ { printf "%-44s lines %s of %s missed, %s covered\n", $1, $(NF-2), $(NF-3), $(NF) }' |
-    sed 1d
+  echo "---- $folder (lines: total, missed, covered)"
+  # Columns: name, regions (3), functions (3), lines (3), branches (3).
+  llvm-cov-14 report -instr-profile="$out/all.profdata" "${objects[@]}" \
+    $(ls "$folder"/*.cpp | grep -v '_win32\.cpp$') 2>/dev/null |
+    awk '/\.cpp|^TOTAL/ { printf "  %-40s %6s %6s %8s\n", $1, $8, $9, $10 }'
 done
