@@ -40,10 +40,6 @@ constexpr std::string_view kTargetIsSource =
 constexpr std::string_view kSameLink = "連動元と連動先が同じのため処理しません。";
 constexpr std::string_view kSeeHelp = "ヘルプ（？）を参考にしてください";
 
-// Longest folder name: "X:\" plus the name stays within half a line, so that a link
-// entry of two destinations still fits the 259-byte line buffer.
-constexpr std::size_t kMaxFolderName = 125;
-
 std::string Cat(std::initializer_list<std::string_view> parts) {
   std::string out;
   for (std::string_view p : parts) out += p;
@@ -81,33 +77,6 @@ std::size_t LastLabelOpen(std::string_view text) {
     i += sjis::IsLeadByte(static_cast<unsigned char>(text[i])) ? 2 : 1;
   }
   return found;
-}
-
-bool IsReservedDeviceName(std::string_view name) {
-  std::string base = sjis::AsciiUpper(name.substr(0, name.find('.')));
-  while (!base.empty() && base.back() == ' ') base.pop_back();
-  if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL") return true;
-  return base.size() == 4 && (base.starts_with("COM") || base.starts_with("LPT")) &&
-         base[3] >= '1' && base[3] <= '9';
-}
-
-// A name Windows creates as given, as one folder directly on the drive.
-bool FolderNameAcceptable(std::string_view name) {
-  if (name.empty() || name == "." || name == ".." || name.size() > kMaxFolderName) return false;
-  if (sjis::EndsWithLeadByte(name)) return false;
-  // Windows drops trailing dots and spaces, so "BK." would be the folder "BK".
-  if (name.back() == '.' || name.back() == ' ') return false;
-  for (std::size_t i = 0; i < name.size(); ++i) {
-    const auto b = static_cast<unsigned char>(name[i]);
-    if (sjis::IsLeadByte(b)) {
-      ++i;  // the trail byte may be 0x5C (表, ソ) and is no separator
-      continue;
-    }
-    if (b < 0x20 || std::string_view("\\/:*?\"<>|").find(static_cast<char>(b)) != std::string_view::npos) {
-      return false;
-    }
-  }
-  return !IsReservedDeviceName(name);
 }
 
 bool IsLinkSource(const DestinationTables& t, std::string_view text) {
