@@ -312,10 +312,14 @@ bool LinkOrRename(DestinationEditor& ed, std::string_view source_item, std::stri
     // Rename: the target takes over the source's registrations; the source stays.
     const auto from = ListsOf(source);
     const auto to = ListsOf(target);
+    Status failed;
     for (std::size_t i = 0; i < from.size(); ++i) {
       FileInfo info;
-      if (ed.fs.GetInfo(from[i], &info)) CopyList(ed.fs, from[i], to[i]);
+      Status s = ed.fs.GetInfo(from[i], &info);
+      if (s) s = CopyList(ed.fs, from[i], to[i]);
+      if (!s && !IsNotFound(s) && failed) failed = s;  // a list the source lacks is no failure
     }
+    if (!failed) Tell(ed.ui, FailureMessage(ed.fs, failed, Named(ed.labels, target)));
     return false;
   }
   if (answer != kAnswerFirst) return false;
@@ -334,7 +338,7 @@ bool LinkOrRename(DestinationEditor& ed, std::string_view source_item, std::stri
   // A link target has no registrations of its own: it must not stay the destination whose
   // lists the registration window edits (propagation would overwrite every edit).
   if (ed.tables.current.chosen() && ed.tables.current.Text() == target) ed.tables.current = {};
-  LinkPropagation(ed.fs, ed.tables);
+  (void)LinkPropagation(ed.fs, ed.tables, ed.ui);  // a failure is told, the link stays
   return true;
 }
 
@@ -355,14 +359,19 @@ bool DeleteLink(DestinationEditor& ed, std::string_view entry) {
   return true;
 }
 
-Status LinkPropagation(FileSystem& fs, const DestinationTables& tables) {
+std::string ListCopyFailureText(FileSystem& fs, Status failure, std::string_view target_name) {
+  return FailureMessage(fs, failure, Cat({"連動先 ", target_name}));
+}
+
+Status LinkPropagation(FileSystem& fs, const DestinationTables& tables, MessagePort& ui) {
   Status first;
-  const auto note = [&first](Status s) {
-    if (first && !s) first = s;
-  };
   for (const std::string& entry : tables.links.entries()) {
     std::string_view source, target;
     if (!SplitLink(entry, &source, &target) || !IsDrivePath(source) || !IsDrivePath(target)) continue;
+    Status failed;  // this target's first failure
+    const auto note = [&failed](Status s) {
+      if (failed && !s) failed = s;
+    };
     const auto from = ListsOf(source);
     const auto to = ListsOf(target);
     for (std::size_t i = 0; i < from.size(); ++i) {
@@ -376,6 +385,10 @@ Status LinkPropagation(FileSystem& fs, const DestinationTables& tables) {
       } else {
         note(found);  // cannot tell whether the source has this list: keep the target's
       }
+    }
+    if (!failed) {
+      ui.ShowMessage(ListCopyFailureText(fs, failed, target), DialogMode::Ok);
+      if (first) first = failed;
     }
   }
   return first;

@@ -30,12 +30,21 @@ std::string DateHeader(const LocalDate& date) {
 void ErrorReport::Begin() {
   Close();
   has_errors_ = false;
+  holding_ = false;
+  held_.clear();
   if (!CreateTextFile(fs_, kErrorReportPath, &file_)) {
     file_.reset();
     return;
   }
   const std::string header = DateHeader(clock_.Today());
   if (!file_->Write(header.data(), header.size())) file_.reset();
+}
+
+void ErrorReport::BeginHeld() {
+  Close();
+  has_errors_ = false;
+  holding_ = true;
+  held_ = DateHeader(clock_.Today());
 }
 
 void ErrorReport::Close() {
@@ -45,7 +54,11 @@ void ErrorReport::Close() {
 
 void ErrorReport::AddLine(std::string line) {
   has_errors_ = true;
-  if (file_) (void)file_->Write(line.data(), line.size());
+  if (holding_) {
+    held_ += line;
+  } else if (file_) {
+    (void)file_->Write(line.data(), line.size());
+  }
 }
 
 void ErrorReport::AddSystem(std::string_view system_message, std::string_view path) {
@@ -142,33 +155,62 @@ bool EndReport(FileSystem& fs, ErrorReport& report, ReportKind kind,
   return true;
 }
 
-Status KeepEarlierReport(FileSystem& fs, bool* earlier_report_existed) {
+Status KeepEarlierReport(FileSystem& fs, EarlierReport* earlier) {
+  *earlier = {};
   FileInfo info;
-  *earlier_report_existed = fs.GetInfo(kErrorReportPath, &info).ok();
-  if (!*earlier_report_existed) {
+  const Status found = fs.GetInfo(kErrorReportPath, &info);
+  if (IsNotFound(found)) {
     const Status s = fs.DeleteFile(kKeptReportPath);
     return IsNotFound(s) ? Status::Ok() : s;
   }
-  std::string text;
-  if (Status s = ReadWholeFile(fs, kErrorReportPath, &text); !s) return s;
-  return ReplaceFileWhole(fs, kKeptReportPath, text, false);
+  earlier->existed = true;  // also when the report's presence could not be told
+  if (!found) return found;
+  if (Status s = ReadWholeFile(fs, kErrorReportPath, &earlier->text); !s) {
+    earlier->text.clear();
+    return s;
+  }
+  const Status s = ReplaceFileWhole(fs, kKeptReportPath, earlier->text, false);
+  earlier->kept = s.ok();
+  return s;
 }
 
-Status FinishPowerOffReport(FileSystem& fs, ErrorReport& report) {
+void BeginPowerOffReport(ErrorReport& report, const EarlierReport& earlier) {
+  if (earlier.existed && !earlier.kept) {
+    report.BeginHeld();
+  } else {
+    report.Begin();
+  }
+}
+
+namespace {
+
+void EndWithLineFeed(std::string* text) {
+  if (!text->empty() && text->back() != '\n') *text += '\n';
+}
+
+}  // namespace
+
+Status FinishPowerOffReport(FileSystem& fs, ErrorReport& report, const EarlierReport& earlier) {
   report.Close();
-  std::string earlier;
-  const Status kept = ReadWholeFile(fs, kKeptReportPath, &earlier);
+  if (earlier.existed && !earlier.kept) {
+    // The report file is still the earlier report (or what the user made of it meanwhile).
+    if (!report.has_errors()) return Status::Ok();
+    std::string now;
+    if (Status s = ReadWholeFile(fs, kErrorReportPath, &now); !s && !IsNotFound(s)) return s;
+    EndWithLineFeed(&now);
+    return ReplaceFileWhole(fs, kErrorReportPath, now + RemoveDuplicateReportLines(report.held()), false);
+  }
   if (!report.has_errors()) {
-    if (kept) return ReplaceFileWhole(fs, kErrorReportPath, earlier, false);
+    if (earlier.kept) return ReplaceFileWhole(fs, kErrorReportPath, earlier.text, false);
     const Status s = fs.DeleteFile(kErrorReportPath);
     return IsNotFound(s) ? Status::Ok() : s;
   }
   std::string text;
   if (Status s = ReadWholeFile(fs, kErrorReportPath, &text); !s) return s;
   std::string result = RemoveDuplicateReportLines(text);
-  if (kept) {
-    result += earlier;
-    if (!result.empty() && result.back() != '\n') result += '\n';
+  if (earlier.kept) {
+    result += earlier.text;
+    EndWithLineFeed(&result);
   }
   return ReplaceFileWhole(fs, kErrorReportPath, result, false);
 }
