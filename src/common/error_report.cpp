@@ -27,7 +27,7 @@ std::string DateHeader(const LocalDate& date) {
   return Concat({"発生日付[", Digits(date.year, 4), "/", Digits(date.month, 2), "/", Digits(date.day, 2), "]\n"});
 }
 
-void ErrorReport::Begin() {
+void ErrorReport::Begin(std::string_view before) {
   Close();
   has_errors_ = false;
   holding_ = false;
@@ -36,7 +36,9 @@ void ErrorReport::Begin() {
     file_.reset();
     return;
   }
-  const std::string header = DateHeader(clock_.Today());
+  std::string header(before);
+  if (!header.empty() && header.back() != '\n') header += '\n';
+  header += DateHeader(clock_.Today());
   if (!file_->Write(header.data(), header.size())) file_.reset();
 }
 
@@ -174,21 +176,31 @@ Status KeepEarlierReport(FileSystem& fs, EarlierReport* earlier) {
   return s;
 }
 
-void BeginPowerOffReport(ErrorReport& report, const EarlierReport& earlier) {
-  if (earlier.existed && !earlier.kept) {
-    report.BeginHeld();
-  } else {
-    report.Begin();
-  }
-}
-
 namespace {
 
 void EndWithLineFeed(std::string* text) {
   if (!text->empty() && text->back() != '\n') *text += '\n';
 }
 
+// The earlier report as the kept run's report begins with it.
+std::string EarlierPart(const EarlierReport& earlier) {
+  std::string text = earlier.text;
+  EndWithLineFeed(&text);
+  return text;
+}
+
 }  // namespace
+
+void BeginPowerOffReport(ErrorReport& report, const EarlierReport& earlier) {
+  if (earlier.existed && !earlier.kept) {
+    report.BeginHeld();
+  } else {
+    // The earlier report goes ahead of the new lines while the run goes on, so a run cut
+    // off by a crash or power loss leaves it in the report, where the next start asks
+    // about it and keeps it again (err.txt is overwritten then).
+    report.Begin(EarlierPart(earlier));
+  }
+}
 
 Status FinishPowerOffReport(FileSystem& fs, ErrorReport& report, const EarlierReport& earlier) {
   report.Close();
@@ -207,11 +219,15 @@ Status FinishPowerOffReport(FileSystem& fs, ErrorReport& report, const EarlierRe
   }
   std::string text;
   if (Status s = ReadWholeFile(fs, kErrorReportPath, &text); !s) return s;
-  std::string result = RemoveDuplicateReportLines(text);
-  if (earlier.kept) {
-    result += earlier.text;
-    EndWithLineFeed(&result);
-  }
+  if (!earlier.kept) return ReplaceFileWhole(fs, kErrorReportPath, RemoveDuplicateReportLines(text), false);
+  // The new run's lines first, then the earlier report, whose lines are never compared
+  // with them.
+  const std::string ahead = EarlierPart(earlier);
+  std::string_view run = text;
+  if (run.starts_with(ahead)) run.remove_prefix(ahead.size());
+  std::string result = RemoveDuplicateReportLines(run);
+  result += earlier.text;
+  EndWithLineFeed(&result);
   return ReplaceFileWhole(fs, kErrorReportPath, result, false);
 }
 

@@ -28,7 +28,8 @@ class ErrorReport {
 
   // Creates the report afresh (template copy, emptied) with its date header and clears
   // the error indicator. A report that cannot be created never stops the operation.
-  void Begin();
+  // Text given as before is written ahead of the date header.
+  void Begin(std::string_view before = {});
   // Begins without touching the report file: the date header and the lines are held here
   // (held()) for the caller to place, so a report already there cannot be lost.
   void BeginHeld();

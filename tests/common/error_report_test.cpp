@@ -235,5 +235,34 @@ TEST(PowerOffReport, AStaleKeptReportIsNeverRestored) {
   EXPECT_EQ(box.Read(kErrorReportPath), "発生日付[2026/03/09]\n(SYS)new problem\n");
 }
 
+// A run cut off (crash, power loss) before its end leaves the earlier report in the
+// report, so the next start asks about it and keeps it again: err.txt alone would be
+// overwritten by that next keep.
+TEST(PowerOffReport, ARunCutOffLeavesTheEarlierReportInTheReport) {
+  test::Sandbox box;
+  FixedClock clock;
+  const std::string earlier = "発生日付[2026/03/01]\n(SYS)old problem\n";
+  box.Write(kErrorReportPath, earlier);
+  EarlierReport kept;
+  ASSERT_TRUE(KeepEarlierReport(box.fs(), &kept).ok());
+  {
+    ErrorReport report(box.fs(), clock);
+    BeginPowerOffReport(report, kept);
+    report.AddSystem("new ", "problem");
+    report.Close();  // and no end: the run was cut off here
+  }
+  const std::string cut_off = earlier + "発生日付[2026/03/09]\n(SYS)new problem\n";
+  EXPECT_EQ(box.Read(kErrorReportPath), cut_off);
+
+  // The next run keeps all of it and puts its own lines first, as usual.
+  ASSERT_TRUE(KeepEarlierReport(box.fs(), &kept).ok());
+  EXPECT_EQ(box.Read(kKeptReportPath), cut_off);
+  ErrorReport report(box.fs(), clock);
+  BeginPowerOffReport(report, kept);
+  report.AddSystem("old ", "problem");  // equal to a line of the earlier report: both stay
+  ASSERT_TRUE(FinishPowerOffReport(box.fs(), report, kept).ok());
+  EXPECT_EQ(box.Read(kErrorReportPath), "発生日付[2026/03/09]\n(SYS)old problem\n" + cut_off);
+}
+
 }  // namespace
 }  // namespace bk
