@@ -94,11 +94,18 @@ bool IsLinkEntry(std::string_view line) {
   return SplitLink(line, &source, &target) && IsDestinationText(source) && IsDestinationText(target);
 }
 
+// Reads a line one byte further than any stored text goes, so that a longer (hand-made)
+// line shows as too long instead of being cut into another valid-looking text.
+bool ReadEntryLine(LineReader& reader, std::string_view* line) {
+  return reader.ReadLine(line, kMaxSlotText + 1);
+}
+
 // Reads one section up to its "*" line (or the end of the file).
 void ReadSection(LineReader& reader, DestinationSlots* slots, bool links) {
   std::string_view line;
-  while (reader.ReadLine(&line)) {
+  while (ReadEntryLine(reader, &line)) {
     if (!line.empty() && line[0] == '*') return;
+    if (line.size() > kMaxSlotText) continue;
     const bool valid = links ? IsLinkEntry(line) : IsDestinationText(line);
     if (valid) slots->Add(line);  // Add keeps the first 1000 and refuses repeats
   }
@@ -110,8 +117,8 @@ DestinationTables ParseToDrive(std::string_view text) {
   DestinationTables t;
   LineReader reader(text);
   std::string_view line;
-  if (!reader.ReadLine(&line)) return t;
-  if (!line.empty() && line[0] != '*' && IsDestinationText(line)) {
+  if (!ReadEntryLine(reader, &line)) return t;
+  if (!line.empty() && line[0] != '*' && line.size() <= kMaxSlotText && IsDestinationText(line)) {
     t.current.drive = line[0];
     t.current.folder = std::string(line.substr(3));
   }

@@ -145,6 +145,13 @@ TEST(ToDrive, DestinationsRegistrationWouldRefuseAreSkipped) {
     EXPECT_TRUE(t.power_off.empty());
     EXPECT_TRUE(t.links.empty());
   }
+  // A link line too long for the reader is skipped, never cut into another valid link.
+  const std::string longest = "D:\\" + std::string(125, 'a');
+  const std::string cut_link = longest + " > D:\\" + std::string(200, 'b');
+  EXPECT_TRUE(ParseToDrive("*\n*\n*\n" + cut_link + "\n*\n1\n").links.empty());
+  const std::string full_link = longest + " > D:\\" + std::string(125, 'b');  // 259 bytes: kept
+  EXPECT_EQ(ParseToDrive("*\n*\n*\n" + full_link + "\n*\n1\n").links.entries(), std::vector<std::string>{full_link});
+
   // Names registration takes stay, "表" (trail byte 0x5C) and the longest name included.
   for (const std::string& good :
        {std::string("D:\\日本語表"), std::string("d:\\bk.old"), "D:\\" + std::string(125, 'a'), std::string("D:\\a b")}) {
