@@ -8,13 +8,6 @@ set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 e2e_init locked_todrive_e2e "${1:-build/windows}"
 e2e_start_display
-ROOT=$(cd "$(dirname "$0")/../.." && pwd)
-
-command -v x86_64-w64-mingw32-gcc >/dev/null || e2e_fail "x86_64-w64-mingw32-gcc is missing (MinGW-w64)"
-HOLD="$E2E_TMP/hold_file.exe"
-x86_64-w64-mingw32-gcc -O2 -municode -o "$HOLD" "$ROOT/tests/e2e/hold_file.c" ||
-  e2e_fail "could not build hold_file.exe"
-
 APP=$(e2e_app_copy)
 e2e_map_drive s SOURCE
 e2e_map_drive t BACKUP
@@ -27,23 +20,8 @@ printf '2S:\\data\ta.txt\t30000000000011\n' >"$APP/BkList/TA3.ini"
 stored=$(od -An -tx1 "$TODRIVE")
 report="$APP/　エラー報告.txt"
 
-HOLD_PID=
-# hold: a second process opens ToDrive.txt with share mode 0 and keeps it until release.
-hold() {
-  rm -f "$APP/held.flag" "$APP/release.flag"
-  (cd "$APP" && exec wine "$HOLD" 'BkList\ToDrive.txt' held.flag release.flag) >>"$E2E_TMP/wine.log" 2>&1 &
-  HOLD_PID=$!
-  local deadline=$((SECONDS + 120))
-  until [[ -e "$APP/held.flag" ]]; do
-    kill -0 "$HOLD_PID" 2>/dev/null || e2e_fail "hold_file.exe could not open ToDrive.txt"
-    ((SECONDS < deadline)) || e2e_fail "hold_file.exe did not take the file"
-    sleep 0.2
-  done
-}
-release() {
-  touch "$APP/release.flag"
-  e2e_wait_exit "$HOLD_PID" 20 || e2e_fail "hold_file.exe did not let the file go"
-}
+hold() { e2e_hold "$APP" 'BkList\ToDrive.txt'; }
+release() { e2e_release; }
 unchanged() {
   [[ "$(od -An -tx1 "$TODRIVE")" == "$stored" ]] || e2e_fail "$1: ToDrive.txt changed"
   local left
@@ -99,7 +77,7 @@ while kill -0 "$VESPARD_PID" 2>/dev/null; do
 done
 release
 [[ -f "$report" ]] || e2e_fail "Vespard.exe left no report"
-grep -aq '^(SYS).*BkList\\ToDrive\.txt$' "$report" || e2e_fail "the report has no (SYS) line naming ToDrive.txt: $(cat -v "$report")"
+LC_ALL=C grep -aq '^(SYS).*BkList\\ToDrive\.txt$' "$report" || e2e_fail "the report has no (SYS) line naming ToDrive.txt: $(cat -v "$report")"
 [[ ! -e "$E2E_TMP/drive-t/A/data/a.txt" ]] || e2e_fail "Vespard.exe backed up with an unreadable ToDrive.txt"
 [[ "$(cat "$APP/BkList/TA3.ini")" == $'2S:\\data\ta.txt\t30000000000011' ]] || e2e_fail "TA3.ini changed"
 unchanged Vespard.exe
