@@ -99,10 +99,18 @@ std::array<std::string, 5> ListsOf(std::string_view text) {
 
 // Drops a destination from the table with its lists. The folder at the destination and
 // the backups in it are left alone.
+// A list that cannot be deleted would come back with its old registrations when the same
+// destination is registered again: the first such list is told.
 void ForgetDestination(DestinationEditor& ed, std::string_view text) {
-  ed.tables.destinations.Remove(text);
-  if (ed.tables.current.chosen() && ed.tables.current.Text() == text) ed.tables.current = {};
-  for (const std::string& name : ListsOf(text)) ed.fs.DeleteFile(name);  // missing is fine
+  const std::string forgotten(text);  // text may be the table's own string
+  ed.tables.destinations.Remove(forgotten);
+  if (ed.tables.current.chosen() && ed.tables.current.Text() == forgotten) ed.tables.current = {};
+  std::string failure;
+  for (const std::string& name : ListsOf(forgotten)) {
+    const Status s = ed.fs.DeleteFile(name);
+    if (!s && !IsNotFound(s) && failure.empty()) failure = FailureMessage(ed.fs, s, name);  // missing is fine
+  }
+  if (!failure.empty()) Tell(ed.ui, failure);
 }
 
 // Replaces `to` whole with the bytes of `from`, so a failure keeps the old list.

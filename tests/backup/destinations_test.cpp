@@ -482,5 +482,24 @@ TEST_F(DestinationLink, AFailedListCopyOfALinkOrARenameIsTold) {
   EXPECT_EQ(box.Read(List("U:\\BK3", '3')), "src3\n");
 }
 
+// A list left behind by a deletion would come back when the destination is registered
+// again: the user is told which one stayed.
+TEST_F(DestinationDelete, AListThatCannotBeDeletedIsTold) {
+  ASSERT_TRUE(Register('T', "BK"));
+  WriteLists("T:\\BK", "123", "old");
+  FaultFileSystem faulty(box.fs());
+  faulty.Add({FsOp::DeleteFile, "TBK2.ini", err::kSharingViolation});
+  DestinationEditor failing{faulty, ui, tables, labels, true};
+  ui.texts.clear();
+  ui.answers = {kAnswerFirst};
+  ASSERT_TRUE(DeleteDestination(failing, Item("T:\\BK")));
+  ASSERT_EQ(ui.texts.size(), 2u);
+  EXPECT_EQ(ui.texts[1], faulty.ErrorMessage(err::kSharingViolation) + "\n" + List("T:\\BK", '2'));
+  EXPECT_TRUE(tables.destinations.empty());
+  EXPECT_FALSE(box.Exists(List("T:\\BK", '1')));
+  EXPECT_EQ(box.Read(List("T:\\BK", '2')), "old2\n");
+  EXPECT_FALSE(box.Exists(List("T:\\BK", '3')));  // the others still go
+}
+
 }  // namespace
 }  // namespace bk
