@@ -3,6 +3,7 @@
 #include "common/crc32.hpp"
 #include "common/message_dialog_win32.hpp"
 #include "common/progress_thread_win32.hpp"
+#include "common/text_file.hpp"
 #include "common/program_window_win32.hpp"
 #include "engine/backup_run.hpp"
 #include "platform/program_folder.hpp"
@@ -47,10 +48,18 @@ int RunProgram(HINSTANCE instance) {
     timeEndPeriod(1);
     return 0;
   }
-  state.tables = LoadToDrive(fs);
+  Win32MessageDialog dialog(&state.settings.char_size);
+  if (const Status loaded = LoadToDrive(fs, &state.tables); !loaded) {
+    // The file is there but cannot be read. Going on would save the empty default over
+    // every destination, power-off choice and link it holds: the program ends instead,
+    // without writing it (nor anything else).
+    dialog.ShowMessage(FailureMessage(fs, loaded, kToDrivePath), DialogMode::Ok);
+    progress.Stop();
+    timeEndPeriod(1);
+    return 0;
+  }
   (void)DriveScan(fs, state.labels);
 
-  Win32MessageDialog dialog(&state.settings.char_size);
   TrackedDialog ui(dialog, state);
   Shell shell{state, fs, clock, ui, progress};
   shell.instance = instance;

@@ -2,6 +2,7 @@
 // (command 2); the engine runs inside its pump and the window closes when the run ends.
 #include "backup/shell_win32.hpp"
 #include "common/run_window_win32.hpp"
+#include "common/text_file.hpp"
 #include "engine/backup_run.hpp"
 
 namespace bk {
@@ -29,7 +30,11 @@ void RunBackupWindow(Shell& shell, int command) {
     s.tables.current = {first.drive, first.folder};
   } else {
     // The saved file decides: the choice reached it when the settings window closed.
-    const DestinationTables saved = LoadToDrive(shell.fs);
+    DestinationTables saved;
+    if (const Status read = LoadToDrive(shell.fs, &saved); !read) {
+      shell.ui.ShowMessage(FailureMessage(shell.fs, read, kToDrivePath), DialogMode::Ok);
+      return;
+    }
     if (!saved.current.chosen()) return;
     s.tables.current = saved.current;
     DestinationTables for_run = s.tables;

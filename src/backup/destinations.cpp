@@ -40,10 +40,6 @@ constexpr std::string_view kTargetIsSource =
 constexpr std::string_view kSameLink = "連動元と連動先が同じのため処理しません。";
 constexpr std::string_view kSeeHelp = "ヘルプ（？）を参考にしてください";
 
-// Longest folder name: "X:\" plus the name stays within half a line, so that a link
-// entry of two destinations still fits the 259-byte line buffer.
-constexpr std::size_t kMaxFolderName = 125;
-
 std::string Cat(std::initializer_list<std::string_view> parts) {
   std::string out;
   for (std::string_view p : parts) out += p;
@@ -83,33 +79,6 @@ std::size_t LastLabelOpen(std::string_view text) {
   return found;
 }
 
-bool IsReservedDeviceName(std::string_view name) {
-  std::string base = sjis::AsciiUpper(name.substr(0, name.find('.')));
-  while (!base.empty() && base.back() == ' ') base.pop_back();
-  if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL") return true;
-  return base.size() == 4 && (base.starts_with("COM") || base.starts_with("LPT")) &&
-         base[3] >= '1' && base[3] <= '9';
-}
-
-// A name Windows creates as given, as one folder directly on the drive.
-bool FolderNameAcceptable(std::string_view name) {
-  if (name.empty() || name == "." || name == ".." || name.size() > kMaxFolderName) return false;
-  if (sjis::EndsWithLeadByte(name)) return false;
-  // Windows drops trailing dots and spaces, so "BK." would be the folder "BK".
-  if (name.back() == '.' || name.back() == ' ') return false;
-  for (std::size_t i = 0; i < name.size(); ++i) {
-    const auto b = static_cast<unsigned char>(name[i]);
-    if (sjis::IsLeadByte(b)) {
-      ++i;  // the trail byte may be 0x5C (表, ソ) and is no separator
-      continue;
-    }
-    if (b < 0x20 || std::string_view("\\/:*?\"<>|").find(static_cast<char>(b)) != std::string_view::npos) {
-      return false;
-    }
-  }
-  return !IsReservedDeviceName(name);
-}
-
 bool IsLinkSource(const DestinationTables& t, std::string_view text) {
   return std::any_of(t.links.entries().begin(), t.links.entries().end(), [&](const std::string& e) {
     std::string_view source, target;
@@ -130,10 +99,18 @@ std::array<std::string, 5> ListsOf(std::string_view text) {
 
 // Drops a destination from the table with its lists. The folder at the destination and
 // the backups in it are left alone.
+// A list that cannot be deleted would come back with its old registrations when the same
+// destination is registered again: the first such list is told.
 void ForgetDestination(DestinationEditor& ed, std::string_view text) {
-  ed.tables.destinations.Remove(text);
-  if (ed.tables.current.chosen() && ed.tables.current.Text() == text) ed.tables.current = {};
-  for (const std::string& name : ListsOf(text)) ed.fs.DeleteFile(name);  // missing is fine
+  const std::string forgotten(text);  // text may be the table's own string
+  ed.tables.destinations.Remove(forgotten);
+  if (ed.tables.current.chosen() && ed.tables.current.Text() == forgotten) ed.tables.current = {};
+  std::string failure;
+  for (const std::string& name : ListsOf(forgotten)) {
+    const Status s = ed.fs.DeleteFile(name);
+    if (!s && !IsNotFound(s) && failure.empty()) failure = FailureMessage(ed.fs, s, name);  // missing is fine
+  }
+  if (!failure.empty()) Tell(ed.ui, failure);
 }
 
 // Replaces `to` whole with the bytes of `from`, so a failure keeps the old list.
@@ -343,10 +320,14 @@ bool LinkOrRename(DestinationEditor& ed, std::string_view source_item, std::stri
     // Rename: the target takes over the source's registrations; the source stays.
     const auto from = ListsOf(source);
     const auto to = ListsOf(target);
+    Status failed;
     for (std::size_t i = 0; i < from.size(); ++i) {
       FileInfo info;
-      if (ed.fs.GetInfo(from[i], &info)) CopyList(ed.fs, from[i], to[i]);
+      Status s = ed.fs.GetInfo(from[i], &info);
+      if (s) s = CopyList(ed.fs, from[i], to[i]);
+      if (!s && !IsNotFound(s) && failed) failed = s;  // a list the source lacks is no failure
     }
+    if (!failed) Tell(ed.ui, FailureMessage(ed.fs, failed, Named(ed.labels, target)));
     return false;
   }
   if (answer != kAnswerFirst) return false;
@@ -365,7 +346,7 @@ bool LinkOrRename(DestinationEditor& ed, std::string_view source_item, std::stri
   // A link target has no registrations of its own: it must not stay the destination whose
   // lists the registration window edits (propagation would overwrite every edit).
   if (ed.tables.current.chosen() && ed.tables.current.Text() == target) ed.tables.current = {};
-  LinkPropagation(ed.fs, ed.tables);
+  (void)LinkPropagation(ed.fs, ed.tables, ed.ui);  // a failure is told, the link stays
   return true;
 }
 
@@ -386,14 +367,19 @@ bool DeleteLink(DestinationEditor& ed, std::string_view entry) {
   return true;
 }
 
-Status LinkPropagation(FileSystem& fs, const DestinationTables& tables) {
+std::string ListCopyFailureText(FileSystem& fs, Status failure, std::string_view target_name) {
+  return FailureMessage(fs, failure, Cat({"連動先 ", target_name}));
+}
+
+Status LinkPropagation(FileSystem& fs, const DestinationTables& tables, MessagePort& ui) {
   Status first;
-  const auto note = [&first](Status s) {
-    if (first && !s) first = s;
-  };
   for (const std::string& entry : tables.links.entries()) {
     std::string_view source, target;
     if (!SplitLink(entry, &source, &target) || !IsDrivePath(source) || !IsDrivePath(target)) continue;
+    Status failed;  // this target's first failure
+    const auto note = [&failed](Status s) {
+      if (failed && !s) failed = s;
+    };
     const auto from = ListsOf(source);
     const auto to = ListsOf(target);
     for (std::size_t i = 0; i < from.size(); ++i) {
@@ -407,6 +393,10 @@ Status LinkPropagation(FileSystem& fs, const DestinationTables& tables) {
       } else {
         note(found);  // cannot tell whether the source has this list: keep the target's
       }
+    }
+    if (!failed) {
+      ui.ShowMessage(ListCopyFailureText(fs, failed, target), DialogMode::Ok);
+      if (first) first = failed;
     }
   }
   return first;

@@ -93,7 +93,12 @@ bool DeleteLink(DestinationEditor& ed, std::string_view entry);
 
 // Makes every link target's lists equal to its source's: each existing source list
 // replaces the target's whole, a missing one removes the target's. A list whose presence
-// cannot be told is left alone. Returns the first failure (the rest still run).
-Status LinkPropagation(FileSystem& fs, const DestinationTables& tables);
+// cannot be told is left alone. Returns the first failure (the rest still run). A target
+// left with stale lists would later be backed up from them without a word, so each such
+// target gets one message: the system's text and the target (ListCopyFailureText).
+Status LinkPropagation(FileSystem& fs, const DestinationTables& tables, MessagePort& ui);
+
+// The message for a target whose lists could not be made its source's: "連動先 X:\BK".
+std::string ListCopyFailureText(FileSystem& fs, Status failure, std::string_view target_name);
 
 }  // namespace bk

@@ -514,7 +514,7 @@ void RunRegistrationWindow(Shell& shell) {
   CurrentDrop() = nullptr;
 
   // Edits of a link source reach its targets before any backup.
-  (void)LinkPropagation(shell.fs, s.tables);
+  (void)LinkPropagation(shell.fs, s.tables, shell.ui);  // failures are told
   s.remembered_type = s.list.empty() ? 0 : s.current_type;
   s.remembered_top = static_cast<int>(SendMessageW(list, LVM_GETTOPINDEX, 0, 0));
   DestroyWindow(list);

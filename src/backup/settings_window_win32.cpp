@@ -4,6 +4,7 @@
 
 #include "backup/shell_win32.hpp"
 #include "common/destination_table.hpp"
+#include "common/text_file.hpp"
 
 namespace bk {
 
@@ -236,7 +237,7 @@ void RunSettingsWindow(Shell& shell) {
   }
   if (const Status saved = SaveToDrive(shell.fs, s.tables); !saved) {
     // The choices of this window would be lost without a word otherwise.
-    shell.ui.ShowMessage(shell.fs.ErrorMessage(saved.code) + "\n" + std::string(kToDrivePath), DialogMode::Ok);
+    shell.ui.ShowMessage(FailureMessage(shell.fs, saved, kToDrivePath), DialogMode::Ok);
   }
   DestroyWindow(window);
   shell.controls.clear();

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "common/shift_jis.hpp"
 #include "common/text_file.hpp"
 
 namespace bk {
@@ -53,17 +54,59 @@ bool SplitLink(std::string_view entry, std::string_view* source, std::string_vie
 
 namespace {
 
+bool IsReservedDeviceName(std::string_view name) {
+  std::string base = sjis::AsciiUpper(name.substr(0, name.find('.')));
+  while (!base.empty() && base.back() == ' ') base.pop_back();
+  if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL") return true;
+  return base.size() == 4 && (base.starts_with("COM") || base.starts_with("LPT")) &&
+         base[3] >= '1' && base[3] <= '9';
+}
+
+}  // namespace
+
+bool FolderNameAcceptable(std::string_view name) {
+  if (name.empty() || name == "." || name == ".." || name.size() > kMaxFolderName) return false;
+  if (sjis::EndsWithLeadByte(name)) return false;
+  // Windows drops trailing dots and spaces, so "BK." would be the folder "BK".
+  if (name.back() == '.' || name.back() == ' ') return false;
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    const auto b = static_cast<unsigned char>(name[i]);
+    if (sjis::IsLeadByte(b)) {
+      ++i;  // the trail byte may be 0x5C (表, ソ) and is no separator
+      continue;
+    }
+    if (b < 0x20 || std::string_view("\\/:*?\"<>|").find(static_cast<char>(b)) != std::string_view::npos) {
+      return false;
+    }
+  }
+  return !IsReservedDeviceName(name);
+}
+
+bool IsDestinationText(std::string_view text) {
+  if (!IsDrivePath(text)) return false;
+  return FolderNameAcceptable(text.substr(3));
+}
+
+namespace {
+
 bool IsLinkEntry(std::string_view line) {
   std::string_view source, target;
-  return SplitLink(line, &source, &target) && IsDrivePath(source) && IsDrivePath(target);
+  return SplitLink(line, &source, &target) && IsDestinationText(source) && IsDestinationText(target);
+}
+
+// Reads a line one byte further than any stored text goes, so that a longer (hand-made)
+// line shows as too long instead of being cut into another valid-looking text.
+bool ReadEntryLine(LineReader& reader, std::string_view* line) {
+  return reader.ReadLine(line, kMaxSlotText + 1);
 }
 
 // Reads one section up to its "*" line (or the end of the file).
 void ReadSection(LineReader& reader, DestinationSlots* slots, bool links) {
   std::string_view line;
-  while (reader.ReadLine(&line)) {
+  while (ReadEntryLine(reader, &line)) {
     if (!line.empty() && line[0] == '*') return;
-    const bool valid = links ? IsLinkEntry(line) : IsDrivePath(line);
+    if (line.size() > kMaxSlotText) continue;
+    const bool valid = links ? IsLinkEntry(line) : IsDestinationText(line);
     if (valid) slots->Add(line);  // Add keeps the first 1000 and refuses repeats
   }
 }
@@ -74,8 +117,8 @@ DestinationTables ParseToDrive(std::string_view text) {
   DestinationTables t;
   LineReader reader(text);
   std::string_view line;
-  if (!reader.ReadLine(&line)) return t;
-  if (!line.empty() && line[0] != '*' && IsDrivePath(line)) {
+  if (!ReadEntryLine(reader, &line)) return t;
+  if (!line.empty() && line[0] != '*' && line.size() <= kMaxSlotText && IsDestinationText(line)) {
     t.current.drive = line[0];
     t.current.folder = std::string(line.substr(3));
   }
@@ -102,10 +145,15 @@ std::string FormatToDrive(const DestinationTables& t) {
   return out;
 }
 
-DestinationTables LoadToDrive(FileSystem& fs) {
+Status LoadToDrive(FileSystem& fs, DestinationTables* tables) {
   std::string text;
-  if (!ReadWholeFile(fs, kToDrivePath, &text)) return ParseToDrive(kDefaultToDrive);
-  return ParseToDrive(text);
+  const Status read = ReadWholeFile(fs, kToDrivePath, &text);
+  if (!read) {
+    *tables = ParseToDrive(kDefaultToDrive);
+    return IsNotFound(read) ? Status::Ok() : read;
+  }
+  *tables = ParseToDrive(text);
+  return Status::Ok();
 }
 
 Status SaveToDrive(FileSystem& fs, const DestinationTables& tables) {

@@ -54,16 +54,31 @@ struct DestinationTables {
 // True for "X:\..." with a letter, a colon and a backslash.
 bool IsDrivePath(std::string_view text);
 
+// Longest folder name: "X:\" plus the name stays within half a line, so that a link
+// entry of two destinations still fits the 259-byte line buffer.
+inline constexpr std::size_t kMaxFolderName = 125;
+
+// A name Windows creates as given, as one folder directly on the drive: not empty, no
+// "." or "..", no separator, colon or wildcard, no trailing dot or space, no device name.
+bool FolderNameAcceptable(std::string_view name);
+
+// A destination text registration would make: "X:\" and an acceptable folder name. Only
+// such a text stays in its drive root and gives list file names that stay in BkList.
+bool IsDestinationText(std::string_view text);
+
 // LinkSource and LinkTarget of a link entry; false when the entry has no " > ".
 bool SplitLink(std::string_view entry, std::string_view* source, std::string_view* target);
 
-// Reads the file's text. Hand edits are contained: a line that is not a drive path is
-// skipped, a section keeps its first 1000 entries, repeated entries are kept once.
+// Reads the file's text. Hand edits are contained: a destination that registration would
+// refuse (IsDestinationText) is skipped, in every section and on either side of a link; a
+// section keeps its first 1000 entries, repeated entries are kept once.
 DestinationTables ParseToDrive(std::string_view text);
 std::string FormatToDrive(const DestinationTables& tables);
 
-// Load: a file that cannot be read counts as the empty default.
-DestinationTables LoadToDrive(FileSystem& fs);
+// Load: only a file that is not there gives the empty default (Ok). Any other failure (a
+// sharing violation, access denied) is returned with the default in *tables, which must
+// then never be saved: it would replace every destination, power-off choice and link.
+Status LoadToDrive(FileSystem& fs, DestinationTables* tables);
 // Save: the file is replaced whole.
 Status SaveToDrive(FileSystem& fs, const DestinationTables& tables);
 

@@ -27,15 +27,26 @@ std::string DateHeader(const LocalDate& date) {
   return Concat({"発生日付[", Digits(date.year, 4), "/", Digits(date.month, 2), "/", Digits(date.day, 2), "]\n"});
 }
 
-void ErrorReport::Begin() {
+void ErrorReport::Begin(std::string_view before) {
   Close();
   has_errors_ = false;
+  holding_ = false;
+  held_.clear();
   if (!CreateTextFile(fs_, kErrorReportPath, &file_)) {
     file_.reset();
     return;
   }
-  const std::string header = DateHeader(clock_.Today());
+  std::string header(before);
+  if (!header.empty() && header.back() != '\n') header += '\n';
+  header += DateHeader(clock_.Today());
   if (!file_->Write(header.data(), header.size())) file_.reset();
+}
+
+void ErrorReport::BeginHeld() {
+  Close();
+  has_errors_ = false;
+  holding_ = true;
+  held_ = DateHeader(clock_.Today());
 }
 
 void ErrorReport::Close() {
@@ -45,7 +56,11 @@ void ErrorReport::Close() {
 
 void ErrorReport::AddLine(std::string line) {
   has_errors_ = true;
-  if (file_) (void)file_->Write(line.data(), line.size());
+  if (holding_) {
+    held_ += line;
+  } else if (file_) {
+    (void)file_->Write(line.data(), line.size());
+  }
 }
 
 void ErrorReport::AddSystem(std::string_view system_message, std::string_view path) {
@@ -142,34 +157,77 @@ bool EndReport(FileSystem& fs, ErrorReport& report, ReportKind kind,
   return true;
 }
 
-Status KeepEarlierReport(FileSystem& fs, bool* earlier_report_existed) {
+Status KeepEarlierReport(FileSystem& fs, EarlierReport* earlier) {
+  *earlier = {};
   FileInfo info;
-  *earlier_report_existed = fs.GetInfo(kErrorReportPath, &info).ok();
-  if (!*earlier_report_existed) {
+  const Status found = fs.GetInfo(kErrorReportPath, &info);
+  if (IsNotFound(found)) {
     const Status s = fs.DeleteFile(kKeptReportPath);
     return IsNotFound(s) ? Status::Ok() : s;
   }
-  std::string text;
-  if (Status s = ReadWholeFile(fs, kErrorReportPath, &text); !s) return s;
-  return ReplaceFileWhole(fs, kKeptReportPath, text, false);
+  earlier->existed = true;  // also when the report's presence could not be told
+  if (!found) return found;
+  if (Status s = ReadWholeFile(fs, kErrorReportPath, &earlier->text); !s) {
+    earlier->text.clear();
+    return s;
+  }
+  const Status s = ReplaceFileWhole(fs, kKeptReportPath, earlier->text, false);
+  earlier->kept = s.ok();
+  return s;
 }
 
-Status FinishPowerOffReport(FileSystem& fs, ErrorReport& report) {
+namespace {
+
+void EndWithLineFeed(std::string* text) {
+  if (!text->empty() && text->back() != '\n') *text += '\n';
+}
+
+// The earlier report as the kept run's report begins with it.
+std::string EarlierPart(const EarlierReport& earlier) {
+  std::string text = earlier.text;
+  EndWithLineFeed(&text);
+  return text;
+}
+
+}  // namespace
+
+void BeginPowerOffReport(ErrorReport& report, const EarlierReport& earlier) {
+  if (earlier.existed && !earlier.kept) {
+    report.BeginHeld();
+  } else {
+    // The earlier report goes ahead of the new lines while the run goes on, so a run cut
+    // off by a crash or power loss leaves it in the report, where the next start asks
+    // about it and keeps it again (err.txt is overwritten then).
+    report.Begin(EarlierPart(earlier));
+  }
+}
+
+Status FinishPowerOffReport(FileSystem& fs, ErrorReport& report, const EarlierReport& earlier) {
   report.Close();
-  std::string earlier;
-  const Status kept = ReadWholeFile(fs, kKeptReportPath, &earlier);
+  if (earlier.existed && !earlier.kept) {
+    // The report file is still the earlier report (or what the user made of it meanwhile).
+    if (!report.has_errors()) return Status::Ok();
+    std::string now;
+    if (Status s = ReadWholeFile(fs, kErrorReportPath, &now); !s && !IsNotFound(s)) return s;
+    EndWithLineFeed(&now);
+    return ReplaceFileWhole(fs, kErrorReportPath, now + RemoveDuplicateReportLines(report.held()), false);
+  }
   if (!report.has_errors()) {
-    if (kept) return ReplaceFileWhole(fs, kErrorReportPath, earlier, false);
+    if (earlier.kept) return ReplaceFileWhole(fs, kErrorReportPath, earlier.text, false);
     const Status s = fs.DeleteFile(kErrorReportPath);
     return IsNotFound(s) ? Status::Ok() : s;
   }
   std::string text;
   if (Status s = ReadWholeFile(fs, kErrorReportPath, &text); !s) return s;
-  std::string result = RemoveDuplicateReportLines(text);
-  if (kept) {
-    result += earlier;
-    if (!result.empty() && result.back() != '\n') result += '\n';
-  }
+  if (!earlier.kept) return ReplaceFileWhole(fs, kErrorReportPath, RemoveDuplicateReportLines(text), false);
+  // The new run's lines first, then the earlier report, whose lines are never compared
+  // with them.
+  const std::string ahead = EarlierPart(earlier);
+  std::string_view run = text;
+  if (run.starts_with(ahead)) run.remove_prefix(ahead.size());
+  std::string result = RemoveDuplicateReportLines(run);
+  result += earlier.text;
+  EndWithLineFeed(&result);
   return ReplaceFileWhole(fs, kErrorReportPath, result, false);
 }
 

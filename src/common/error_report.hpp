@@ -28,7 +28,12 @@ class ErrorReport {
 
   // Creates the report afresh (template copy, emptied) with its date header and clears
   // the error indicator. A report that cannot be created never stops the operation.
-  void Begin();
+  // Text given as before is written ahead of the date header.
+  void Begin(std::string_view before = {});
+  // Begins without touching the report file: the date header and the lines are held here
+  // (held()) for the caller to place, so a report already there cannot be lost.
+  void BeginHeld();
+  const std::string& held() const { return held_; }
   bool has_errors() const { return has_errors_; }
   // Closes the file (End handling is the caller's: message, duplicate removal, delete).
   void Close();
@@ -63,6 +68,8 @@ class ErrorReport {
   FileSystem& fs_;
   Clock& clock_;
   std::unique_ptr<WritableFile> file_;
+  bool holding_ = false;
+  std::string held_;
   bool has_errors_ = false;
 };
 
@@ -80,11 +87,26 @@ enum class ReportKind { Registration, Backup };
 bool EndReport(FileSystem& fs, ErrorReport& report, ReportKind kind,
                const std::function<void(std::string_view notice)>& show);
 
-// The power-off program keeps the report of an earlier run:
-// before its run, an existing report is copied to BkList\err.txt, or err.txt is deleted.
-Status KeepEarlierReport(FileSystem& fs, bool* earlier_report_existed);
-// After its run: with errors, duplicates removed and the earlier report appended after
-// the new lines; without, the earlier report restored, or the report deleted.
-Status FinishPowerOffReport(FileSystem& fs, ErrorReport& report);
+// The report of an earlier run, as the power-off program found it at its start.
+struct EarlierReport {
+  bool existed = false;  // a report was there, or its presence could not be told
+  bool kept = false;     // its bytes (text) are in BkList\err.txt as well
+  std::string text;      // its bytes, when they could be read
+};
+
+// The power-off program keeps the report of an earlier run: before its run, an existing
+// report is copied to BkList\err.txt, or err.txt is deleted. Returns the first failure;
+// *earlier says where the earlier report is in any case.
+Status KeepEarlierReport(FileSystem& fs, EarlierReport* earlier);
+// Begins the run's report: afresh when there was no earlier report or it is kept in
+// err.txt; otherwise the earlier report is the only copy and stays untouched, the new
+// lines being held (BeginHeld).
+void BeginPowerOffReport(ErrorReport& report, const EarlierReport& earlier);
+// After its run. Earlier report kept: with errors, duplicates removed and the earlier
+// report appended after the new lines; without, the earlier report restored. Not kept:
+// with errors, the new lines (duplicates removed) go after the report as it is now;
+// without, it stays as it is. No earlier report: duplicates removed, or the report
+// deleted. An err.txt this run did not write is never used.
+Status FinishPowerOffReport(FileSystem& fs, ErrorReport& report, const EarlierReport& earlier);
 
 }  // namespace bk

@@ -9,6 +9,13 @@ Status CreateTextFile(FileSystem& fs, std::string_view path, std::unique_ptr<Wri
   return fs.CreateWrite(path, file);
 }
 
+std::string FailureMessage(FileSystem& fs, Status failure, std::string_view name) {
+  std::string text = fs.ErrorMessage(failure.code);
+  text += '\n';
+  text += name;
+  return text;
+}
+
 std::string TemporaryNameFor(std::string_view path) {
   std::string tmp(path);
   tmp += ".new";

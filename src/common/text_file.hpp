@@ -32,6 +32,10 @@ Status ReadWholeFile(FileSystem& fs, std::string_view path, std::string* out);
 // Writes a whole file directly (created or emptied), without the template copy.
 Status WriteWholeFile(FileSystem& fs, std::string_view path, std::string_view bytes);
 
+// What the user is shown when a file operation failed: the system's text for the error
+// and, on the next line, the file or destination it concerns.
+std::string FailureMessage(FileSystem& fs, Status failure, std::string_view name);
+
 // The name of the temporary file a whole-file replacement writes first.
 std::string TemporaryNameFor(std::string_view path);
 

@@ -6,7 +6,6 @@
 #include "common/message_dialog_win32.hpp"
 #include "common/run_window_win32.hpp"
 #include "common/window_settings.hpp"
-#include "engine/backup_run.hpp"
 #include "common/program_window_win32.hpp"
 #include "engine/backup_run.hpp"
 #include "platform/program_folder.hpp"
@@ -89,7 +88,7 @@ std::array<std::string, 26> ReadVolumeLabels(FileSystem& fs) {
 
 // The run over the power-off destinations in its backup window.
 void RunPowerOffBackup(HINSTANCE instance, FileSystem& fs, Clock& clock, ProgressThread& progress,
-                       const DestinationTables& tables, bool free_space_check) {
+                       const DestinationTables& tables, bool free_space_check, const EarlierReport& earlier) {
   PowerOffState& s = State();
   const int f = s.settings.char_size;
   const std::vector<SyncTarget> destinations = PowerOffDestinations(tables);
@@ -114,15 +113,24 @@ void RunPowerOffBackup(HINSTANCE instance, FileSystem& fs, Clock& clock, Progres
   ErrorReport report(fs, clock);
   auto line = std::make_unique<ProgressLineOnWindow>(progress, window, s.font.get(), f, place.line_length, copy, flags);
   // Begun before the first destination, so the line of an absent first drive is kept.
-  report.Begin();
+  BeginPowerOffReport(report, earlier);
   RunContext ctx{fs, report, hooks, flags, settings};
   RunBackup(ctx, destinations);
   line.reset();
   DestroyWindow(window);
   s.run_active = false;
   progress.Stop();
-  (void)FinishPowerOffReport(fs, report);
+  (void)FinishPowerOffReport(fs, report, earlier);
   (void)SaveWindowSettings(fs, s.settings);
+}
+
+// ToDrive.txt is there but cannot be read: its power-off list is unknown, so nothing is
+// backed up and the computer stays on; the report line waits for the next start.
+void ReportUnreadableDestinations(FileSystem& fs, Clock& clock, Status loaded, const EarlierReport& earlier) {
+  ErrorReport report(fs, clock);
+  BeginPowerOffReport(report, earlier);
+  report.AddSystem(fs.ErrorMessage(loaded.code), kToDrivePath);
+  (void)FinishPowerOffReport(fs, report, earlier);
 }
 
 // True when the countdown ran out (no click, no close request).
@@ -195,15 +203,20 @@ int RunPowerOff(HINSTANCE instance) {
   const bool free_space_check = ProbeFreeSpace(fs);
   s.screen = ReadScreenFacts();
   s.settings = LoadWindowSettings(fs);
-  const DestinationTables tables = LoadToDrive(fs);
+  DestinationTables tables;
+  const Status loaded = LoadToDrive(fs, &tables);
 
   FileInfo earlier;
   if (fs.GetInfo(kErrorReportPath, &earlier)) {
     Win32MessageDialog dialog(&s.settings.char_size);
     if (dialog.ShowMessage(kEarlierReportQuestion, DialogMode::YesNo) == kAnswerFirst) return 0;
   }
-  bool existed = false;
-  (void)KeepEarlierReport(fs, &existed);
+  EarlierReport earlier_report;
+  (void)KeepEarlierReport(fs, &earlier_report);  // where it is, whatever failed, is in earlier_report
+  if (!loaded) {
+    ReportUnreadableDestinations(fs, clock, loaded, earlier_report);
+    return 0;
+  }
 
   timeBeginPeriod(1);
   ProgressThread progress;
@@ -211,7 +224,7 @@ int RunPowerOff(HINSTANCE instance) {
     timeEndPeriod(1);
     return 0;
   }
-  RunPowerOffBackup(instance, fs, clock, progress, tables, free_space_check);
+  RunPowerOffBackup(instance, fs, clock, progress, tables, free_space_check, earlier_report);
   if (Countdown(instance)) ShutDown();
   return 0;
 }

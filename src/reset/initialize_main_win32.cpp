@@ -25,6 +25,10 @@ int main() {
   // Only an explicit "はい" deletes: "いいえ", the "×" mark and a dialog that could not be
   // shown all leave everything as it was.
   if (dialog.ShowMessage(kQuestion, bk::DialogMode::YesNo) != bk::kAnswerFirst) return 0;
-  (void)bk::ResetRegistrations(fs);
+  const bk::ResetOutcome outcome = bk::ResetRegistrations(fs);
+  // Whatever stayed as it was is told, so the user knows the reset is not complete.
+  if (const std::string failures = bk::ResetFailureText(fs, outcome); !failures.empty()) {
+    dialog.ShowMessage(failures, bk::DialogMode::Ok);
+  }
   return 0;
 }

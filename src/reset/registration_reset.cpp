@@ -5,6 +5,7 @@
 
 #include "common/destination_table.hpp"
 #include "common/shift_jis.hpp"
+#include "common/text_file.hpp"
 
 namespace bk {
 
@@ -27,21 +28,36 @@ ResetOutcome ResetRegistrations(FileSystem& fs) {
   ResetOutcome outcome;
   std::vector<FileInfo> entries;
   outcome.listing = fs.ListFolder(kListFolder, &entries);
-  if (outcome.listing) {
-    for (const FileInfo& entry : entries) {
-      if (!IsRegistrationFile(entry)) continue;
-      std::string path(kListFolder);
-      path += '\\';
-      path += entry.name;
-      if (fs.DeleteFile(path)) {
-        ++outcome.deleted;
-      } else {
-        ++outcome.skipped;
+  if (!outcome.listing) return outcome;
+  for (const FileInfo& entry : entries) {
+    if (!IsRegistrationFile(entry)) continue;
+    std::string path(kListFolder);
+    path += '\\';
+    path += entry.name;
+    if (const Status s = fs.DeleteFile(path)) {
+      ++outcome.deleted;
+    } else {
+      if (outcome.skipped++ == 0) {
+        outcome.first_skip = s;
+        outcome.first_skipped = path;
       }
     }
   }
   outcome.destinations = SaveToDrive(fs, ParseToDrive(kDefaultToDrive));
   return outcome;
+}
+
+std::string ResetFailureText(FileSystem& fs, const ResetOutcome& outcome) {
+  if (!outcome.listing) return FailureMessage(fs, outcome.listing, kListFolder);
+  std::string text;
+  const auto add = [&](Status s, std::string_view name) {
+    if (s) return;
+    if (!text.empty()) text += "\n\n";
+    text += FailureMessage(fs, s, name);
+  };
+  if (outcome.skipped > 0) add(outcome.first_skip, outcome.first_skipped);
+  add(outcome.destinations, kToDrivePath);
+  return text;
 }
 
 }  // namespace bk

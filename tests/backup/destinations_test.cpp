@@ -397,14 +397,108 @@ TEST_F(DestinationLink, PropagationLeavesAListWhoseSourceCannotBeQueried) {
   FaultFileSystem faulty(box.fs());
   faulty.Add({FsOp::GetInfo, "TBK2.ini", err::kAccessDenied});
   faulty.Add({FsOp::Rename, "UBK21.ini", err::kDiskFull});
-  EXPECT_EQ(LinkPropagation(faulty, tables).code, err::kDiskFull);
+  EXPECT_EQ(LinkPropagation(faulty, tables, ui).code, err::kDiskFull);
   EXPECT_EQ(box.Read(List("U:\\BK2", '1')), "old1\n");  // a failed replacement keeps the old list
   EXPECT_EQ(box.Read(List("U:\\BK2", '2')), "old2\n");  // could not tell: untouched
 
   faulty.Clear();
-  EXPECT_TRUE(LinkPropagation(faulty, tables).ok());
+  ui.texts.clear();
+  EXPECT_TRUE(LinkPropagation(faulty, tables, ui).ok());
+  EXPECT_TRUE(ui.texts.empty());
   EXPECT_EQ(box.Read(List("U:\\BK2", '1')), "new1\n");
   EXPECT_FALSE(box.Exists(List("U:\\BK2", '2')));
+}
+
+// A target whose lists could not be made its source's is told, once, by name: later
+// backups of it would otherwise run from stale lists and report success.
+TEST_F(DestinationLink, AFailedPropagationIsToldNamingEachTarget) {
+  tables.links.Add("T:\\BK > U:\\BK2");
+  tables.links.Add("T:\\BK > U:\\BK3");
+  tables.links.Add("S:\\A > U:\\BK4");
+  WriteLists("T:\\BK", "12", "new");
+  WriteLists("U:\\BK2", "12", "old");
+  WriteLists("U:\\BK3", "12", "old");
+  WriteLists("U:\\BK4", "1", "old");
+  FaultFileSystem faulty(box.fs());
+  faulty.Add({FsOp::Rename, "UBK21.ini", err::kDiskFull});
+  faulty.Add({FsOp::Rename, "UBK22.ini", err::kAccessDenied});  // the same target: one message
+  faulty.Add({FsOp::GetInfo, "SA1.ini", err::kNotReady});       // cannot tell: told as well
+  EXPECT_EQ(LinkPropagation(faulty, tables, ui).code, err::kDiskFull);
+  EXPECT_EQ(ui.texts, (std::vector<std::string>{faulty.ErrorMessage(err::kDiskFull) + "\n連動先 U:\\BK2",
+                                                faulty.ErrorMessage(err::kNotReady) + "\n連動先 U:\\BK4"}));
+  EXPECT_EQ(ui.modes, (std::vector<DialogMode>{DialogMode::Ok, DialogMode::Ok}));
+  EXPECT_EQ(box.Read(List("U:\\BK2", '1')), "old1\n");
+  EXPECT_EQ(box.Read(List("U:\\BK2", '2')), "old2\n");
+  EXPECT_EQ(box.Read(List("U:\\BK3", '1')), "new1\n");  // the other target still follows
+  EXPECT_EQ(box.Read(List("U:\\BK4", '1')), "old1\n");
+
+  // A target list that cannot be removed (its source has none) is a failure too.
+  ui.texts.clear();
+  faulty.Clear();
+  WriteLists("U:\\BK3", "5", "old");
+  faulty.Add({FsOp::DeleteFile, "UBK35.ini", err::kAccessDenied});
+  EXPECT_EQ(LinkPropagation(faulty, tables, ui).code, err::kAccessDenied);
+  EXPECT_EQ(ui.texts, std::vector<std::string>{faulty.ErrorMessage(err::kAccessDenied) + "\n連動先 U:\\BK3"});
+}
+
+// Linking and renaming copy lists at once; a copy that fails is told after the question.
+TEST_F(DestinationLink, AFailedListCopyOfALinkOrARenameIsTold) {
+  ASSERT_TRUE(Register('T', "BK"));
+  ASSERT_TRUE(Register('U', "BK2"));
+  ASSERT_TRUE(Register('U', "BK3"));
+  WriteLists("T:\\BK", "13", "src");
+  WriteLists("U:\\BK2", "1", "old");
+  WriteLists("U:\\BK3", "1", "old");
+  FaultFileSystem faulty(box.fs());
+  DestinationEditor failing{faulty, ui, tables, labels, true};
+  ui.texts.clear();
+
+  faulty.Add({FsOp::CreateWrite, "UBK3", err::kDiskFull});
+  ui.answers = {kAnswerSecond};  // 名前変更
+  EXPECT_FALSE(LinkOrRename(failing, Item("T:\\BK"), Item("U:\\BK3")));
+  ASSERT_EQ(ui.texts.size(), 2u);
+  EXPECT_EQ(ui.texts[1], faulty.ErrorMessage(err::kDiskFull) + "\nU:\\BK3【BACKUP2】");
+  EXPECT_EQ(ui.modes[1], DialogMode::Ok);
+  EXPECT_EQ(box.Read(List("U:\\BK3", '1')), "old1\n");
+  EXPECT_FALSE(box.Exists(List("U:\\BK3", '3')));
+
+  faulty.Clear();
+  ui.texts.clear();
+  ui.modes.clear();
+  faulty.Add({FsOp::OpenRead, "TBK3.ini", err::kSharingViolation});
+  ui.answers = {kAnswerFirst};  // 連動化
+  EXPECT_TRUE(LinkOrRename(failing, Item("T:\\BK"), Item("U:\\BK2")));
+  ASSERT_EQ(ui.texts.size(), 2u);
+  EXPECT_EQ(ui.texts[1], faulty.ErrorMessage(err::kSharingViolation) + "\n連動先 U:\\BK2");
+  EXPECT_EQ(box.Read(List("U:\\BK2", '1')), "src1\n");
+  EXPECT_FALSE(box.Exists(List("U:\\BK2", '3')));
+
+  // Without failures neither says more than its question.
+  faulty.Clear();
+  ui.texts.clear();
+  ui.answers = {kAnswerSecond};
+  EXPECT_FALSE(LinkOrRename(failing, Item("T:\\BK"), Item("U:\\BK3")));
+  EXPECT_EQ(ui.texts.size(), 1u);
+  EXPECT_EQ(box.Read(List("U:\\BK3", '3')), "src3\n");
+}
+
+// A list left behind by a deletion would come back when the destination is registered
+// again: the user is told which one stayed.
+TEST_F(DestinationDelete, AListThatCannotBeDeletedIsTold) {
+  ASSERT_TRUE(Register('T', "BK"));
+  WriteLists("T:\\BK", "123", "old");
+  FaultFileSystem faulty(box.fs());
+  faulty.Add({FsOp::DeleteFile, "TBK2.ini", err::kSharingViolation});
+  DestinationEditor failing{faulty, ui, tables, labels, true};
+  ui.texts.clear();
+  ui.answers = {kAnswerFirst};
+  ASSERT_TRUE(DeleteDestination(failing, Item("T:\\BK")));
+  ASSERT_EQ(ui.texts.size(), 2u);
+  EXPECT_EQ(ui.texts[1], faulty.ErrorMessage(err::kSharingViolation) + "\n" + List("T:\\BK", '2'));
+  EXPECT_TRUE(tables.destinations.empty());
+  EXPECT_FALSE(box.Exists(List("T:\\BK", '1')));
+  EXPECT_EQ(box.Read(List("T:\\BK", '2')), "old2\n");
+  EXPECT_FALSE(box.Exists(List("T:\\BK", '3')));  // the others still go
 }
 
 }  // namespace

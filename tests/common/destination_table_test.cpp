@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/fault_file_system.hpp"
 #include "support/sandbox.hpp"
 
 namespace bk {
@@ -75,7 +76,8 @@ TEST(ToDrive, TablesKeepOrderAndRefuseTheThousandAndFirst) {
 
 TEST(ToDrive, LoadAndSaveThroughTheDataFolder) {
   test::Sandbox box;
-  DestinationTables missing = LoadToDrive(box.fs());  // no file: the empty default
+  DestinationTables missing;
+  ASSERT_TRUE(LoadToDrive(box.fs(), &missing).ok());  // no file: the empty default
   EXPECT_FALSE(missing.current.chosen());
   EXPECT_EQ(missing.mail_option, 1);
   DestinationTables t;
@@ -83,7 +85,84 @@ TEST(ToDrive, LoadAndSaveThroughTheDataFolder) {
   t.destinations.Add("E:\\日本語表");
   ASSERT_TRUE(SaveToDrive(box.fs(), t).ok());
   EXPECT_EQ(box.Read("BkList\\ToDrive.txt"), "E:\\日本語表\nE:\\日本語表\n*\n*\n*\n1\n");
-  EXPECT_EQ(LoadToDrive(box.fs()).current.folder, "日本語表");
+  DestinationTables loaded;
+  ASSERT_TRUE(LoadToDrive(box.fs(), &loaded).ok());
+  EXPECT_EQ(loaded.current.folder, "日本語表");
+}
+
+// Only "not there" is the empty default; a file that is there but cannot be read is an
+// error, so that nobody saves the default over every destination it holds.
+TEST(ToDrive, OnlyAMissingFileLoadsAsTheEmptyDefault) {
+  test::Sandbox box;
+  const std::string stored = "T:\\BK\nT:\\BK\n*\nT:\\BK\n*\n*\n0\n";
+  box.Write("BkList\\ToDrive.txt", stored);
+  FaultFileSystem faulty(box.fs());
+  struct Case {
+    Fault fault;
+    std::uint32_t expected;
+  };
+  const Case cases[] = {
+      {{FsOp::OpenRead, "ToDrive.txt", err::kSharingViolation}, err::kSharingViolation},
+      {{FsOp::OpenRead, "ToDrive.txt", err::kAccessDenied}, err::kAccessDenied},
+      {{FsOp::Read, "ToDrive.txt", err::kIoDevice}, err::kIoDevice},  // breaks off mid-read
+      {{FsOp::OpenRead, "ToDrive.txt", err::kNotReady}, err::kNotReady},
+      {{FsOp::OpenRead, "ToDrive.txt", err::kFileNotFound}, err::kOk},
+      {{FsOp::OpenRead, "ToDrive.txt", err::kPathNotFound}, err::kOk},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.fault.code);
+    faulty.Clear();
+    faulty.Add(c.fault);
+    DestinationTables t;
+    t.destinations.Add("X:\\STALE");
+    EXPECT_EQ(LoadToDrive(faulty, &t).code, c.expected);
+    // Either way the tables hold the default, never a mix with what was there before.
+    EXPECT_EQ(FormatToDrive(t), kDefaultToDrive);
+    EXPECT_EQ(box.Read("BkList\\ToDrive.txt"), stored);
+  }
+  faulty.Clear();
+  DestinationTables t;
+  ASSERT_TRUE(LoadToDrive(faulty, &t).ok());
+  EXPECT_EQ(FormatToDrive(t), stored);
+}
+
+// A hand-edited destination that registration would refuse never reaches the tables:
+// its list file names would leave BkList, its copies the drive root.
+TEST(ToDrive, DestinationsRegistrationWouldRefuseAreSkipped) {
+  const std::vector<std::string> refused = {
+      "D:\\",         "D:\\.",        "D:\\..",     "D:\\..\\x",    "D:\\a\\b",
+      "D:\\a/b",      "D:\\a:b",      "D:\\BK.",    "D:\\BK ",       "D:\\CON",
+      "D:\\lpt1.txt", "D:\\a*b",      "D:\\a\tb",  "1:\\BK",        "D:\\" + std::string(126, 'a'),
+      "D:\\\x95"};  // a lone lead byte at the end
+  for (const std::string& bad : refused) {
+    SCOPED_TRACE(bad);
+    EXPECT_FALSE(IsDestinationText(bad));
+    const std::string text = bad + "\n" + bad + "\nD:\\OK\n*\n" + bad + "\n*\n" + bad + " > D:\\OK\nD:\\OK > " +
+                             bad + "\n*\n1\n";
+    const DestinationTables t = ParseToDrive(text);
+    EXPECT_FALSE(t.current.chosen());
+    EXPECT_EQ(t.destinations.entries(), std::vector<std::string>{"D:\\OK"});
+    EXPECT_TRUE(t.power_off.empty());
+    EXPECT_TRUE(t.links.empty());
+  }
+  // A link line too long for the reader is skipped, never cut into another valid link.
+  const std::string longest = "D:\\" + std::string(125, 'a');
+  const std::string cut_link = longest + " > D:\\" + std::string(200, 'b');
+  EXPECT_TRUE(ParseToDrive("*\n*\n*\n" + cut_link + "\n*\n1\n").links.empty());
+  const std::string full_link = longest + " > D:\\" + std::string(125, 'b');  // 259 bytes: kept
+  EXPECT_EQ(ParseToDrive("*\n*\n*\n" + full_link + "\n*\n1\n").links.entries(), std::vector<std::string>{full_link});
+
+  // Names registration takes stay, "表" (trail byte 0x5C) and the longest name included.
+  for (const std::string& good :
+       {std::string("D:\\日本語表"), std::string("d:\\bk.old"), "D:\\" + std::string(125, 'a'), std::string("D:\\a b")}) {
+    SCOPED_TRACE(good);
+    EXPECT_TRUE(IsDestinationText(good));
+    const DestinationTables t = ParseToDrive(good + "\n" + good + "\n*\n" + good + "\n*\nE:\\X > " + good + "\n*\n1\n");
+    EXPECT_EQ(t.current.Text(), good);
+    EXPECT_EQ(t.destinations.size(), 1u);
+    EXPECT_EQ(t.power_off.size(), 1u);
+    EXPECT_EQ(t.links.size(), 1u);
+  }
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/fault_file_system.hpp"
 #include "support/sandbox.hpp"
 
 namespace bk {
@@ -91,13 +92,13 @@ TEST(PowerOffReport, ACleanRunRestoresExactlyTheEarlierReport) {
   FixedClock clock;
   const std::string earlier = "発生日付[2026/03/01]\n(SYS)old problem\n";
   box.Write(kErrorReportPath, earlier);
-  bool existed = false;
-  ASSERT_TRUE(KeepEarlierReport(box.fs(), &existed).ok());
-  EXPECT_TRUE(existed);
+  EarlierReport kept;
+  ASSERT_TRUE(KeepEarlierReport(box.fs(), &kept).ok());
+  EXPECT_TRUE(kept.existed);
   EXPECT_EQ(box.Read(kKeptReportPath), earlier);
   ErrorReport report(box.fs(), clock);
-  report.Begin();
-  ASSERT_TRUE(FinishPowerOffReport(box.fs(), report).ok());
+  BeginPowerOffReport(report, kept);
+  ASSERT_TRUE(FinishPowerOffReport(box.fs(), report, kept).ok());
   EXPECT_EQ(box.Read(kErrorReportPath), earlier);
 }
 
@@ -106,13 +107,13 @@ TEST(PowerOffReport, NewLinesFirstThenTheEarlierReportBothHeadersKept) {
   FixedClock clock;
   const std::string earlier = "発生日付[2026/03/01]\n(SYS)same text\n";
   box.Write(kErrorReportPath, earlier);
-  bool existed = false;
-  ASSERT_TRUE(KeepEarlierReport(box.fs(), &existed).ok());
+  EarlierReport kept;
+  ASSERT_TRUE(KeepEarlierReport(box.fs(), &kept).ok());
   ErrorReport report(box.fs(), clock);
-  report.Begin();
+  BeginPowerOffReport(report, kept);
   report.AddSystem("same ", "text");
   report.AddSystem("same ", "text");
-  ASSERT_TRUE(FinishPowerOffReport(box.fs(), report).ok());
+  ASSERT_TRUE(FinishPowerOffReport(box.fs(), report, kept).ok());
   // Duplicates of the new run are removed before the earlier report is appended, so the
   // earlier report's equal line stays.
   EXPECT_EQ(box.Read(kErrorReportPath), "発生日付[2026/03/09]\n(SYS)same text\n" + earlier);
@@ -122,20 +123,145 @@ TEST(PowerOffReport, WithoutAnEarlierReportACleanRunLeavesNoReport) {
   test::Sandbox box;
   FixedClock clock;
   box.Write(kKeptReportPath, "stale\n");
-  bool existed = true;
-  ASSERT_TRUE(KeepEarlierReport(box.fs(), &existed).ok());
-  EXPECT_FALSE(existed);
+  EarlierReport none;
+  none.existed = true;
+  ASSERT_TRUE(KeepEarlierReport(box.fs(), &none).ok());
+  EXPECT_FALSE(none.existed);
   EXPECT_FALSE(box.Exists(kKeptReportPath));
   ErrorReport report(box.fs(), clock);
-  report.Begin();
-  ASSERT_TRUE(FinishPowerOffReport(box.fs(), report).ok());
+  BeginPowerOffReport(report, none);
+  ASSERT_TRUE(FinishPowerOffReport(box.fs(), report, none).ok());
   EXPECT_FALSE(box.Exists(kErrorReportPath));
 
-  report.Begin();
+  BeginPowerOffReport(report, none);
   report.AddDriveMissing("F:\\");
-  ASSERT_TRUE(FinishPowerOffReport(box.fs(), report).ok());
+  ASSERT_TRUE(FinishPowerOffReport(box.fs(), report, none).ok());
   EXPECT_EQ(box.Read(kErrorReportPath),
             "発生日付[2026/03/09]\n(PGM)バックアップ先ドライブ F:\\ が認識できません（USBメモリーが接触不良、外付けHDDの電源が入っていない等々）\n");
+}
+
+// When err.txt cannot take the earlier report, the report file is its only copy: the run
+// never overwrites it, and its lines go after it.
+TEST(PowerOffReport, AnEarlierReportThatCannotBeKeptGetsTheNewLinesAfterIt) {
+  test::Sandbox box;
+  FixedClock clock;
+  const std::string earlier = "発生日付[2026/03/01]\n(SYS)same text\n(SYS)old problem";  // no LF at the end
+  box.Write(kErrorReportPath, earlier);
+  box.Write(kKeptReportPath, "発生日付[2025/01/01]\n(SYS)stale\n");  // from a run long ago
+  FaultFileSystem faulty(box.fs());
+  faulty.Add({FsOp::CreateWrite, "BkList\\err", err::kDiskFull});
+  EarlierReport kept;
+  EXPECT_EQ(KeepEarlierReport(faulty, &kept).code, err::kDiskFull);
+  EXPECT_TRUE(kept.existed);
+  EXPECT_FALSE(kept.kept);
+
+  ErrorReport report(faulty, clock);
+  BeginPowerOffReport(report, kept);
+  EXPECT_EQ(box.Read(kErrorReportPath), earlier);  // untouched while the run goes on
+  report.AddSystem("same ", "text");
+  report.AddDriveMissing("F:\\");
+  report.AddSystem("same ", "text");
+  EXPECT_EQ(box.Read(kErrorReportPath), earlier);
+  ASSERT_TRUE(FinishPowerOffReport(faulty, report, kept).ok());
+  EXPECT_EQ(box.Read(kErrorReportPath),
+            earlier + "\n発生日付[2026/03/09]\n(PGM)バックアップ先ドライブ F:\\ が認識できません"
+                      "（USBメモリーが接触不良、外付けHDDの電源が入っていない等々）\n(SYS)same text\n");
+
+  // A clean run leaves the earlier report exactly as it was; the stale err.txt is never used.
+  box.Write(kErrorReportPath, earlier);
+  BeginPowerOffReport(report, kept);
+  ASSERT_TRUE(FinishPowerOffReport(faulty, report, kept).ok());
+  EXPECT_EQ(box.Read(kErrorReportPath), earlier);
+}
+
+TEST(PowerOffReport, AnUnreadableEarlierReportIsNeverOverwritten) {
+  test::Sandbox box;
+  FixedClock clock;
+  const std::string earlier = "発生日付[2026/03/01]\n(SYS)old problem\n";
+  box.Write(kErrorReportPath, earlier);
+  FaultFileSystem faulty(box.fs());
+  faulty.Add({FsOp::OpenRead, "エラー報告", err::kSharingViolation});
+  EarlierReport kept;
+  EXPECT_EQ(KeepEarlierReport(faulty, &kept).code, err::kSharingViolation);
+  EXPECT_TRUE(kept.existed);
+  EXPECT_FALSE(kept.kept);
+  EXPECT_FALSE(box.Exists(kKeptReportPath));
+
+  ErrorReport report(faulty, clock);
+  BeginPowerOffReport(report, kept);
+  report.AddSystem("new ", "problem");
+  // Still unreadable at the end: nothing is written rather than the earlier report lost.
+  EXPECT_EQ(FinishPowerOffReport(faulty, report, kept).code, err::kSharingViolation);
+  EXPECT_EQ(box.Read(kErrorReportPath), earlier);
+
+  // Readable again at the end: the new lines go after it.
+  faulty.Clear();
+  BeginPowerOffReport(report, kept);
+  report.AddSystem("new ", "problem");
+  ASSERT_TRUE(FinishPowerOffReport(faulty, report, kept).ok());
+  EXPECT_EQ(box.Read(kErrorReportPath), earlier + "発生日付[2026/03/09]\n(SYS)new problem\n");
+
+  // The user deleted the earlier report during the run: the new lines alone.
+  box.Write(kErrorReportPath, earlier);
+  faulty.Add({FsOp::GetInfo, "エラー報告", err::kAccessDenied});
+  EXPECT_EQ(KeepEarlierReport(faulty, &kept).code, err::kAccessDenied);
+  EXPECT_TRUE(kept.existed);
+  faulty.Clear();
+  BeginPowerOffReport(report, kept);
+  report.AddSystem("new ", "problem");
+  ASSERT_TRUE(faulty.DeleteFile(kErrorReportPath).ok());
+  ASSERT_TRUE(FinishPowerOffReport(faulty, report, kept).ok());
+  EXPECT_EQ(box.Read(kErrorReportPath), "発生日付[2026/03/09]\n(SYS)new problem\n");
+}
+
+// An err.txt that could not be deleted belongs to no earlier report of this run.
+TEST(PowerOffReport, AStaleKeptReportIsNeverRestored) {
+  test::Sandbox box;
+  FixedClock clock;
+  box.Write(kKeptReportPath, "発生日付[2025/01/01]\n(SYS)stale\n");
+  FaultFileSystem faulty(box.fs());
+  faulty.Add({FsOp::DeleteFile, "BkList\\err", err::kAccessDenied});
+  EarlierReport kept;
+  EXPECT_EQ(KeepEarlierReport(faulty, &kept).code, err::kAccessDenied);
+  EXPECT_FALSE(kept.existed);
+  ErrorReport report(faulty, clock);
+  BeginPowerOffReport(report, kept);
+  ASSERT_TRUE(FinishPowerOffReport(faulty, report, kept).ok());
+  EXPECT_FALSE(box.Exists(kErrorReportPath));
+
+  BeginPowerOffReport(report, kept);
+  report.AddSystem("new ", "problem");
+  ASSERT_TRUE(FinishPowerOffReport(faulty, report, kept).ok());
+  EXPECT_EQ(box.Read(kErrorReportPath), "発生日付[2026/03/09]\n(SYS)new problem\n");
+}
+
+// A run cut off (crash, power loss) before its end leaves the earlier report in the
+// report, so the next start asks about it and keeps it again: err.txt alone would be
+// overwritten by that next keep.
+TEST(PowerOffReport, ARunCutOffLeavesTheEarlierReportInTheReport) {
+  test::Sandbox box;
+  FixedClock clock;
+  const std::string earlier = "発生日付[2026/03/01]\n(SYS)old problem\n";
+  box.Write(kErrorReportPath, earlier);
+  EarlierReport kept;
+  ASSERT_TRUE(KeepEarlierReport(box.fs(), &kept).ok());
+  {
+    ErrorReport report(box.fs(), clock);
+    BeginPowerOffReport(report, kept);
+    report.AddSystem("new ", "problem");
+    report.Close();  // and no end: the run was cut off here
+  }
+  const std::string cut_off = earlier + "発生日付[2026/03/09]\n(SYS)new problem\n";
+  EXPECT_EQ(box.Read(kErrorReportPath), cut_off);
+
+  // The next run keeps all of it and puts its own lines first, as usual.
+  ASSERT_TRUE(KeepEarlierReport(box.fs(), &kept).ok());
+  EXPECT_EQ(box.Read(kKeptReportPath), cut_off);
+  ErrorReport report(box.fs(), clock);
+  BeginPowerOffReport(report, kept);
+  report.AddSystem("old ", "problem");  // equal to a line of the earlier report: both stay
+  ASSERT_TRUE(FinishPowerOffReport(box.fs(), report, kept).ok());
+  EXPECT_EQ(box.Read(kErrorReportPath), "発生日付[2026/03/09]\n(SYS)old problem\n" + cut_off);
 }
 
 }  // namespace

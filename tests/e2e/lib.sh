@@ -223,3 +223,37 @@ e2e_wait_file_gone() {
     sleep 0.2
   done
 }
+
+# e2e_hold APP_DIR 'BkList\file' [TAG]: a second Wine process (tests/e2e/hold_file.c, built
+# with MinGW on first use) opens the file, relative to APP_DIR, with share mode 0 and keeps
+# it until e2e_release TAG, as another program that has it locked would. Fails the test
+# when the file cannot be taken. E2E_HOLD_PID_<TAG> is the holder's process.
+e2e_hold() {
+  local app=$1 file=$2 tag=${3:-1} exe="$E2E_TMP/hold_file.exe" deadline pid
+  if [[ ! -x "$exe" ]]; then
+    command -v x86_64-w64-mingw32-gcc >/dev/null || e2e_fail "x86_64-w64-mingw32-gcc is missing (MinGW-w64)"
+    x86_64-w64-mingw32-gcc -O2 -municode -o "$exe" "$(dirname "${BASH_SOURCE[0]}")/hold_file.c" ||
+      e2e_fail "could not build hold_file.exe"
+  fi
+  rm -f "$app/held-$tag.flag" "$app/release-$tag.flag"
+  (cd "$app" && exec wine "$exe" "$file" "held-$tag.flag" "release-$tag.flag") >>"$E2E_TMP/wine.log" 2>&1 &
+  pid=$!
+  printf -v "E2E_HOLD_PID_$tag" '%s' "$pid"
+  printf -v "E2E_HOLD_APP_$tag" '%s' "$app"
+  deadline=$((SECONDS + 120))
+  until [[ -e "$app/held-$tag.flag" ]]; do
+    kill -0 "$pid" 2>/dev/null || e2e_fail "hold_file.exe could not open $file"
+    ((SECONDS < deadline)) || e2e_fail "hold_file.exe did not take $file"
+    sleep 0.2
+  done
+  rm -f "$app/held-$tag.flag"
+}
+
+# e2e_release [TAG]: lets the held file go and waits for the holder to end.
+e2e_release() {
+  local tag=${1:-1} pid app
+  pid=E2E_HOLD_PID_$tag app=E2E_HOLD_APP_$tag
+  touch "${!app}/release-$tag.flag"
+  e2e_wait_exit "${!pid}" 20 || e2e_fail "hold_file.exe did not let the file go"
+  rm -f "${!app}/release-$tag.flag"
+}

@@ -104,18 +104,42 @@ TEST(RegistrationReset, AFailedRewriteKeepsTheOldDestinations) {
   EXPECT_FALSE(box.Exists("BkList\\ToDrive.txt.new"));
 }
 
-TEST(RegistrationReset, AnUnreadableFolderDeletesNothingButStillResetsTheDestinations) {
+// Without the listing the lists cannot be deleted; emptying the destinations alone would
+// leave them behind, to come back when the same destination is registered again.
+TEST(RegistrationReset, AnUnreadableFolderChangesNothingAndIsTold) {
   test::Sandbox box;
   box.Write("BkList\\DBK1.ini", "1\n");
   box.Write("BkList\\ToDrive.txt", kSomeDestinations);
   FaultFileSystem faulty(box.fs());
-  faulty.Add({FsOp::ListFolder, "BkList", err::kAccessDenied});
+  for (std::uint32_t code : {err::kAccessDenied, err::kNotReady, err::kPathNotFound}) {
+    SCOPED_TRACE(code);
+    faulty.Clear();
+    faulty.Add({FsOp::ListFolder, "BkList", code});
+    const ResetOutcome r = ResetRegistrations(faulty);
+    EXPECT_EQ(r.listing.code, code);
+    EXPECT_EQ(r.deleted, 0);
+    EXPECT_EQ(box.Read("BkList\\DBK1.ini"), "1\n");
+    EXPECT_EQ(box.Read("BkList\\ToDrive.txt"), kSomeDestinations);
+    EXPECT_EQ(ResetFailureText(faulty, r), faulty.ErrorMessage(code) + "\nBkList");
+  }
+}
 
-  const ResetOutcome r = ResetRegistrations(faulty);
-  EXPECT_EQ(r.listing.code, err::kAccessDenied);
-  EXPECT_EQ(r.deleted, 0);
-  EXPECT_EQ(box.Read("BkList\\DBK1.ini"), "1\n");
-  EXPECT_TRUE(r.destinations.ok());
+// What went wrong is told: the list that stayed, the destinations not emptied.
+TEST(RegistrationReset, EveryFailureIsToldAndASuccessSaysNothing) {
+  test::Sandbox box;
+  box.Write("BkList\\DBK1.ini", "1\n");
+  box.Write("BkList\\DBK2.ini", "2\n");
+  box.Write("BkList\\ToDrive.txt", kSomeDestinations);
+  FaultFileSystem faulty(box.fs());
+  faulty.Add({FsOp::DeleteFile, "DBK2", err::kSharingViolation});
+  faulty.Add({FsOp::Rename, "ToDrive", err::kAccessDenied});
+  ResetOutcome r = ResetRegistrations(faulty);
+  EXPECT_EQ(ResetFailureText(faulty, r), faulty.ErrorMessage(err::kSharingViolation) + "\nBkList\\DBK2.ini\n\n" +
+                                             faulty.ErrorMessage(err::kAccessDenied) + "\nBkList\\ToDrive.txt");
+  faulty.Clear();
+  r = ResetRegistrations(faulty);
+  EXPECT_EQ(r.deleted, 1);
+  EXPECT_EQ(ResetFailureText(faulty, r), "");
   EXPECT_EQ(box.Read("BkList\\ToDrive.txt"), "*\n*\n*\n*\n1\n");
 }
 
