@@ -14,7 +14,7 @@ PACKAGES=(
 # Debian's required packages (coreutils, findutils, grep, sed, util-linux, …) are always there.
 COMMANDS=(
   cmake:cmake ninja:ninja-build cc:gcc g++:g++ clang:clang
-  x86_64-w64-mingw32-g++-posix:g++-mingw-w64-x86-64-posix
+  x86_64-w64-mingw32-g++-posix:g++-mingw-w64-x86-64-posix x86_64-w64-mingw32-gcc:g++-mingw-w64-x86-64-posix
   x86_64-w64-mingw32-windres:g++-mingw-w64-x86-64-posix
   wine:wine wineboot:wine wineserver:wine
   Xvfb:xvfb xdotool:xdotool import:imagemagick
