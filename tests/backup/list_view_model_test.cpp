@@ -58,6 +58,7 @@ TEST(ListViewSizes, UnitsChangeAtEachPowerOf1024) {
   EXPECT_EQ(TotalSizeText(1023), "1023 B");
   EXPECT_EQ(TotalSizeText(1024), "1.00 KB");
   EXPECT_EQ(PaintedTotalSizeText(1023), "1023 B" + std::string(13, ' '));
+  EXPECT_EQ(TotalSizeText(kTotalUnknown), "不明");  // a list could not be read
 }
 
 TEST_F(ListViewRows, ThreeFilesInTwoFoldersGiveFiveRowsInListOrder) {

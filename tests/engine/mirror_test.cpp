@@ -174,3 +174,106 @@ TEST_F(EngineTest, MirrorOfAFoldersOwnFilesKeepsOtherRegistrationsBelowIt) {
 
 }  // namespace
 }  // namespace bk::test
+
+namespace bk::test {
+namespace {
+
+// The line that tells of a drive whose registered files mostly seem gone.
+std::string HeldBackLine(char drive) {
+  return std::string("(SYS)ドライブ ") + drive +
+         ":\\ の登録フォルダーの大半が見つかりません（別のディスク？）。バックアップは削除せずに残しました。"
+         "削除したのであれば登録を削除してください。";
+}
+
+// Twelve registered folders of one file each on S:\ and two files on U:\, all mirrored.
+class SwappedDiskTest : public EngineTest {
+ protected:
+  void SetUp() override {
+    for (int i = 0; i < 12; ++i) Source(Folder(i) + "\\f.txt", "file " + std::to_string(i));
+    Source("U:\\keep\\a.txt", "a");
+    Source("U:\\keep\\b.txt", "b");
+    RegisterFolder('3', "S:\\m", true);
+    RegisterFolder('3', "U:\\keep", false);
+    SaveLists();
+    Run();
+    ASSERT_TRUE(ReportLines().empty());
+    ASSERT_EQ(CopiesLeft(), 12);
+    list_before_ = ListText('3');
+  }
+  static std::string Folder(int i) { return std::string("S:\\m\\f") + (i < 10 ? "0" : "") + std::to_string(i); }
+  int CopiesLeft() {
+    int n = 0;
+    for (int i = 0; i < 12; ++i) n += box().Exists("T:\\BK" + Folder(i).substr(2) + "\\f.txt") ? 1 : 0;
+    return n;
+  }
+  std::string list_before_;
+};
+
+TEST_F(SwappedDiskTest, AnotherDiskUnderTheSameLetterKeepsTheBackupAndSaysSo) {
+  ASSERT_TRUE(box().fs().DeleteTree("S:\\m").ok());
+  Source("S:\\photos\\x.jpg", "someone else's disk");
+  ASSERT_TRUE(box().fs().DeleteFile("U:\\keep\\a.txt").ok());  // another drive: as usual
+  Run();
+  EXPECT_EQ(CopiesLeft(), 12);
+  EXPECT_FALSE(box().Exists("T:\\BK\\photos"));
+  EXPECT_FALSE(box().Exists("T:\\BK\\keep\\a.txt"));
+  EXPECT_TRUE(box().Exists("T:\\BK\\keep\\b.txt"));
+  std::string expected = list_before_;
+  expected.erase(expected.find("2U:\\keep\ta.txt"), std::string("2U:\\keep\ta.txt\t30000000000001\n").size());
+  EXPECT_EQ(ListText('3'), expected);
+  EXPECT_EQ(ReportLines(), std::vector<std::string>{HeldBackLine('S')});
+  // The next pass looks again, and keeps it again.
+  Run();
+  EXPECT_EQ(CopiesLeft(), 12);
+  EXPECT_EQ(ReportLines(), std::vector<std::string>{HeldBackLine('S')});
+  // The right disk is back: nothing to say.
+  ASSERT_TRUE(box().fs().DeleteTree("S:\\photos").ok());
+  for (int i = 0; i < 12; ++i) Source(Folder(i) + "\\f.txt", "file " + std::to_string(i));
+  Run();
+  EXPECT_EQ(CopiesLeft(), 12);
+  EXPECT_TRUE(ReportLines().empty());
+}
+
+TEST_F(SwappedDiskTest, OneFolderOfManyDeletedIsFollowedAsUsual) {
+  ASSERT_TRUE(box().fs().DeleteTree(Folder(3)).ok());
+  Run();
+  EXPECT_EQ(CopiesLeft(), 11);
+  EXPECT_FALSE(box().Exists("T:\\BK\\m\\f03"));
+  EXPECT_EQ(ListText('3').find("f03"), std::string::npos);
+  EXPECT_TRUE(ReportLines().empty());
+}
+
+TEST_F(SwappedDiskTest, EverythingDeletedByTheUserIsKeptAndReported) {
+  ASSERT_TRUE(box().fs().DeleteTree("S:\\m").ok());
+  Run();
+  EXPECT_EQ(CopiesLeft(), 12);
+  EXPECT_EQ(ListText('3'), list_before_);
+  EXPECT_EQ(ReportLines(), std::vector<std::string>{HeldBackLine('S')});
+}
+
+TEST_F(EngineTest, ALossIsHeldBackOnlyWhenAtLeastTenAndMoreThanHalfOfTheDrivesFiles) {
+  struct Case {
+    int files, gone;
+    bool held;
+  };
+  int n = 0;
+  for (const Case c : {Case{9, 9, false}, Case{20, 10, false}, Case{19, 10, true}, Case{10, 10, true}}) {
+    SCOPED_TRACE(std::to_string(c.gone) + " of " + std::to_string(c.files));
+    const std::string dest = "C" + std::to_string(++n);
+    const std::string folder = "S:\\e" + std::to_string(n);
+    for (int i = 0; i < c.files; ++i) {
+      Source(folder + "\\f" + std::to_string(i) + ".txt", "x");
+      RegisterFile(folder + "\\f" + std::to_string(i) + ".txt");
+    }
+    SaveLists('T', dest);
+    Run({{'T', dest}});
+    for (int i = 0; i < c.gone; ++i) ASSERT_TRUE(box().fs().DeleteFile(folder + "\\f" + std::to_string(i) + ".txt").ok());
+    Run({{'T', dest}});
+    const std::string list = ListText('1', 'T', dest);
+    EXPECT_EQ(static_cast<int>(std::count(list.begin(), list.end(), '\n')), c.held ? c.files : c.files - c.gone);
+    EXPECT_EQ(ReportLines(), c.held ? std::vector<std::string>{HeldBackLine('S')} : std::vector<std::string>{});
+  }
+}
+
+}  // namespace
+}  // namespace bk::test
