@@ -120,9 +120,13 @@ bool IsAllDotsAndSpaces(std::string_view part) {
 }
 
 // One part of a path: not empty, no relative step, no stream or drive colon, no other
-// separator, no wildcard.
+// separator, no wildcard, no control byte. (None of these bytes can be the second byte
+// of a Shift-JIS character.)
 bool IsPlainPart(std::string_view part) {
-  return !part.empty() && !IsAllDotsAndSpaces(part) && part.find_first_of(":/*?") == std::string_view::npos;
+  if (part.empty() || IsAllDotsAndSpaces(part)) return false;
+  for (const char c : part)
+    if (static_cast<unsigned char>(c) < 0x20 || c == ':' || c == '/' || c == '*' || c == '?') return false;
+  return true;
 }
 
 }  // namespace

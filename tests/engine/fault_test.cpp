@@ -206,3 +206,40 @@ TEST_F(VanishingSourceTest, ASingleFileSeenMissingAsTheDriveGoesIsKept) {
 
 }  // namespace
 }  // namespace bk::test
+
+namespace bk::test {
+namespace {
+
+TEST_F(EngineTest, AFileNamedLikeATemporaryIsBackedUpLikeAnyOther) {
+  Source("S:\\w\\x", "x, first");
+  Source("S:\\w\\x.~bk", "a file of the user's");
+  RegisterFolder('3', "S:\\w", false);
+  SaveLists();
+  Run();
+  Source("S:\\w\\x", "x, changed", kT0 + 5 * kSecond);  // its copy is replaced
+  Run();
+  EXPECT_TRUE(ReportLines().empty());
+  EXPECT_EQ(box().Read("T:\\BK\\w\\x"), "x, changed");
+  EXPECT_EQ(box().Read("T:\\BK\\w\\x.~bk"), "a file of the user's");
+  EXPECT_NE(ListText('3').find("x.~bk"), std::string::npos);
+}
+
+TEST_F(EngineTest, ATemporaryLeftByACrashGoesNextTimeButTheUsersDotFilesStay) {
+  Source("S:\\w\\x.txt", "x");
+  RegisterFolder('3', "S:\\w", false);
+  SaveLists();
+  Run();
+  box().Write(CopyTemporaryName("T:\\BK\\w\\x.txt"), "half a copy");
+  ASSERT_TRUE(box().fs().SetAttributes(CopyTemporaryName("T:\\BK\\w\\x.txt"), attr::kReadOnly).ok());
+  box().Write("T:\\BK\\w\\.keep", "the user's");
+  box().Write("T:\\BK\\w\\.notes.~bk", "the user's too: no file notes here");
+  Run();
+  EXPECT_FALSE(box().Exists(CopyTemporaryName("T:\\BK\\w\\x.txt")));
+  EXPECT_TRUE(box().Exists("T:\\BK\\w\\.keep"));
+  EXPECT_TRUE(box().Exists("T:\\BK\\w\\.notes.~bk"));
+  EXPECT_EQ(box().Read("T:\\BK\\w\\x.txt"), "x");
+  EXPECT_TRUE(ReportLines().empty());
+}
+
+}  // namespace
+}  // namespace bk::test

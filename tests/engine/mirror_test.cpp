@@ -277,3 +277,69 @@ TEST_F(EngineTest, ALossIsHeldBackOnlyWhenAtLeastTenAndMoreThanHalfOfTheDrivesFi
 
 }  // namespace
 }  // namespace bk::test
+
+namespace bk::test {
+namespace {
+
+TEST_F(EngineTest, AVanishedMirrorTreeLosesOnlyTheCopiesItsListNames) {
+  Source("S:\\top\\own.txt", "own");
+  Source("S:\\top\\sub\\s.txt", "s");
+  Source("S:\\top\\sub\\deep\\d.txt", "d");
+  RegisterFolder('3', "S:\\top", true);
+  SaveLists();
+  Run();
+  // Later a differential registration of a new subfolder keeps its copies in the same tree.
+  Source("S:\\top\\sub\\extra\\e.txt", "e");
+  RegisterFolder('5', "S:\\top\\sub\\extra", true);
+  SaveLists();
+  Run();
+  ASSERT_TRUE(box().Exists("T:\\BK\\top\\sub\\extra\\e.txt"));
+  box().Write("T:\\BK\\top\\sub\\notes.txt", "put there by the user");
+
+  ASSERT_TRUE(box().fs().DeleteTree("S:\\top").ok());
+  Run();
+  EXPECT_FALSE(box().Exists("T:\\BK\\top\\own.txt"));
+  EXPECT_FALSE(box().Exists("T:\\BK\\top\\sub\\s.txt"));
+  EXPECT_FALSE(box().Exists("T:\\BK\\top\\sub\\deep"));  // emptied: removed
+  EXPECT_EQ(box().Read("T:\\BK\\top\\sub\\extra\\e.txt"), "e");
+  EXPECT_EQ(box().Read("T:\\BK\\top\\sub\\notes.txt"), "put there by the user");
+  EXPECT_EQ(ListText('3'), "");
+  EXPECT_EQ(ListText('5'), "");  // its source went too: the line goes, the copy outlives it
+}
+
+TEST_F(EngineTest, AVanishedMirrorTreeLeftEmptyIsRemovedDeepestFirst) {
+  Source("S:\\solo\\a\\b\\c.txt", "c");
+  Source("S:\\solo\\z.txt", "z");
+  RegisterFolder('3', "S:\\solo", true);
+  SaveLists();
+  Run();
+  ASSERT_TRUE(box().Exists("T:\\BK\\solo\\a\\b\\c.txt"));
+  ASSERT_TRUE(box().fs().DeleteTree("S:\\solo").ok());
+  Run();
+  EXPECT_FALSE(box().Exists("T:\\BK\\solo"));
+  EXPECT_TRUE(box().Exists("T:\\BK"));
+}
+
+TEST_F(EngineTest, AnAbortedPassJudgesADriveByTheFilesItReached) {
+  // Ten vanished folders, one that the other disk happens to have too (where the user
+  // aborts), then twenty more vanished ones that the pass never reaches.
+  auto folder = [](char prefix, int i) { return std::string("S:\\m\\") + prefix + (i < 10 ? "0" : "") + std::to_string(i); };
+  for (int i = 0; i < 10; ++i) Source(folder('f', i) + "\\x.txt", "x");
+  Source("S:\\m\\g\\x.txt", "x");
+  for (int i = 0; i < 20; ++i) Source(folder('h', i) + "\\x.txt", "x");
+  RegisterFolder('3', "S:\\m", true);
+  SaveLists();
+  Run();
+  const std::string before = ListText('3');
+  for (int i = 0; i < 10; ++i) ASSERT_TRUE(box().fs().DeleteTree(folder('f', i)).ok());
+  for (int i = 0; i < 20; ++i) ASSERT_TRUE(box().fs().DeleteTree(folder('h', i)).ok());
+  hooks_.abort_at_handled = 1;
+  Run();
+  EXPECT_EQ(ListText('3'), before);
+  for (int i = 0; i < 10; ++i) EXPECT_TRUE(box().Exists("T:\\BK" + folder('f', i).substr(2) + "\\x.txt")) << i;
+  ASSERT_FALSE(ReportLines().empty());
+  EXPECT_EQ(ReportLines().back(), HeldBackLine('S'));
+}
+
+}  // namespace
+}  // namespace bk::test
