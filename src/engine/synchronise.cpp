@@ -693,9 +693,7 @@ class SyncPass {
     folders.erase(std::unique(folders.begin(), folders.end()), folders.end());
     for (const std::string& folder : folders) {
       if (!IsDeletableBackupFolder(target_, folder)) continue;
-      std::vector<FileInfo> entries;
-      if (ctx_.fs.ListFolder(folder, &entries) && entries.empty() && ctx_.fs.DeleteTree(folder))
-        ++result_.folders_deleted;
+      if (ctx_.fs.RemoveEmptyFolder(folder)) ++result_.folders_deleted;
     }
   }
 

@@ -202,6 +202,11 @@ Status FaultFileSystem::DeleteTree(std::string_view path) {
   return inner_.DeleteTree(path);
 }
 
+Status FaultFileSystem::RemoveEmptyFolder(std::string_view path) {
+  BK_FAULT_CHECK(FsOp::RemoveEmptyFolder, path);
+  return inner_.RemoveEmptyFolder(path);
+}
+
 Status FaultFileSystem::FreeSpace(std::string_view root, std::uint64_t* bytes) {
   BK_FAULT_CHECK(FsOp::FreeSpace, root);
   const Status s = inner_.FreeSpace(root, bytes);

@@ -14,7 +14,7 @@ namespace bk {
 enum class FsOp {
   ListFolder, GetInfo, OpenRead, CreateWrite, Write, Read, CloseWrite, SetLastWriteTime,
   SetAttributes, Rename, CopyPlain, DeleteFile, CreateFolderChain, DeleteTree, FreeSpace,
-  GetVolumeInfo
+  GetVolumeInfo, RemoveEmptyFolder
 };
 
 struct Fault {
@@ -57,6 +57,7 @@ class FaultFileSystem final : public FileSystem {
   Status DeleteFile(std::string_view path) override;
   Status CreateFolderChain(std::string_view path) override;
   Status DeleteTree(std::string_view path) override;
+  Status RemoveEmptyFolder(std::string_view path) override;
   Status FreeSpace(std::string_view root, std::uint64_t* bytes) override;
   Status GetVolumeInfo(std::string_view root, VolumeInfo* info) override;
   std::string ErrorMessage(std::uint32_t code) override { return inner_.ErrorMessage(code); }
