@@ -259,8 +259,8 @@ TEST_F(EngineTest, ALossIsHeldBackOnlyWhenAtLeastTenAndMoreThanHalfOfTheDrivesFi
   int n = 0;
   for (const Case c : {Case{9, 9, false}, Case{20, 10, false}, Case{19, 10, true}, Case{10, 10, true}}) {
     SCOPED_TRACE(std::to_string(c.gone) + " of " + std::to_string(c.files));
-    const std::string dest = "C" + std::to_string(++n);
-    const std::string folder = "S:\\e" + std::to_string(n);
+    const std::string dest = std::string("C") + std::to_string(++n);
+    const std::string folder = std::string("S:\\e") + std::to_string(n);
     for (int i = 0; i < c.files; ++i) {
       Source(folder + "\\f" + std::to_string(i) + ".txt", "x");
       RegisterFile(folder + "\\f" + std::to_string(i) + ".txt");
@@ -339,6 +339,30 @@ TEST_F(EngineTest, AnAbortedPassJudgesADriveByTheFilesItReached) {
   for (int i = 0; i < 10; ++i) EXPECT_TRUE(box().Exists("T:\\BK" + folder('f', i).substr(2) + "\\x.txt")) << i;
   ASSERT_FALSE(ReportLines().empty());
   EXPECT_EQ(ReportLines().back(), HeldBackLine('S'));
+}
+
+}  // namespace
+}  // namespace bk::test
+
+namespace bk::test {
+namespace {
+
+TEST_F(EngineTest, ADrivesFilesAreCountedTogetherWhateverTheLetterCase) {
+  // Six lines say "S:", six say "s:": one drive, twelve files, all gone at once.
+  for (int i = 0; i < 12; ++i) {
+    const std::string folder = std::string(i < 6 ? "S" : "s") + ":\\c\\f" + std::to_string(i);
+    Source(folder + "\\x.txt", "x");
+    RegisterFolder('3', folder, false);
+  }
+  SaveLists();
+  Run();
+  const std::string before = ListText('3');
+  ASSERT_TRUE(box().fs().DeleteTree("S:\\c").ok());
+  Run();
+  EXPECT_EQ(ListText('3'), before);
+  EXPECT_EQ(ReportLines(), std::vector<std::string>{HeldBackLine('S')});
+  EXPECT_TRUE(box().Exists("T:\\BK\\c\\f0\\x.txt"));
+  EXPECT_TRUE(box().Exists("T:\\BK\\c\\f11\\x.txt"));
 }
 
 }  // namespace
