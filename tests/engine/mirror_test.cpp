@@ -129,6 +129,7 @@ TEST_F(MirrorTest, AStaleDeletionListIsNeverCarriedOut) {
   Run();
   EXPECT_TRUE(box().Exists("T:\\BK\\data\\a.txt"));
   EXPECT_TRUE(box().Exists("T:\\BK\\data\\sub\\c.txt"));  // not deleted this time either
+  EXPECT_NE(ListText('3').find("c.txt"), std::string::npos);  // so the next pass follows it whole
 }
 
 TEST(MirrorDeletion, OnlyFoldersBelowTheDestinationAreDeletable) {
@@ -144,6 +145,10 @@ TEST(MirrorDeletion, OnlyFoldersBelowTheDestinationAreDeletable) {
   EXPECT_FALSE(IsDeletableBackupFolder(t, "T:\\BK\\.\\data"));
   EXPECT_FALSE(IsDeletableBackupFolder(t, "T:\\BK\\data\\\\x"));
   EXPECT_FALSE(IsDeletableBackupFolder(t, "U:\\BK\\data"));
+  EXPECT_FALSE(IsDeletableBackupFolder(t, "T:\\BK\\data\\..."));   // Windows trims it to nothing
+  EXPECT_FALSE(IsDeletableBackupFolder(t, "T:\\BK\\data\\.. "));
+  EXPECT_FALSE(IsDeletableBackupFolder(t, "T:\\BK\\data/../.."));  // '/' separates too
+  EXPECT_FALSE(IsDeletableBackupFolder(t, "T:\\BK\\a:b"));
 }
 
 TEST_F(EngineTest, MirrorOfAFoldersOwnFilesKeepsOtherRegistrationsBelowIt) {
@@ -363,6 +368,25 @@ TEST_F(EngineTest, ADrivesFilesAreCountedTogetherWhateverTheLetterCase) {
   EXPECT_EQ(ReportLines(), std::vector<std::string>{HeldBackLine('S')});
   EXPECT_TRUE(box().Exists("T:\\BK\\c\\f0\\x.txt"));
   EXPECT_TRUE(box().Exists("T:\\BK\\c\\f11\\x.txt"));
+}
+
+}  // namespace
+}  // namespace bk::test
+
+namespace bk::test {
+namespace {
+
+TEST_F(EngineTest, ADifferentialKeepsTheLinesOfAMostlyGoneDrive) {
+  for (int i = 0; i < 10; ++i) Source(std::string("S:\\d\\f") + std::to_string(i) + ".txt", "x");
+  RegisterFolder('5', "S:\\d", false);
+  SaveLists();
+  Run();
+  const std::string before = ListText('5');
+  ASSERT_TRUE(box().fs().DeleteTree("S:\\d").ok());
+  Run();
+  EXPECT_EQ(ListText('5'), before);
+  EXPECT_EQ(ReportLines(), std::vector<std::string>{HeldBackLine('S')});
+  EXPECT_TRUE(box().Exists("T:\\BK\\d\\f9.txt"));
 }
 
 }  // namespace
