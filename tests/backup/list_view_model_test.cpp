@@ -176,3 +176,20 @@ TEST_F(ListViewSwitch, UnreadableListKeepsTheShownOne) {
 
 }  // namespace
 }  // namespace bk
+
+namespace bk {
+namespace {
+
+TEST_F(ListViewTotals, AnUnreadableListMakesTheTotalUnknownNotSmaller) {
+  WriteList('1', L("S:\\a", "x", '1', 1000));
+  WriteList('3', L("S:\\b", "y", '3', 5000000));
+  FaultFileSystem faulty(box.fs());
+  faulty.Add({FsOp::OpenRead, "TBK3.ini", err::kSharingViolation});
+  RefreshTotals(ListOwner{faulty, 'T', "BK"}, &view);
+  EXPECT_EQ(view.total_registered_size, kTotalUnknown);
+  EXPECT_EQ(TotalSizeText(view.total_registered_size), "不明");
+  EXPECT_TRUE(view.type_present[2]);  // it still has a list
+}
+
+}  // namespace
+}  // namespace bk

@@ -122,6 +122,7 @@ TEST_F(EngineFaultTest, AListThatCannotBeReadIsLeftAlone) {
   EXPECT_TRUE(box().Read("T:\\BK\\w\\big.bin") == std::string(3 * kCopyChunkBytes, 'o'));
   ASSERT_EQ(ReportLines().size(), 1u);
   EXPECT_NE(ReportLines()[0].find("TBK3.ini"), std::string::npos);
+  EXPECT_EQ(hooks_.totals.back(), kTotalUnknown);  // never a total that leaves the list out
 }
 
 TEST_F(EngineFaultTest, ReadOnlyAndHiddenOldCopiesAreUpdatedAndMirroredAway) {
