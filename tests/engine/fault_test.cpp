@@ -195,9 +195,9 @@ TEST_F(VanishingSourceTest, ADriveThatGoesAwayBeforeTheDeletionsDeletesNothing) 
   EXPECT_TRUE(ReportLines().empty());
 }
 
-TEST_F(VanishingSourceTest, ASingleFileSeenMissingAsTheDriveGoesIsKept) {
-  // f03's file is deleted; the drive goes after the last listing, so its lookup and the
-  // deletion both meet a vanished drive.
+TEST_F(VanishingSourceTest, AFileFoundMissingIsKeptWhenTheDriveGoesBeforeTheDeletion) {
+  // f03's file is deleted while the drive answers; the drive goes after the last listing,
+  // before the deletion is carried out.
   ASSERT_TRUE(box().fs().DeleteFile(Folder(3) + "\\f.txt").ok());
   faulty().RemoveDriveAfterListings('S', 13);
   Run();
