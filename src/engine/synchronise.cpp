@@ -451,7 +451,10 @@ class SyncPass {
       // Without a deletion list that could be written a mirror keeps vanished folders,
       // copies and lines alike, so that a later pass follows the deletion whole.
       if (mode_ == SyncMode::Mirror && !deletions_allowed_) continue;
-      for (const std::string& copy : losses.folder_copies) DeleteCopy(copy);
+      for (const std::string& copy : losses.folder_copies) {
+        DeleteCopy(copy);
+        DeleteCopy(CopyTemporaryName(copy));  // a crash's leftover would keep the folder
+      }
       for (std::size_t m : losses.folder_lines) Mark(lines_[m], '0');
     }
   }

@@ -1,4 +1,5 @@
 #include "engine_fixture.hpp"
+#include "platform/file_copy.hpp"
 
 namespace bk::test {
 namespace {
@@ -319,6 +320,7 @@ TEST_F(EngineTest, AVanishedMirrorTreeLeftEmptyIsRemovedDeepestFirst) {
   SaveLists();
   Run();
   ASSERT_TRUE(box().Exists("T:\\BK\\solo\\a\\b\\c.txt"));
+  box().Write(CopyTemporaryName("T:\\BK\\solo\\a\\b\\c.txt"), "left by a crash");
   ASSERT_TRUE(box().fs().DeleteTree("S:\\solo").ok());
   Run();
   EXPECT_FALSE(box().Exists("T:\\BK\\solo"));
