@@ -89,12 +89,12 @@ constexpr std::string_view kGazo = "\x89\xE6\x91\x9C";     // 画像
 enum Call : std::size_t {
   kListFolder, kGetInfo, kOpenRead, kRead, kReadClose, kCreateWrite, kWrite, kSetTimeOpen, kWriteClose,
   kSetLastWriteTime, kSetAttributes, kRename, kCopyPlain, kDeleteFile, kCreateFolderChain, kDeleteTree,
-  kFreeSpace, kGetVolumeInfo, kErrorMessage, kCallKinds
+  kRemoveEmptyFolder, kFreeSpace, kGetVolumeInfo, kErrorMessage, kCallKinds
 };
 constexpr std::array<std::string_view, kCallKinds> kCallNames = {
     "ListFolder", "GetInfo", "OpenRead", "Read", "(close read)", "CreateWrite", "Write", "SetTime(open)",
     "Close(write)", "SetLastWriteTime", "SetAttributes", "Rename", "CopyPlain", "DeleteFile",
-    "CreateFolderChain", "DeleteTree", "FreeSpace", "GetVolumeInfo", "ErrorMessage"};
+    "CreateFolderChain", "DeleteTree", "RemoveEmptyFolder", "FreeSpace", "GetVolumeInfo", "ErrorMessage"};
 
 struct CallCounts {
   std::array<std::uint64_t, kCallKinds> calls {};
@@ -208,6 +208,9 @@ class CountingFileSystem final : public bk::FileSystem {
   }
   bk::Status DeleteTree(std::string_view path) override {
     return Timed(kDeleteTree, [&] { return inner_.DeleteTree(path); });
+  }
+  bk::Status RemoveEmptyFolder(std::string_view path) override {
+    return Timed(kRemoveEmptyFolder, [&] { return inner_.RemoveEmptyFolder(path); });
   }
   bk::Status FreeSpace(std::string_view root, std::uint64_t* bytes) override {
     return Timed(kFreeSpace, [&] { return inner_.FreeSpace(root, bytes); });

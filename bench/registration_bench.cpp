@@ -232,6 +232,9 @@ class CountingFileSystem final : public bk::FileSystem {
   bk::Status DeleteTree(std::string_view path) override {
     return Timed(kOther, [&] { return inner_.DeleteTree(path); });
   }
+  bk::Status RemoveEmptyFolder(std::string_view path) override {
+    return Timed(kOther, [&] { return inner_.RemoveEmptyFolder(path); });
+  }
   bk::Status FreeSpace(std::string_view root, std::uint64_t* bytes) override {
     return Timed(kOther, [&] { return inner_.FreeSpace(root, bytes); });
   }

@@ -38,6 +38,7 @@ std::string SizeText(std::uint64_t size) {
 }
 
 std::string TotalSizeText(std::int64_t size) {
+  if (size < 0) return "不明";  // kTotalUnknown: a list could not be read
   if (size < 1024) return std::to_string(size) + " B";
   return ScaledText(static_cast<double>(size));
 }
@@ -74,7 +75,8 @@ void RefreshTotals(const ListOwner& owner, ListView* view) {
       if (!IsEmptyFolderMarkerLine(line)) ++view->files_all_types;
     });
   }
-  view->total_registered_size = SumSizes(owner.fs, owner.drive, owner.folder);
+  // An unreadable list leaves the total unknown (shown as such), never too small.
+  (void)SumSizes(owner.fs, owner.drive, owner.folder, &view->total_registered_size);
 }
 
 bool BuildListView(const ListOwner& owner, const ListBuffer& list, ListView* view) {

@@ -93,6 +93,12 @@ void ErrorReport::AddDriveMissing(std::string_view root) {
                   "が認識できません（USBメモリーが接触不良、外付けHDDの電源が入っていない等々）\n"}));
 }
 
+void ErrorReport::AddMostFoldersMissing(std::string_view source_root) {
+  AddLine(Concat({"(SYS)ドライブ ", source_root,
+                  " の登録フォルダーの大半が見つかりません（別のディスク？）。バックアップは削除せずに残しました。"
+                  "削除したのであれば登録を削除してください。\n"}));
+}
+
 void ErrorReport::AddAccessDenied(std::string_view line_after_state) {
   AddLine(Concat({"(PGM)アクセス拒否等。", line_after_state, "\n"}));
 }

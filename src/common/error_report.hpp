@@ -53,7 +53,11 @@ class ErrorReport {
   void AddEntryNoSpace(std::string_view root, std::string_view source_path);
   // (PGM) the destination drive does not answer.
   void AddDriveMissing(std::string_view root);
-  // (PGM) a list line without its two TABs: the text after the state digit.
+  // (SYS) most registered files of a source drive seemed gone in one pass (another disk
+  // under the same letter?): the backup of that drive was kept.
+  void AddMostFoldersMissing(std::string_view source_root);
+  // (PGM) a list line without its two TABs, or one whose source would map outside the
+  // destination folder: the text after the state digit.
   void AddAccessDenied(std::string_view line_after_state);
   // (PGM) a new file's destination path would be too long.
   void AddPathTooLong(std::string_view destination_path);

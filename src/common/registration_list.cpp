@@ -66,18 +66,22 @@ Status LoadList(FileSystem& fs, char drive, std::string_view folder, char type_d
   return Status::Ok();
 }
 
-std::int64_t SumSizes(FileSystem& fs, char drive, std::string_view folder) {
-  std::int64_t total = 0;
+Status SumSizes(FileSystem& fs, char drive, std::string_view folder, std::int64_t* total) {
+  *total = 0;
   for (const std::string& name : AllListFileNames(drive, folder)) {
     std::string text;
-    if (!ReadWholeFile(fs, name, &text)) continue;
+    if (const Status s = ReadWholeFile(fs, name, &text); !s) {
+      if (IsNotFound(s)) continue;
+      *total = kTotalUnknown;
+      return s;
+    }
     NormaliseListText(&text);
     ForEachLine(text, [&](std::string_view line, std::size_t) {
       std::uint64_t size = 0;
-      if (ReadSizeField(line, &size)) total += static_cast<std::int64_t>(size);
+      if (ReadSizeField(line, &size)) *total += static_cast<std::int64_t>(size);
     });
   }
-  return total;
+  return Status::Ok();
 }
 
 Status SaveList(FileSystem& fs, std::string_view name, const ListBuffer& list) {

@@ -43,8 +43,11 @@ Status LoadList(FileSystem& fs, char drive, std::string_view folder, char type_d
                 bool preparing_drop, ListBuffer* list, LoadedList* loaded);
 
 // The sum of the size fields of the five lists of a destination (missing lists count 0;
-// lines without a readable size field count 0).
-std::int64_t SumSizes(FileSystem& fs, char drive, std::string_view folder);
+// lines without a readable size field count 0). A list that exists but cannot be read
+// is an error, as for loading: the sum is then unknown (*total kTotalUnknown), never
+// a total that leaves that list out.
+inline constexpr std::int64_t kTotalUnknown = -1;
+Status SumSizes(FileSystem& fs, char drive, std::string_view folder, std::int64_t* total);
 
 // Writes the list whole (temporary file renamed over it), or deletes the file when the
 // list is empty.

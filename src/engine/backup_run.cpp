@@ -91,7 +91,10 @@ bool RunType(RunContext& ctx, const SyncTarget& target, char type_digit, RunOutc
 RunOutcome RunBackup(RunContext& ctx, const std::vector<SyncTarget>& destinations) {
   RunOutcome outcome;
   for (const SyncTarget& target : destinations) {
-    ctx.hooks.DestinationStarted(target.Root() + target.folder, SumSizes(ctx.fs, target.drive, target.folder));
+    // An unreadable list makes the total unknown; RunType reports that list when it gets to it.
+    std::int64_t total = 0;
+    (void)SumSizes(ctx.fs, target.drive, target.folder, &total);
+    ctx.hooks.DestinationStarted(target.Root() + target.folder, total);
     if (ctx.settings.free_space_check) {
       std::uint64_t free_space = 0;
       if (!ctx.fs.FreeSpace(target.Root(), &free_space)) {

@@ -37,7 +37,8 @@ class RunHooks {
   virtual void CopyEnded() {}
   // The completion message of a run that recorded problems (shown with the OK button).
   virtual void ShowCompletionMessage(std::string_view /*notice*/) {}
-  // The run moves to a destination; its registered total was recomputed.
+  // The run moves to a destination; its registered total was recomputed (kTotalUnknown
+  // when one of its lists could not be read).
   virtual void DestinationStarted(std::string_view /*destination*/, std::int64_t /*total_registered_size*/) {}
 };
 

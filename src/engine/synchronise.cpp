@@ -1,6 +1,8 @@
 #include "engine/synchronise.hpp"
 
 #include <algorithm>
+#include <cctype>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -109,19 +111,55 @@ std::string DestinationPath(const SyncTarget& target, std::string_view source_pa
   return path;
 }
 
+namespace {
+
+// Windows trims trailing dots and spaces from a path part, so a part made only of them
+// ("..", ". ", "...") may climb out of the folder it seems to name.
+bool IsAllDotsAndSpaces(std::string_view part) {
+  return part.find_first_not_of(". ") == std::string_view::npos;
+}
+
+// One part of a path: not empty, no relative step, no stream or drive colon, no other
+// separator, no wildcard, no control byte. (None of these bytes can be the second byte
+// of a Shift-JIS character.)
+bool IsPlainPart(std::string_view part) {
+  if (part.empty() || IsAllDotsAndSpaces(part)) return false;
+  for (const char c : part)
+    if (static_cast<unsigned char>(c) < 0x20 || c == ':' || c == '/' || c == '*' || c == '?') return false;
+  return true;
+}
+
+}  // namespace
+
 bool IsDeletableBackupFolder(const SyncTarget& target, std::string_view path) {
   std::string own = target.Root() + target.folder + "\\";
   if (target.folder.empty() || path.size() <= own.size() || path.substr(0, own.size()) != own) return false;
-  if (path.find('*') != std::string_view::npos || path.find('?') != std::string_view::npos) return false;
   std::size_t start = 3;  // after "X:\"
   while (start <= path.size()) {
     std::size_t sep = sjis::NextSeparator(path, start);
     if (sep == std::string_view::npos) sep = path.size();
     const std::string_view part = path.substr(start, sep - start);
-    if (part.empty() || part == "." || part == "..") return false;
+    if (!IsPlainPart(part)) return false;
     start = sep + 1;
   }
   return true;
+}
+
+bool IsContainedSource(std::string_view folder, std::string_view name) {
+  if (folder.size() < 2 || !IsDrivePath(std::string(folder.substr(0, 2)) + "\\")) return false;
+  if (folder.size() > 2) {
+    if (folder[2] != '\\') return false;
+    std::size_t start = 3;
+    for (;;) {
+      std::size_t sep = sjis::NextSeparator(folder, start);
+      const std::string_view part = folder.substr(start, sep == std::string_view::npos ? sep : sep - start);
+      if (!IsPlainPart(part)) return false;
+      if (sep == std::string_view::npos) break;
+      start = sep + 1;
+    }
+  }
+  if (name == kEmptyFolderMarker) return true;
+  return IsPlainPart(name) && sjis::NextSeparator(name) == std::string_view::npos;
 }
 
 bool IsFatFileSystem(std::string_view file_system) {
@@ -136,6 +174,26 @@ bool SameWriteTime(FileTime a, FileTime b, bool fat_destination) {
 
 namespace {
 
+constexpr std::size_t kMostlyGoneFloor = 10;
+
+char DriveKey(char letter) { return static_cast<char>(std::toupper(static_cast<unsigned char>(letter))); }
+
+// What phase 1 found gone on one source drive. Nothing of it is carried out until the
+// drive's whole count is known (FollowLosses).
+struct DriveLosses {
+  std::size_t files = 0;  // registered files of the drive that phase 1 reached
+  std::size_t gone = 0;   // of these, found gone: in vanished folders or missing alone
+  // Files missing from folders that are still there.
+  std::vector<std::size_t> lines;    // lines to drop
+  std::vector<std::string> copies;   // mirror: copies to delete
+  std::vector<std::string> markers;  // empty-folder markers to add
+  // Vanished folders.
+  std::vector<std::size_t> folder_lines;
+  std::vector<std::string> folder_copies;
+  std::vector<std::string> folders;  // mirror: destination folders to remove once empty
+  bool any() const { return !lines.empty() || !folder_lines.empty(); }
+};
+
 class SyncPass {
  public:
   SyncPass(RunContext& ctx, ListBuffer& list, char type_digit, const SyncTarget& target, std::uint64_t free_space)
@@ -147,6 +205,7 @@ class SyncPass {
     ReadDestinationKind();
     if (mode_ != SyncMode::SingleFiles) OpenWorkFiles();
     RegisteredLines();
+    FollowLosses();
     Compact();
     const std::size_t merged = MergeNewFiles();
     if (mode_ != SyncMode::SingleFiles) CopyNewFiles(merged);
@@ -228,7 +287,7 @@ class SyncPass {
     std::size_t i = 0;
     while (i < lines_.size() && !aborted_) {
       const LineParts first = SplitLine(Text(lines_[i]));
-      if (!first.well_formed) {
+      if (!Usable(first)) {
         ReportBrokenLine(lines_[i]);
         ++i;
         continue;
@@ -237,7 +296,7 @@ class SyncPass {
       std::size_t j = i + 1;
       for (; j < lines_.size(); ++j) {
         const LineParts p = SplitLine(Text(lines_[j]));
-        if (!p.well_formed) {
+        if (!Usable(p)) {
           ReportBrokenLine(lines_[j]);
           continue;
         }
@@ -249,30 +308,28 @@ class SyncPass {
     }
   }
 
+  // A line the pass may act on: both TABs, and a source that maps to a place inside the
+  // destination folder. Any other line is reported, kept as it is, and never acted on.
+  static bool Usable(const LineParts& p) { return p.well_formed && IsContainedSource(p.folder, p.name); }
+
   void ReportBrokenLine(const Line& l) {
     std::string_view text = Text(l);
     ctx_.report.AddAccessDenied(text.empty() ? text : text.substr(1));
   }
 
-  // Whether the drive of a source path answers at all; asked once per drive and pass.
-  Status SourceDrive(char letter) {
-    const auto it = drive_checks_.find(letter);
-    if (it != drive_checks_.end()) return it->second;
+  // Whether a source drive answers at this moment. Asked afresh every time: a drive with
+  // a loose contact can vanish halfway through a pass, and from then on each of its
+  // folders answers "not found" as if it had been deleted.
+  Status AskDrive(char letter) {
     FileInfo info;
-    const std::string root = std::string(1, letter) + ":\\";
-    const Status s = ctx_.fs.GetInfo(root, &info);
-    drive_checks_[letter] = s;
-    return s;
+    return ctx_.fs.GetInfo(std::string(1, letter) + ":\\", &info);
   }
 
   void Group(const std::string& folder, const std::vector<std::size_t>& members) {
     const std::string folder_path = folder + "\\";
-    // Only drive paths have a place under the destination; anything else (a network
-    // path) is never copied elsewhere and never taken for deleted.
-    if (!IsDrivePath(folder_path)) {
-      ctx_.report.AddSystem(ctx_.fs.ErrorMessage(err::kInvalidName), folder_path);
-      return;
-    }
+    DriveLosses& losses = losses_[DriveKey(folder[0])];
+    for (std::size_t m : members)
+      if (!IsEmptyFolderMarkerLine(Text(lines_[m]))) ++losses.files;
     Listing source;
     source.Read(ctx_.fs, ListingPath(folder));
     if (!source.status) {
@@ -280,13 +337,13 @@ class SyncPass {
         ctx_.report.AddSystem(ctx_.fs.ErrorMessage(source.status.code), folder_path);
         return;
       }
-      // An absent drive (an unplugged disk, a share that does not answer) is not a
-      // deleted folder: nothing is dropped and nothing deleted.
-      if (Status drive = SourceDrive(folder[0]); !drive) {
+      // A folder counts as gone only while its drive answers; an absent drive (an
+      // unplugged disk, a share that does not answer) is not a deleted folder.
+      if (Status drive = AskDrive(folder[0]); !drive) {
         ctx_.report.AddSystem(ctx_.fs.ErrorMessage(drive.code), folder_path);
         return;
       }
-      SourceFolderGone(folder, members);
+      SourceFolderGone(folder, members, &losses);
       return;
     }
 
@@ -294,6 +351,7 @@ class SyncPass {
     Listing dest;
     dest.Read(ctx_.fs, dest_folder);
     if (IsNotFound(dest.status)) (void)ctx_.fs.CreateFolderChain(dest_folder);
+    RemoveLeftoverTemporaries(dest_folder, source, members, &dest);
 
     const bool folder_mode = mode_ != SyncMode::SingleFiles;
     bool marker_added = false;
@@ -315,12 +373,13 @@ class SyncPass {
           case Lookup::Unreadable:
             break;  // reported; the line stays as it is
           case Lookup::Missing:
-            if (mode_ == SyncMode::Mirror) DeleteCopy(dest_path);
+            if (mode_ == SyncMode::Mirror) losses.copies.push_back(dest_path);
             if (folder_mode && !source.has_file && !marker_added) {
-              AddNewLine(MakeRegistrationLine('2', folder, kEmptyFolderMarker, type_, 0));
+              losses.markers.push_back(MakeRegistrationLine('2', folder, kEmptyFolderMarker, type_, 0));
               marker_added = true;
             }
-            Mark(l, '0');
+            losses.lines.push_back(m);
+            ++losses.gone;
             break;
           case Lookup::Found:
             RegisteredFile(l, source_path, dest_path, src_info, dest);
@@ -351,22 +410,77 @@ class SyncPass {
     return Lookup::Unreadable;
   }
 
-  void SourceFolderGone(const std::string& folder, const std::vector<std::size_t>& members) {
-    if (mode_ == SyncMode::Mirror) {
-      const std::string dest_folder = DestinationPath(target_, folder);
-      if (type_ == '2') {
-        // A registration of a folder's own files: its own copies go, and the folder only
-        // when nothing else (copies of other registrations in subfolders) is left in it.
-        for (std::size_t m : members) {
-          const LineParts p = SplitLine(Text(lines_[m]));
-          if (p.name != kEmptyFolderMarker) DeleteCopy(DestinationPath(target_, Join(folder, p.name)));
-        }
-        emptied_folders_.push_back(dest_folder);
-      } else {
-        AddDeletion(dest_folder);
-      }
+  // A vanished folder: its lines go, and in a mirror the copies its lines name, then its
+  // destination folder once nothing else is left in it. Other registrations (a
+  // differential one below it) may keep copies there, which must outlive their sources.
+  void SourceFolderGone(const std::string& folder, const std::vector<std::size_t>& members,
+                        DriveLosses* losses) {
+    for (std::size_t m : members) {
+      losses->folder_lines.push_back(m);
+      const LineParts p = SplitLine(Text(lines_[m]));
+      if (p.name == kEmptyFolderMarker) continue;
+      ++losses->gone;
+      if (mode_ == SyncMode::Mirror) losses->folder_copies.push_back(DestinationPath(target_, Join(folder, p.name)));
     }
-    for (std::size_t m : members) Mark(lines_[m], '0');
+    if (mode_ == SyncMode::Mirror) losses->folders.push_back(DestinationPath(target_, folder));
+  }
+
+  // ---- the end of phase 1: what was found gone, drive by drive ------------------------
+
+  // Most of a drive's registered files gone at once is another disk under the same
+  // letter far more often than a user's deletion.
+  static bool MostlyGone(const DriveLosses& l) { return l.gone >= kMostlyGoneFloor && 2 * l.gone > l.files; }
+
+  void FollowLosses() {
+    for (auto& [letter, losses] : losses_) {
+      if (!losses.any()) continue;
+      const std::string root = std::string(1, letter) + ":\\";
+      if (MostlyGone(losses)) {
+        ctx_.report.AddMostFoldersMissing(root);
+        continue;
+      }
+      // Asked once more just before deleting: the drive may have gone since.
+      if (Status drive = AskDrive(letter); !drive) {
+        ctx_.report.AddSystem(ctx_.fs.ErrorMessage(drive.code), root);
+        continue;
+      }
+      for (const std::string& copy : losses.copies) DeleteCopy(copy);
+      for (std::size_t m : losses.lines) Mark(lines_[m], '0');
+      for (std::string& marker : losses.markers) AddNewLine(std::move(marker));
+      for (std::string& folder : losses.folders) AddDeletion(std::move(folder));
+      // Without a deletion list that could be written a mirror keeps vanished folders,
+      // copies and lines alike, so that a later pass follows the deletion whole.
+      if (mode_ == SyncMode::Mirror && !deletions_allowed_) continue;
+      for (const std::string& copy : losses.folder_copies) {
+        DeleteCopy(copy);
+        DeleteCopy(CopyTemporaryName(copy));  // a crash's leftover would keep the folder
+      }
+      for (std::size_t m : losses.folder_lines) Mark(lines_[m], '0');
+    }
+  }
+
+  // A crash can leave a copy's temporary file beside it; it goes the next time its folder
+  // is worked on. Only temporaries of names this folder registers or holds are taken:
+  // any other dot-file belongs to the user.
+  void RemoveLeftoverTemporaries(const std::string& dest_folder, const Listing& source,
+                                 const std::vector<std::size_t>& members, Listing* dest) {
+    if (!dest->status) return;
+    std::vector<std::string> leftovers;
+    for (const auto& [name, info] : dest->by_name) {
+      std::string_view base;
+      if (info.is_directory() || !IsCopyTemporaryName(name, &base)) continue;
+      bool ours = source.Find(base) != nullptr;
+      for (std::size_t m = 0; !ours && m < members.size(); ++m) ours = SplitLine(Text(lines_[members[m]])).name == base;
+      if (ours) leftovers.push_back(name);
+    }
+    for (const std::string& name : leftovers) {
+      const std::string path = Join(dest_folder, name);
+      (void)ctx_.fs.SetAttributes(path, 0);
+      if (!ctx_.fs.DeleteFile(path)) continue;
+      const FileInfo* gone = dest->Find(name);
+      std::erase(dest->in_order, gone);
+      dest->by_name.erase(name);
+    }
   }
 
   void DeleteCopy(const std::string& dest_path) {
@@ -458,6 +572,10 @@ class SyncPass {
     for (const FileInfo* e : source.in_order) {
       if (e->is_directory() || StartsWithDot(e->name)) continue;
       const std::string source_path = Join(folder, e->name);
+      if (!IsContainedSource(folder, e->name)) {
+        ctx_.report.AddAccessDenied(source_path);
+        continue;
+      }
       if (!e->name_representable) {
         ctx_.report.AddSystem(ctx_.fs.ErrorMessage(err::kNoUnicodeTranslation), source_path);
         continue;
@@ -551,8 +669,12 @@ class SyncPass {
         pos = end + 1;
         continue;
       }
-      ShowProgress(++number, merged);
       const LineParts p = SplitLine(Text(l));
+      if (!Usable(p)) {  // a stored line that never was a new file: reported in phase 1
+        pos = end + 1;
+        continue;
+      }
+      ShowProgress(++number, merged);
       const std::string source_path = Join(p.folder, p.name);
       // Stamped with the time read just before the copy: a file that changes while it is
       // copied is seen as changed on the next run.
@@ -562,20 +684,19 @@ class SyncPass {
     }
   }
 
-  // ---- phase 5: deletion of vanished folders (mirror) -----------------------------------
+  // ---- phase 5: removal of the folders of vanished sources (mirror) ---------------------
 
+  // Their copies are gone already; a folder goes only once it is empty, deepest first, so
+  // that a parent emptied by its subfolders' removal goes too. Never a whole tree.
   void DeleteFolders() {
     if (!deletions_allowed_) return;
-    for (const std::string& folder : deletions_) {
+    std::vector<std::string> folders = deletions_;
+    // A subfolder sorts after its parent (the parent is a prefix): reversed, it comes first.
+    std::sort(folders.begin(), folders.end(), std::greater<>());
+    folders.erase(std::unique(folders.begin(), folders.end()), folders.end());
+    for (const std::string& folder : folders) {
       if (!IsDeletableBackupFolder(target_, folder)) continue;
-      if (ctx_.fs.DeleteTree(folder)) ++result_.folders_deleted;
-    }
-    for (const std::string& folder : emptied_folders_) {
-      std::string path = folder;
-      if (!IsDeletableBackupFolder(target_, path)) continue;
-      std::vector<FileInfo> entries;
-      if (ctx_.fs.ListFolder(path, &entries) && entries.empty() && ctx_.fs.DeleteTree(path))
-        ++result_.folders_deleted;
+      if (ctx_.fs.RemoveEmptyFolder(folder)) ++result_.folders_deleted;
     }
   }
 
@@ -596,8 +717,7 @@ class SyncPass {
   std::string new_text_;
   std::size_t new_count_ = 0;
   std::vector<std::string> deletions_;
-  std::vector<std::string> emptied_folders_;
-  std::map<char, Status> drive_checks_;
+  std::map<char, DriveLosses> losses_;
   SyncResult result_;
 };
 

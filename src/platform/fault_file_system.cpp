@@ -74,11 +74,14 @@ class FaultWritable final : public WritableFile {
 
 }  // namespace
 
-void FaultFileSystem::RemoveDrive(char letter) {
+void FaultFileSystem::RemoveDrive(char letter) { RemoveDriveAfterListings(letter, 0, err::kNotReady); }
+
+void FaultFileSystem::RemoveDriveAfterListings(char letter, int listings, std::uint32_t code) {
   Fault f;
-  f.op = FsOp::GetInfo;  // not consulted: a drive fault matches every call
+  f.op = FsOp::ListFolder;  // not consulted: a drive fault matches every call
   f.path_contains = std::string(1, letter);
-  f.code = err::kNotReady;
+  f.code = code;
+  f.skip = listings;
   f.whole_drive = true;
   faults_.push_back({std::move(f), 0, 0});
 }
@@ -103,8 +106,12 @@ int FaultFileSystem::failures() const {
 FaultFileSystem::Armed* FaultFileSystem::Match(FsOp op, std::string_view path) {
   for (Armed& a : faults_) {
     if (a.fault.whole_drive) {
-      if (SameDrive(path, a.fault.path_contains[0])) return &a;
-      continue;
+      if (!SameDrive(path, a.fault.path_contains[0])) continue;
+      if (a.seen < a.fault.skip) {
+        if (op == FsOp::ListFolder) ++a.seen;  // the drive still answers this listing
+        continue;
+      }
+      return &a;
     }
     if (a.fault.op != op) continue;
     if (!a.fault.path_contains.empty() && path.find(a.fault.path_contains) == std::string_view::npos) continue;
@@ -193,6 +200,11 @@ Status FaultFileSystem::CreateFolderChain(std::string_view path) {
 Status FaultFileSystem::DeleteTree(std::string_view path) {
   BK_FAULT_CHECK(FsOp::DeleteTree, path);
   return inner_.DeleteTree(path);
+}
+
+Status FaultFileSystem::RemoveEmptyFolder(std::string_view path) {
+  BK_FAULT_CHECK(FsOp::RemoveEmptyFolder, path);
+  return inner_.RemoveEmptyFolder(path);
 }
 
 Status FaultFileSystem::FreeSpace(std::string_view root, std::uint64_t* bytes) {

@@ -14,7 +14,7 @@ namespace bk {
 enum class FsOp {
   ListFolder, GetInfo, OpenRead, CreateWrite, Write, Read, CloseWrite, SetLastWriteTime,
   SetAttributes, Rename, CopyPlain, DeleteFile, CreateFolderChain, DeleteTree, FreeSpace,
-  GetVolumeInfo
+  GetVolumeInfo, RemoveEmptyFolder
 };
 
 struct Fault {
@@ -24,7 +24,8 @@ struct Fault {
   int skip = 0;               // matching calls that still succeed before the fault starts
   int times = -1;             // how many matching calls fail; -1: all of them
   std::uint64_t after_bytes = 0;  // Write/Read: fail once this many bytes went through
-  bool whole_drive = false;   // every call on the drive path_contains[0] fails
+  bool whole_drive = false;   // every call on the drive path_contains[0] fails; skip
+                              // counts folder listings on it that still succeed first
 };
 
 class FaultFileSystem final : public FileSystem {
@@ -34,6 +35,10 @@ class FaultFileSystem final : public FileSystem {
   void Add(Fault fault) { faults_.push_back({std::move(fault), 0, 0}); }
   // A drive that has gone: every call on its paths answers "not ready".
   void RemoveDrive(char letter);
+  // A drive that goes away during a pass (a loose USB contact): after `listings` folder
+  // listings on it, every call on its paths fails with code. With "path not found" the
+  // vanished drive looks, folder by folder, exactly like deleted folders.
+  void RemoveDriveAfterListings(char letter, int listings, std::uint32_t code = err::kPathNotFound);
   // Plays a drive's free space or file-system name (a small stick, a FAT disk).
   void SetFreeSpace(char letter, std::uint64_t bytes);
   void SetFileSystemName(char letter, std::string name);
@@ -52,6 +57,7 @@ class FaultFileSystem final : public FileSystem {
   Status DeleteFile(std::string_view path) override;
   Status CreateFolderChain(std::string_view path) override;
   Status DeleteTree(std::string_view path) override;
+  Status RemoveEmptyFolder(std::string_view path) override;
   Status FreeSpace(std::string_view root, std::uint64_t* bytes) override;
   Status GetVolumeInfo(std::string_view root, VolumeInfo* info) override;
   std::string ErrorMessage(std::uint32_t code) override { return inner_.ErrorMessage(code); }

@@ -3,12 +3,30 @@
 #include <algorithm>
 #include <memory>
 
+#include "common/shift_jis.hpp"
+
 namespace bk {
 
+namespace {
+constexpr std::string_view kTemporaryPrefix = ".";
+constexpr std::string_view kTemporarySuffix = ".~bk";
+}  // namespace
+
 std::string CopyTemporaryName(std::string_view destination) {
-  std::string tmp(destination);
-  tmp += ".~bk";
+  const std::size_t sep = sjis::LastSeparator(destination);
+  const std::size_t name_at = sep == std::string_view::npos ? 0 : sep + 1;
+  std::string tmp(destination.substr(0, name_at));
+  tmp += kTemporaryPrefix;
+  tmp += destination.substr(name_at);
+  tmp += kTemporarySuffix;
   return tmp;
+}
+
+bool IsCopyTemporaryName(std::string_view name, std::string_view* base) {
+  const std::size_t frame = kTemporaryPrefix.size() + kTemporarySuffix.size();
+  if (name.size() <= frame || !name.starts_with(kTemporaryPrefix) || !name.ends_with(kTemporarySuffix)) return false;
+  *base = name.substr(kTemporaryPrefix.size(), name.size() - frame);
+  return true;
 }
 
 namespace {

@@ -28,8 +28,13 @@ struct CopyOptions {
   bool destination_absent = false;
 };
 
-// The name of the temporary file a copy to destination writes first.
+// The name of the temporary file a copy to destination writes first: "." + name + ".~bk"
+// beside it. Registration and the new-file search skip names beginning with ".", so no
+// registered or newly found file can have it.
 std::string CopyTemporaryName(std::string_view destination);
+// True when name (without folder) has the form of a temporary file; base is the name
+// of the copy it was made for.
+bool IsCopyTemporaryName(std::string_view name, std::string_view* base);
 
 // Copies source over destination. The error code returned is the one of the step that
 // failed (open, read, write, close, time, rename).

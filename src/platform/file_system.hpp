@@ -124,6 +124,8 @@ class FileSystem {
   virtual Status CreateFolderChain(std::string_view path) = 0;
   // Deletes a folder with everything below it, permanently.
   virtual Status DeleteTree(std::string_view path) = 0;
+  // Removes a folder only when it is empty; one that holds anything is refused.
+  virtual Status RemoveEmptyFolder(std::string_view path) = 0;
   // Bytes available to the caller on the drive of root ("D:\").
   virtual Status FreeSpace(std::string_view root, std::uint64_t* bytes) = 0;
   virtual Status GetVolumeInfo(std::string_view root, VolumeInfo* info) = 0;

@@ -383,6 +383,13 @@ Status PosixFileSystem::DeleteTree(std::string_view path) {
   return Status::Ok();
 }
 
+Status PosixFileSystem::RemoveEmptyFolder(std::string_view path) {
+  std::string host;
+  if (Status s = HostPath(path, &host); !s) return s;
+  if (::rmdir(host.c_str()) != 0) return ErrnoStatus(errno, host);
+  return Status::Ok();
+}
+
 Status PosixFileSystem::FreeSpace(std::string_view root, std::uint64_t* bytes) {
   std::string host;
   if (Status s = HostPath(root, &host); !s) return s;

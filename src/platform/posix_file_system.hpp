@@ -44,6 +44,7 @@ class PosixFileSystem final : public FileSystem {
   Status DeleteFile(std::string_view path) override;
   Status CreateFolderChain(std::string_view path) override;
   Status DeleteTree(std::string_view path) override;
+  Status RemoveEmptyFolder(std::string_view path) override;
   Status FreeSpace(std::string_view root, std::uint64_t* bytes) override;
   Status GetVolumeInfo(std::string_view root, VolumeInfo* info) override;
   std::string ErrorMessage(std::uint32_t code) override;

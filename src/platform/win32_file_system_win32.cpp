@@ -395,6 +395,13 @@ Status Win32FileSystem::CopyPlain(std::string_view from, std::string_view to) {
   return Status::Ok();
 }
 
+Status Win32FileSystem::RemoveEmptyFolder(std::string_view path) {
+  std::wstring w;
+  if (Status s = SystemPath(path, &w); !s) return s;
+  if (!RemoveDirectoryW(w.c_str())) return LastStatus();
+  return Status::Ok();
+}
+
 Status Win32FileSystem::DeleteFile(std::string_view path) {
   std::wstring w;
   if (Status s = SystemPath(path, &w); !s) return s;

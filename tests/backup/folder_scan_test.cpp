@@ -39,6 +39,7 @@ class ShapedFileSystem final : public FileSystem {
   Status DeleteFile(std::string_view p) override { return in_.DeleteFile(p); }
   Status CreateFolderChain(std::string_view p) override { return in_.CreateFolderChain(p); }
   Status DeleteTree(std::string_view p) override { return in_.DeleteTree(p); }
+  Status RemoveEmptyFolder(std::string_view p) override { return in_.RemoveEmptyFolder(p); }
   Status FreeSpace(std::string_view r, std::uint64_t* b) override { return in_.FreeSpace(r, b); }
   Status GetVolumeInfo(std::string_view r, VolumeInfo* v) override { return in_.GetVolumeInfo(r, v); }
   std::string ErrorMessage(std::uint32_t code) override { return in_.ErrorMessage(code); }

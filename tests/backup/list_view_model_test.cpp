@@ -58,6 +58,7 @@ TEST(ListViewSizes, UnitsChangeAtEachPowerOf1024) {
   EXPECT_EQ(TotalSizeText(1023), "1023 B");
   EXPECT_EQ(TotalSizeText(1024), "1.00 KB");
   EXPECT_EQ(PaintedTotalSizeText(1023), "1023 B" + std::string(13, ' '));
+  EXPECT_EQ(TotalSizeText(kTotalUnknown), "不明");  // a list could not be read
 }
 
 TEST_F(ListViewRows, ThreeFilesInTwoFoldersGiveFiveRowsInListOrder) {
@@ -171,6 +172,23 @@ TEST_F(ListViewSwitch, UnreadableListKeepsTheShownOne) {
   EXPECT_EQ(status.code, err::kSharingViolation);
   EXPECT_EQ(list.text, L("S:\\a", "x", '1'));
   EXPECT_EQ(view.row_count(), 2u);
+}
+
+}  // namespace
+}  // namespace bk
+
+namespace bk {
+namespace {
+
+TEST_F(ListViewTotals, AnUnreadableListMakesTheTotalUnknownNotSmaller) {
+  WriteList('1', L("S:\\a", "x", '1', 1000));
+  WriteList('3', L("S:\\b", "y", '3', 5000000));
+  FaultFileSystem faulty(box.fs());
+  faulty.Add({FsOp::OpenRead, "TBK3.ini", err::kSharingViolation});
+  RefreshTotals(ListOwner{faulty, 'T', "BK"}, &view);
+  EXPECT_EQ(view.total_registered_size, kTotalUnknown);
+  EXPECT_EQ(TotalSizeText(view.total_registered_size), "不明");
+  EXPECT_TRUE(view.type_present[2]);  // it still has a list
 }
 
 }  // namespace

@@ -91,13 +91,16 @@ TEST(ListFiles, AListThatCannotBeReadIsAnErrorNeverAnEmptyList) {
 
 TEST(ListFiles, SaveWritesOrDeletesAndSumSizesAddsAllFive) {
   test::Sandbox box;
-  EXPECT_EQ(SumSizes(box.fs(), 'D', "BK"), 0);
+  std::int64_t total = -5;
+  EXPECT_TRUE(SumSizes(box.fs(), 'D', "BK", &total).ok());
+  EXPECT_EQ(total, 0);
   ListBuffer list;
   list.text = Line("C:\\a", "x", '1', 100) + Line("C:\\a", kEmptyFolderMarker, '1', 0);
   ASSERT_TRUE(SaveList(box.fs(), 'D', "BK", '1', list).ok());
   list.text = Line("C:\\b", "y", '5', 9999999999999ULL) + "broken\n";
   ASSERT_TRUE(SaveList(box.fs(), 'D', "BK", '5', list).ok());
-  EXPECT_EQ(SumSizes(box.fs(), 'D', "BK"), 100 + 9999999999999LL);
+  EXPECT_TRUE(SumSizes(box.fs(), 'D', "BK", &total).ok());
+  EXPECT_EQ(total, 100 + 9999999999999LL);
   EXPECT_EQ(box.Read("BkList\\DBK1.ini"), Line("C:\\a", "x", '1', 100) + Line("C:\\a", kEmptyFolderMarker, '1', 0));
 
   ListBuffer empty;
@@ -132,6 +135,29 @@ TEST(ListLines, NormalisingDropsBlankLinesAndCarriageReturns) {
   std::string clean = "2C:\\a\tb\t30000000000001\n";
   NormaliseListText(&clean);
   EXPECT_EQ(clean, "2C:\\a\tb\t30000000000001\n");
+}
+
+}  // namespace
+}  // namespace bk
+
+namespace bk {
+namespace {
+
+TEST(ListFiles, AnUnreadableListMakesTheSumUnknownNotSmaller) {
+  test::Sandbox box;
+  FaultFileSystem faulty(box.fs());
+  ListBuffer list;
+  list.text = MakeRegistrationLine('2', "C:\\a", "x", '1', 100);
+  ASSERT_TRUE(SaveList(box.fs(), 'D', "BK", '1', list).ok());
+  list.text = MakeRegistrationLine('2', "C:\\b", "big", '3', 5000000000ULL);
+  ASSERT_TRUE(SaveList(box.fs(), 'D', "BK", '3', list).ok());
+  faulty.Add({FsOp::OpenRead, "DBK3.ini", err::kSharingViolation});
+  std::int64_t total = 0;
+  EXPECT_EQ(SumSizes(faulty, 'D', "BK", &total).code, err::kSharingViolation);
+  EXPECT_EQ(total, kTotalUnknown);
+  faulty.Clear();
+  ASSERT_TRUE(SumSizes(faulty, 'D', "BK", &total).ok());
+  EXPECT_EQ(total, 5000000100LL);
 }
 
 }  // namespace

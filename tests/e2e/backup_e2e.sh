@@ -82,7 +82,7 @@ xdotool mousemove --sync $((E2E_X + 40)) $((E2E_Y + 20))
 deadline=$((SECONDS + 20))
 while :; do  # wait until the bar moves
   ((SECONDS < deadline)) || e2e_fail "the copy never started"
-  ls "$E2E_TMP/drive-t/A/data/" | grep -q '\.~bk$' && break
+  ls -A "$E2E_TMP/drive-t/A/data/" | grep -q '\.~bk$' && break
   sleep 0.1
 done
 sleep 0.3
@@ -105,7 +105,7 @@ e2e_pointer
 xdotool click 1
 WID=$(next_settings_window "$WID")
 [[ $(stat -c %s "$E2E_TMP/drive-t/A/data/big.bin") == "$before" ]] || e2e_fail "the old copy was not kept"
-ls "$E2E_TMP/drive-t/A/data/" | grep -q '\.~bk$' && e2e_fail "a temporary copy was left"
+ls -A "$E2E_TMP/drive-t/A/data/" | grep -q '\.~bk$' && e2e_fail "a temporary copy was left"
 lines=$(tail -n +2 "$APP/　エラー報告.txt" | wc -l)
 [[ $lines -eq 1 ]] || e2e_fail "the report holds $lines problem lines: $(cat "$APP/　エラー報告.txt" | iconv -f CP932 -t UTF-8)"
 grep -aq 'S:\\ > T:\\A\\data\\big.bin' "$APP/　エラー報告.txt" || e2e_fail "the report does not name the cancelled copy"

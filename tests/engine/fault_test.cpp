@@ -122,6 +122,7 @@ TEST_F(EngineFaultTest, AListThatCannotBeReadIsLeftAlone) {
   EXPECT_TRUE(box().Read("T:\\BK\\w\\big.bin") == std::string(3 * kCopyChunkBytes, 'o'));
   ASSERT_EQ(ReportLines().size(), 1u);
   EXPECT_NE(ReportLines()[0].find("TBK3.ini"), std::string::npos);
+  EXPECT_EQ(hooks_.totals.back(), kTotalUnknown);  // never a total that leaves the list out
 }
 
 TEST_F(EngineFaultTest, ReadOnlyAndHiddenOldCopiesAreUpdatedAndMirroredAway) {
@@ -132,6 +133,113 @@ TEST_F(EngineFaultTest, ReadOnlyAndHiddenOldCopiesAreUpdatedAndMirroredAway) {
   EXPECT_TRUE(ReportLines().empty());
   EXPECT_TRUE(box().Read("T:\\BK\\w\\big.bin") == std::string(3 * kCopyChunkBytes + 7, 'N'));
   EXPECT_FALSE(box().Exists("T:\\BK\\w\\small.txt"));
+}
+
+}  // namespace
+}  // namespace bk::test
+
+namespace bk::test {
+namespace {
+
+// A mirror of twelve folders of one file each on S:\, whose drive then goes away during
+// a pass. A vanished drive answers "path not found" for every folder, just as if each had
+// been deleted; only a fresh question to the drive tells the two apart.
+class VanishingSourceTest : public EngineTest {
+ protected:
+  void SetUp() override {
+    for (int i = 0; i < 12; ++i) Source(Folder(i) + "\\f.txt", "file " + std::to_string(i));
+    RegisterFolder('3', "S:\\m", true);
+    SaveLists();
+    Run();
+    ASSERT_TRUE(ReportLines().empty());
+    ASSERT_EQ(CopiesLeft(), 12);
+    list_before_ = ListText('3');
+  }
+  static std::string Folder(int i) { return std::string("S:\\m\\f") + (i < 10 ? "0" : "") + std::to_string(i); }
+  int CopiesLeft() {
+    int n = 0;
+    for (int i = 0; i < 12; ++i) n += box().Exists("T:\\BK" + Folder(i).substr(2) + "\\f.txt") ? 1 : 0;
+    return n;
+  }
+  std::string list_before_;
+};
+
+TEST_F(VanishingSourceTest, ADriveThatGoesAwayHalfWayDropsAndDeletesNothing) {
+  // One folder really deleted while the drive answered, then the drive goes: listings of
+  // S:\m, f00 (gone) and f01 succeed, every later folder looks "not found".
+  ASSERT_TRUE(box().fs().DeleteTree(Folder(0)).ok());
+  faulty().RemoveDriveAfterListings('S', 3);
+  Run();
+  EXPECT_EQ(CopiesLeft(), 12);  // not even f00: the drive did not answer at the deletion
+  EXPECT_EQ(ListText('3'), list_before_);
+  const auto lines = ReportLines();
+  ASSERT_FALSE(lines.empty());
+  for (const std::string& line : lines) EXPECT_EQ(line.substr(0, 5), "(SYS)") << line;
+  EXPECT_NE(lines[0].find("S:\\m\\f02\\"), std::string::npos);
+}
+
+TEST_F(VanishingSourceTest, ADriveThatGoesAwayBeforeTheDeletionsDeletesNothing) {
+  // Every listing answers (the drive was there when f00 was found gone), then the drive
+  // goes before the deletions are carried out.
+  ASSERT_TRUE(box().fs().DeleteTree(Folder(0)).ok());
+  faulty().RemoveDriveAfterListings('S', 13);
+  Run();
+  EXPECT_EQ(CopiesLeft(), 12);
+  EXPECT_EQ(ListText('3'), list_before_);
+  EXPECT_FALSE(ReportLines().empty());
+  // Back again, the deletion the user made is followed.
+  faulty().Clear();
+  Run();
+  EXPECT_EQ(CopiesLeft(), 11);
+  EXPECT_FALSE(box().Exists("T:\\BK\\m\\f00"));
+  EXPECT_TRUE(ReportLines().empty());
+}
+
+TEST_F(VanishingSourceTest, AFileFoundMissingIsKeptWhenTheDriveGoesBeforeTheDeletion) {
+  // f03's file is deleted while the drive answers; the drive goes after the last listing,
+  // before the deletion is carried out.
+  ASSERT_TRUE(box().fs().DeleteFile(Folder(3) + "\\f.txt").ok());
+  faulty().RemoveDriveAfterListings('S', 13);
+  Run();
+  EXPECT_EQ(CopiesLeft(), 12);
+  EXPECT_EQ(ListText('3'), list_before_);
+}
+
+}  // namespace
+}  // namespace bk::test
+
+namespace bk::test {
+namespace {
+
+TEST_F(EngineTest, AFileNamedLikeATemporaryIsBackedUpLikeAnyOther) {
+  Source("S:\\w\\x", "x, first");
+  Source("S:\\w\\x.~bk", "a file of the user's");
+  RegisterFolder('3', "S:\\w", false);
+  SaveLists();
+  Run();
+  Source("S:\\w\\x", "x, changed", kT0 + 5 * kSecond);  // its copy is replaced
+  Run();
+  EXPECT_TRUE(ReportLines().empty());
+  EXPECT_EQ(box().Read("T:\\BK\\w\\x"), "x, changed");
+  EXPECT_EQ(box().Read("T:\\BK\\w\\x.~bk"), "a file of the user's");
+  EXPECT_NE(ListText('3').find("x.~bk"), std::string::npos);
+}
+
+TEST_F(EngineTest, ATemporaryLeftByACrashGoesNextTimeButTheUsersDotFilesStay) {
+  Source("S:\\w\\x.txt", "x");
+  RegisterFolder('3', "S:\\w", false);
+  SaveLists();
+  Run();
+  box().Write(CopyTemporaryName("T:\\BK\\w\\x.txt"), "half a copy");
+  ASSERT_TRUE(box().fs().SetAttributes(CopyTemporaryName("T:\\BK\\w\\x.txt"), attr::kReadOnly).ok());
+  box().Write("T:\\BK\\w\\.keep", "the user's");
+  box().Write("T:\\BK\\w\\.notes.~bk", "the user's too: no file notes here");
+  Run();
+  EXPECT_FALSE(box().Exists(CopyTemporaryName("T:\\BK\\w\\x.txt")));
+  EXPECT_TRUE(box().Exists("T:\\BK\\w\\.keep"));
+  EXPECT_TRUE(box().Exists("T:\\BK\\w\\.notes.~bk"));
+  EXPECT_EQ(box().Read("T:\\BK\\w\\x.txt"), "x");
+  EXPECT_TRUE(ReportLines().empty());
 }
 
 }  // namespace

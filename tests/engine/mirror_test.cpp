@@ -1,4 +1,5 @@
 #include "engine_fixture.hpp"
+#include "platform/file_copy.hpp"
 
 namespace bk::test {
 namespace {
@@ -129,6 +130,7 @@ TEST_F(MirrorTest, AStaleDeletionListIsNeverCarriedOut) {
   Run();
   EXPECT_TRUE(box().Exists("T:\\BK\\data\\a.txt"));
   EXPECT_TRUE(box().Exists("T:\\BK\\data\\sub\\c.txt"));  // not deleted this time either
+  EXPECT_NE(ListText('3').find("c.txt"), std::string::npos);  // so the next pass follows it whole
 }
 
 TEST(MirrorDeletion, OnlyFoldersBelowTheDestinationAreDeletable) {
@@ -144,6 +146,10 @@ TEST(MirrorDeletion, OnlyFoldersBelowTheDestinationAreDeletable) {
   EXPECT_FALSE(IsDeletableBackupFolder(t, "T:\\BK\\.\\data"));
   EXPECT_FALSE(IsDeletableBackupFolder(t, "T:\\BK\\data\\\\x"));
   EXPECT_FALSE(IsDeletableBackupFolder(t, "U:\\BK\\data"));
+  EXPECT_FALSE(IsDeletableBackupFolder(t, "T:\\BK\\data\\..."));   // Windows trims it to nothing
+  EXPECT_FALSE(IsDeletableBackupFolder(t, "T:\\BK\\data\\.. "));
+  EXPECT_FALSE(IsDeletableBackupFolder(t, "T:\\BK\\data/../.."));  // '/' separates too
+  EXPECT_FALSE(IsDeletableBackupFolder(t, "T:\\BK\\a:b"));
 }
 
 TEST_F(EngineTest, MirrorOfAFoldersOwnFilesKeepsOtherRegistrationsBelowIt) {
@@ -170,6 +176,219 @@ TEST_F(EngineTest, MirrorOfAFoldersOwnFilesKeepsOtherRegistrationsBelowIt) {
   ASSERT_TRUE(box().fs().DeleteTree("S:\\solo").ok());
   Run();
   EXPECT_FALSE(box().Exists("T:\\BK\\solo"));
+}
+
+}  // namespace
+}  // namespace bk::test
+
+namespace bk::test {
+namespace {
+
+// The line that tells of a drive whose registered files mostly seem gone.
+std::string HeldBackLine(char drive) {
+  return std::string("(SYS)ドライブ ") + drive +
+         ":\\ の登録フォルダーの大半が見つかりません（別のディスク？）。バックアップは削除せずに残しました。"
+         "削除したのであれば登録を削除してください。";
+}
+
+// Twelve registered folders of one file each on S:\ and two files on U:\, all mirrored.
+class SwappedDiskTest : public EngineTest {
+ protected:
+  void SetUp() override {
+    for (int i = 0; i < 12; ++i) Source(Folder(i) + "\\f.txt", "file " + std::to_string(i));
+    Source("U:\\keep\\a.txt", "a");
+    Source("U:\\keep\\b.txt", "b");
+    RegisterFolder('3', "S:\\m", true);
+    RegisterFolder('3', "U:\\keep", false);
+    SaveLists();
+    Run();
+    ASSERT_TRUE(ReportLines().empty());
+    ASSERT_EQ(CopiesLeft(), 12);
+    list_before_ = ListText('3');
+  }
+  static std::string Folder(int i) { return std::string("S:\\m\\f") + (i < 10 ? "0" : "") + std::to_string(i); }
+  int CopiesLeft() {
+    int n = 0;
+    for (int i = 0; i < 12; ++i) n += box().Exists("T:\\BK" + Folder(i).substr(2) + "\\f.txt") ? 1 : 0;
+    return n;
+  }
+  std::string list_before_;
+};
+
+TEST_F(SwappedDiskTest, AnotherDiskUnderTheSameLetterKeepsTheBackupAndSaysSo) {
+  ASSERT_TRUE(box().fs().DeleteTree("S:\\m").ok());
+  Source("S:\\photos\\x.jpg", "someone else's disk");
+  ASSERT_TRUE(box().fs().DeleteFile("U:\\keep\\a.txt").ok());  // another drive: as usual
+  Run();
+  EXPECT_EQ(CopiesLeft(), 12);
+  EXPECT_FALSE(box().Exists("T:\\BK\\photos"));
+  EXPECT_FALSE(box().Exists("T:\\BK\\keep\\a.txt"));
+  EXPECT_TRUE(box().Exists("T:\\BK\\keep\\b.txt"));
+  std::string expected = list_before_;
+  expected.erase(expected.find("2U:\\keep\ta.txt"), std::string("2U:\\keep\ta.txt\t30000000000001\n").size());
+  EXPECT_EQ(ListText('3'), expected);
+  EXPECT_EQ(ReportLines(), std::vector<std::string>{HeldBackLine('S')});
+  // The next pass looks again, and keeps it again.
+  Run();
+  EXPECT_EQ(CopiesLeft(), 12);
+  EXPECT_EQ(ReportLines(), std::vector<std::string>{HeldBackLine('S')});
+  // The right disk is back: nothing to say.
+  ASSERT_TRUE(box().fs().DeleteTree("S:\\photos").ok());
+  for (int i = 0; i < 12; ++i) Source(Folder(i) + "\\f.txt", "file " + std::to_string(i));
+  Run();
+  EXPECT_EQ(CopiesLeft(), 12);
+  EXPECT_TRUE(ReportLines().empty());
+}
+
+TEST_F(SwappedDiskTest, OneFolderOfManyDeletedIsFollowedAsUsual) {
+  ASSERT_TRUE(box().fs().DeleteTree(Folder(3)).ok());
+  Run();
+  EXPECT_EQ(CopiesLeft(), 11);
+  EXPECT_FALSE(box().Exists("T:\\BK\\m\\f03"));
+  EXPECT_EQ(ListText('3').find("f03"), std::string::npos);
+  EXPECT_TRUE(ReportLines().empty());
+}
+
+TEST_F(SwappedDiskTest, EverythingDeletedByTheUserIsKeptAndReported) {
+  ASSERT_TRUE(box().fs().DeleteTree("S:\\m").ok());
+  Run();
+  EXPECT_EQ(CopiesLeft(), 12);
+  EXPECT_EQ(ListText('3'), list_before_);
+  EXPECT_EQ(ReportLines(), std::vector<std::string>{HeldBackLine('S')});
+}
+
+TEST_F(EngineTest, ALossIsHeldBackOnlyWhenAtLeastTenAndMoreThanHalfOfTheDrivesFiles) {
+  struct Case {
+    int files, gone;
+    bool held;
+  };
+  int n = 0;
+  for (const Case c : {Case{9, 9, false}, Case{20, 10, false}, Case{19, 10, true}, Case{10, 10, true}}) {
+    SCOPED_TRACE(std::to_string(c.gone) + " of " + std::to_string(c.files));
+    const std::string dest = std::string("C") + std::to_string(++n);
+    const std::string folder = std::string("S:\\e") + std::to_string(n);
+    for (int i = 0; i < c.files; ++i) {
+      Source(folder + "\\f" + std::to_string(i) + ".txt", "x");
+      RegisterFile(folder + "\\f" + std::to_string(i) + ".txt");
+    }
+    SaveLists('T', dest);
+    Run({{'T', dest}});
+    for (int i = 0; i < c.gone; ++i) ASSERT_TRUE(box().fs().DeleteFile(folder + "\\f" + std::to_string(i) + ".txt").ok());
+    Run({{'T', dest}});
+    const std::string list = ListText('1', 'T', dest);
+    EXPECT_EQ(static_cast<int>(std::count(list.begin(), list.end(), '\n')), c.held ? c.files : c.files - c.gone);
+    EXPECT_EQ(ReportLines(), c.held ? std::vector<std::string>{HeldBackLine('S')} : std::vector<std::string>{});
+  }
+}
+
+}  // namespace
+}  // namespace bk::test
+
+namespace bk::test {
+namespace {
+
+TEST_F(EngineTest, AVanishedMirrorTreeLosesOnlyTheCopiesItsListNames) {
+  Source("S:\\top\\own.txt", "own");
+  Source("S:\\top\\sub\\s.txt", "s");
+  Source("S:\\top\\sub\\deep\\d.txt", "d");
+  RegisterFolder('3', "S:\\top", true);
+  SaveLists();
+  Run();
+  // Later a differential registration of a new subfolder keeps its copies in the same tree.
+  Source("S:\\top\\sub\\extra\\e.txt", "e");
+  RegisterFolder('5', "S:\\top\\sub\\extra", true);
+  SaveLists();
+  Run();
+  ASSERT_TRUE(box().Exists("T:\\BK\\top\\sub\\extra\\e.txt"));
+  box().Write("T:\\BK\\top\\sub\\notes.txt", "put there by the user");
+
+  ASSERT_TRUE(box().fs().DeleteTree("S:\\top").ok());
+  Run();
+  EXPECT_FALSE(box().Exists("T:\\BK\\top\\own.txt"));
+  EXPECT_FALSE(box().Exists("T:\\BK\\top\\sub\\s.txt"));
+  EXPECT_FALSE(box().Exists("T:\\BK\\top\\sub\\deep"));  // emptied: removed
+  EXPECT_EQ(box().Read("T:\\BK\\top\\sub\\extra\\e.txt"), "e");
+  EXPECT_EQ(box().Read("T:\\BK\\top\\sub\\notes.txt"), "put there by the user");
+  EXPECT_EQ(ListText('3'), "");
+  EXPECT_EQ(ListText('5'), "");  // its source went too: the line goes, the copy outlives it
+}
+
+TEST_F(EngineTest, AVanishedMirrorTreeLeftEmptyIsRemovedDeepestFirst) {
+  Source("S:\\solo\\a\\b\\c.txt", "c");
+  Source("S:\\solo\\z.txt", "z");
+  RegisterFolder('3', "S:\\solo", true);
+  SaveLists();
+  Run();
+  ASSERT_TRUE(box().Exists("T:\\BK\\solo\\a\\b\\c.txt"));
+  box().Write(CopyTemporaryName("T:\\BK\\solo\\a\\b\\c.txt"), "left by a crash");
+  ASSERT_TRUE(box().fs().DeleteTree("S:\\solo").ok());
+  Run();
+  EXPECT_FALSE(box().Exists("T:\\BK\\solo"));
+  EXPECT_TRUE(box().Exists("T:\\BK"));
+}
+
+TEST_F(EngineTest, AnAbortedPassJudgesADriveByTheFilesItReached) {
+  // Ten vanished folders, one that the other disk happens to have too (where the user
+  // aborts), then twenty more vanished ones that the pass never reaches.
+  auto folder = [](char prefix, int i) { return std::string("S:\\m\\") + prefix + (i < 10 ? "0" : "") + std::to_string(i); };
+  for (int i = 0; i < 10; ++i) Source(folder('f', i) + "\\x.txt", "x");
+  Source("S:\\m\\g\\x.txt", "x");
+  for (int i = 0; i < 20; ++i) Source(folder('h', i) + "\\x.txt", "x");
+  RegisterFolder('3', "S:\\m", true);
+  SaveLists();
+  Run();
+  const std::string before = ListText('3');
+  for (int i = 0; i < 10; ++i) ASSERT_TRUE(box().fs().DeleteTree(folder('f', i)).ok());
+  for (int i = 0; i < 20; ++i) ASSERT_TRUE(box().fs().DeleteTree(folder('h', i)).ok());
+  hooks_.abort_at_handled = 1;
+  Run();
+  EXPECT_EQ(ListText('3'), before);
+  for (int i = 0; i < 10; ++i) EXPECT_TRUE(box().Exists("T:\\BK" + folder('f', i).substr(2) + "\\x.txt")) << i;
+  ASSERT_FALSE(ReportLines().empty());
+  EXPECT_EQ(ReportLines().back(), HeldBackLine('S'));
+}
+
+}  // namespace
+}  // namespace bk::test
+
+namespace bk::test {
+namespace {
+
+TEST_F(EngineTest, ADrivesFilesAreCountedTogetherWhateverTheLetterCase) {
+  // Six lines say "S:", six say "s:": one drive, twelve files, all gone at once.
+  for (int i = 0; i < 12; ++i) {
+    const std::string folder = std::string(i < 6 ? "S" : "s") + ":\\c\\f" + std::to_string(i);
+    Source(folder + "\\x.txt", "x");
+    RegisterFolder('3', folder, false);
+  }
+  SaveLists();
+  Run();
+  const std::string before = ListText('3');
+  ASSERT_TRUE(box().fs().DeleteTree("S:\\c").ok());
+  Run();
+  EXPECT_EQ(ListText('3'), before);
+  EXPECT_EQ(ReportLines(), std::vector<std::string>{HeldBackLine('S')});
+  EXPECT_TRUE(box().Exists("T:\\BK\\c\\f0\\x.txt"));
+  EXPECT_TRUE(box().Exists("T:\\BK\\c\\f11\\x.txt"));
+}
+
+}  // namespace
+}  // namespace bk::test
+
+namespace bk::test {
+namespace {
+
+TEST_F(EngineTest, ADifferentialKeepsTheLinesOfAMostlyGoneDrive) {
+  for (int i = 0; i < 10; ++i) Source(std::string("S:\\d\\f") + std::to_string(i) + ".txt", "x");
+  RegisterFolder('5', "S:\\d", false);
+  SaveLists();
+  Run();
+  const std::string before = ListText('5');
+  ASSERT_TRUE(box().fs().DeleteTree("S:\\d").ok());
+  Run();
+  EXPECT_EQ(ListText('5'), before);
+  EXPECT_EQ(ReportLines(), std::vector<std::string>{HeldBackLine('S')});
+  EXPECT_TRUE(box().Exists("T:\\BK\\d\\f9.txt"));
 }
 
 }  // namespace

@@ -254,8 +254,7 @@ TEST_F(EngineTest, SourcesThatAreNoDrivePathsAreNeverCopiedOrDropped) {
   SaveLists();
   Run();
   EXPECT_EQ(ListText('3'), "2\\\\server\\share\\x\tf.txt\t30000000000001\n");
-  ASSERT_EQ(ReportLines().size(), 1u);
-  EXPECT_EQ(ReportLines()[0].substr(0, 5), "(SYS)");
+  EXPECT_EQ(ReportLines(), std::vector<std::string>{"(PGM)アクセス拒否等。\\\\server\\share\\x\tf.txt\t30000000000001"});
 }
 
 TEST_F(EngineTest, NewFilesWithTooLongDestinationPathsAreReported) {
@@ -304,7 +303,7 @@ TEST_F(EngineTest, TheEndOfARunShowsOneMessageThenLeavesOneLinePerProblem) {
   Source("S:\\e\\x.txt", "x");
   RegisterFolder('3', "S:\\e", false);
   SaveLists();
-  faulty().Add({FsOp::CreateWrite, "T:\\BK\\e\\x.txt", err::kAccessDenied});
+  faulty().Add({FsOp::CreateWrite, "T:\\BK\\e\\", err::kAccessDenied});
   RunContext ctx{faulty_, report_, hooks, flags_, settings_};
   report_.Begin();
   RunBackup(ctx, {{'T', "BK"}});
@@ -331,6 +330,60 @@ TEST_F(EngineTest, TheFreeSpaceCheckIsOnWhenSomeDriveAnswers) {
   EXPECT_TRUE(ProbeFreeSpace(fs()));
   faulty().Add({FsOp::FreeSpace, "", err::kNotReady});
   EXPECT_FALSE(ProbeFreeSpace(fs()));
+}
+
+}  // namespace
+}  // namespace bk::test
+
+namespace bk::test {
+namespace {
+
+TEST(EngineLines, OnlySourcesThatMapInsideTheDestinationAreContained) {
+  EXPECT_TRUE(IsContainedSource("S:\\data", "a.txt"));
+  EXPECT_TRUE(IsContainedSource("S:", "a.txt"));  // a file in a drive root
+  EXPECT_TRUE(IsContainedSource("s:\\データ表\\ソ", "表"));  // 0x5C as a trail byte
+  EXPECT_TRUE(IsContainedSource("S:\\data", kEmptyFolderMarker));
+  EXPECT_TRUE(IsContainedSource("S:\\a.b\\c..d", "x..y"));
+  for (const char* folder : {"S:\\", "S:\\data\\", "S:\\.", "S:\\..", "S:\\a\\..\\b", "S:\\a\\\\b", "S:\\a\\. ",
+                             "S:\\...", "S:k", "S", "", "\\\\server\\share", "1:\\a", "S:\\a:b", "S:\\a/..", "S:\\a*"})
+    EXPECT_FALSE(IsContainedSource(folder, "a.txt")) << folder;
+  for (const char* name : {"", ".", "..", "..\\x", "a\\b", "x:y", "C:x", "a/b", "*", "a?", " .", "\b\b"})
+    EXPECT_FALSE(IsContainedSource("S:\\data", name)) << name;
+}
+
+TEST_F(EngineTest, HandEditedLinesThatLeaveTheDestinationAreReportedAndLeftAlone) {
+  Source("S:\\w\\a.txt", "a");
+  Source("S:\\src.txt", "outside the folder");
+  Source("S:\\src2.txt", "outside the folder");
+  RegisterFolder('3', "S:\\w", false);
+  SaveLists();
+  Run();
+  box().Write("T:\\BK\\victim.txt", "must stay");
+  const std::vector<std::string> bad = {
+      "1S:\\w\\..\tsrc2.txt\t30000000000018\n",  // a stored "new" line, the list's first
+      "2S:\\w\\..\tsrc.txt\t30000000000018\n",
+      "2S:\\w\t..\\victim.txt\t30000000000009\n",
+      "2S:\\w\tvictim.txt:x\t30000000000009\n",
+      "2S:k\ta.txt\t30000000000001\n",
+      "2S:\\w\\\\x\ta.txt\t30000000000001\n",
+  };
+  for (const std::string& line : bad) lists_['3'] += line;
+  SaveLists();
+  const std::string before = ListText('3');
+  ASSERT_EQ(before.substr(0, bad[0].size()), bad[0]);
+  Run();
+  EXPECT_EQ(ListText('3'), before);
+  EXPECT_FALSE(box().Exists("T:\\BK\\src.txt"));
+  EXPECT_FALSE(box().Exists("T:\\BK\\src2.txt"));
+  EXPECT_FALSE(box().Exists("T:\\src.txt"));
+  EXPECT_EQ(box().Read("T:\\BK\\victim.txt"), "must stay");
+  EXPECT_EQ(box().Read("T:\\BK\\w\\a.txt"), "a");
+  std::vector<std::string> expected;
+  for (const std::string& line : bad) expected.push_back("(PGM)アクセス拒否等。" + line.substr(1, line.size() - 2));
+  std::vector<std::string> lines = ReportLines();
+  std::sort(lines.begin(), lines.end());
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(lines, expected);
 }
 
 }  // namespace

@@ -145,3 +145,22 @@ TEST_F(FileCopyTest, AMissingSourceIsNotFound) {
 
 }  // namespace
 }  // namespace bk
+
+namespace bk {
+namespace {
+
+TEST(CopyTemporary, ItsNameBeginsWithADotSoNoRegisteredFileCanHaveIt) {
+  EXPECT_EQ(CopyTemporaryName("T:\\BK\\src\\big.bin"), "T:\\BK\\src\\.big.bin.~bk");
+  EXPECT_EQ(CopyTemporaryName("T:\\BK\\表"), "T:\\BK\\.表.~bk");  // 0x5C as a trail byte
+  EXPECT_EQ(CopyTemporaryName("x.~bk"), ".x.~bk.~bk");
+  std::string_view base;
+  ASSERT_TRUE(IsCopyTemporaryName(".x.~bk.~bk", &base));
+  EXPECT_EQ(base, "x.~bk");
+  ASSERT_TRUE(IsCopyTemporaryName(".表.~bk", &base));
+  EXPECT_EQ(base, "表");
+  for (const char* name : {"x.~bk", ".~bk", "..~bk", ".x", ".x.~bkk", "x", ""})
+    EXPECT_FALSE(IsCopyTemporaryName(name, &base)) << name;
+}
+
+}  // namespace
+}  // namespace bk

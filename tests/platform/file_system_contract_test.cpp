@@ -207,3 +207,23 @@ TEST(FileSystemContract, BytesThatAreNoShiftJisTextAreRefusedNotGuessed) {
 
 }  // namespace
 }  // namespace bk
+
+namespace bk {
+namespace {
+
+TEST(FileSystemContract, OnlyAnEmptyFolderIsRemoved) {
+  test::Sandbox box;
+  FileSystem& fs = box.fs();
+  ASSERT_TRUE(fs.CreateFolderChain("T:\\BK\\full\\sub").ok());
+  box.Write("T:\\BK\\full\\f.txt", "kept");
+  EXPECT_EQ(fs.RemoveEmptyFolder("T:\\BK\\full").code, err::kDirNotEmpty);
+  EXPECT_EQ(box.Read("T:\\BK\\full\\f.txt"), "kept");
+  ASSERT_TRUE(fs.RemoveEmptyFolder("T:\\BK\\full\\sub").ok());
+  EXPECT_FALSE(box.Exists("T:\\BK\\full\\sub"));
+  EXPECT_TRUE(IsNotFound(fs.RemoveEmptyFolder("T:\\BK\\full\\sub")));
+  EXPECT_FALSE(fs.RemoveEmptyFolder("T:\\BK\\full\\f.txt").ok());  // a file is no folder
+  EXPECT_TRUE(box.Exists("T:\\BK\\full\\f.txt"));
+}
+
+}  // namespace
+}  // namespace bk
