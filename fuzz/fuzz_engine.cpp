@@ -7,6 +7,7 @@
 // the free-space check); then the list's bytes up to the first zero byte; then the source
 // tree, one entry a line relative to S:\ ("d\a.txt" a file holding its own name, "d\e\" a
 // folder). Entries that would leave S:\ are not made: the tree is the harness's own.
+#include <cctype>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -43,8 +44,9 @@ std::vector<std::string_view> PartsOf(std::string_view path) {
   }
 }
 
+// "X:\" with a letter of either case (both name the same drive).
 bool IsDriveRoot(std::string_view path) {
-  return path.size() >= 3 && path[0] >= 'A' && path[0] <= 'Z' && path[1] == ':' && path[2] == '\\';
+  return path.size() >= 3 && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':' && path[2] == '\\';
 }
 
 // A path whose every part is a real name: no empty, "." or ".." part, no colon, no
@@ -89,10 +91,10 @@ bool IsBkListFile(std::string_view path) {
 bool MayWrite(std::string_view path) {
   return InsideDestination(path) || IsBkListFile(path) || path == bk::kErrorReportPath;
 }
-bool MayRead(std::string_view path) {
-  return IsBkListFile(path) || (IsPlainDrivePath(path) && (path[0] == 'S' || InsideDestination(path) ||
-                                                           (path[0] != 'P' && path[0] != 'T')));
-}
+// Reads: BkList, and plain paths on a drive: what a list names is the user's own source,
+// wherever it is, but no path may climb out of where it says it is, and no name is made
+// of control bytes (the empty-folder marker is no file).
+bool MayRead(std::string_view path) { return IsBkListFile(path) || IsPlainDrivePath(path); }
 
 // Checks every call before it reaches the disk: a call outside stops the run before it
 // does any harm.
@@ -139,6 +141,10 @@ class GuardFileSystem final : public bk::FileSystem {
   bk::Status CreateFolderChain(std::string_view p) override {
     FUZZ_CHECK(InsideDestination(p));
     return inner_.CreateFolderChain(p);
+  }
+  bk::Status RemoveEmptyFolder(std::string_view p) override {
+    FUZZ_CHECK(InsideDestination(p) && p != "T:\\BK" && p != "T:\\BK\\");
+    return inner_.RemoveEmptyFolder(p);
   }
   bk::Status DeleteTree(std::string_view p) override {
     // Only folders strictly below the destination's own folder.
@@ -187,7 +193,8 @@ void MakeTree(bk::FileSystem& fs, std::string_view spec) {
 }
 
 // The list stored back reads as it was written, and each of its lines is either one the
-// user's list held (a line the pass leaves alone) or a whole line with its size field.
+// user's list held (a line the pass leaves alone, its state digit perhaps moved on) or a
+// whole line with its size field.
 void CheckStoredList(std::string_view input, std::string_view stored) {
   std::string normal(stored);
   bk::NormaliseListText(&normal);
@@ -195,9 +202,9 @@ void CheckStoredList(std::string_view input, std::string_view stored) {
   std::string given(input);
   bk::NormaliseListText(&given);
   std::set<std::string_view> input_lines;
-  bk::ForEachLine(given, [&](std::string_view line, std::size_t) { input_lines.insert(line); });
+  bk::ForEachLine(given, [&](std::string_view line, std::size_t) { input_lines.insert(line.substr(1)); });
   bk::ForEachLine(stored, [&](std::string_view line, std::size_t) {
-    if (input_lines.count(line)) return;
+    if (input_lines.count(line.substr(1))) return;
     std::uint64_t size = 0;
     FUZZ_CHECK(bk::SplitLine(line).well_formed && bk::ReadSizeField(line, &size));
   });

@@ -49,6 +49,7 @@ class AliasFileSystem final : public bk::FileSystem {
   bk::Status DeleteFile(std::string_view p) override { return inner_.DeleteFile(Alias(p)); }
   bk::Status CreateFolderChain(std::string_view p) override { return inner_.CreateFolderChain(Alias(p)); }
   bk::Status DeleteTree(std::string_view p) override { return inner_.DeleteTree(Alias(p)); }
+  bk::Status RemoveEmptyFolder(std::string_view p) override { return inner_.RemoveEmptyFolder(Alias(p)); }
   bk::Status FreeSpace(std::string_view r, std::uint64_t* b) override { return inner_.FreeSpace(r, b); }
   bk::Status GetVolumeInfo(std::string_view r, bk::VolumeInfo* v) override { return inner_.GetVolumeInfo(r, v); }
   std::string ErrorMessage(std::uint32_t code) override { return inner_.ErrorMessage(code); }

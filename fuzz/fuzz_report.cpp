@@ -3,7 +3,8 @@
 // keep/append/restore steps never lose the earlier report.
 //
 // Input: byte 0 the steps' options (bit 0: an earlier report exists, bit 1: the new run
-// records problems); then the earlier report's bytes up to the first zero byte; then the
+// records problems, bit 2: BkList\err.txt cannot be written, so the earlier report cannot
+// be kept there); then the earlier report's bytes up to the first zero byte; then the
 // new run's problem lines.
 #include <cstddef>
 #include <cstdint>
@@ -16,6 +17,7 @@
 #include "common/text_file.hpp"
 #include "fuzz_check.hpp"
 #include "fuzz_posix_world.hpp"
+#include "platform/fault_file_system.hpp"
 
 namespace {
 
@@ -59,16 +61,20 @@ void CheckDuplicateRemoval(std::string_view text) {
 }
 
 void CheckPowerOffReport(int options, std::string_view earlier, std::string_view lines) {
-  bk::FileSystem& fs = fuzz::PosixWorld::Fresh();
+  bk::FileSystem& world = fuzz::PosixWorld::Fresh();
+  bk::FaultFileSystem fs(world);
   fuzz::FixedClock clock;
   const bool had_report = options & 1;
-  if (had_report) fuzz::Put(fs, bk::kErrorReportPath, earlier);
+  const bool keep_fails = options & 4;
+  if (had_report) fuzz::Put(world, bk::kErrorReportPath, earlier);
+  if (keep_fails) fs.Add({bk::FsOp::CreateWrite, "err.txt"});
 
-  bool existed = false;
-  FUZZ_CHECK(bk::KeepEarlierReport(fs, &existed).ok());
-  FUZZ_CHECK(existed == had_report);
+  bk::EarlierReport kept;
+  const bk::Status keep_status = bk::KeepEarlierReport(fs, &kept);
+  FUZZ_CHECK(keep_status.ok() || (keep_fails && had_report));
+  FUZZ_CHECK(kept.existed == had_report);
   bk::ErrorReport report(fs, clock);
-  report.Begin();
+  bk::BeginPowerOffReport(report, kept);
   const bool problems = options & 2;
   if (problems) {
     for (std::string_view line : LinesOf(lines)) {
@@ -77,7 +83,7 @@ void CheckPowerOffReport(int options, std::string_view earlier, std::string_view
     }
     report.AddSystem("message ", "S:\\last");
   }
-  FUZZ_CHECK(bk::FinishPowerOffReport(fs, report).ok());
+  FUZZ_CHECK(bk::FinishPowerOffReport(fs, report, kept).ok());
 
   std::string final_text;
   const bk::Status read = bk::ReadWholeFile(fs, bk::kErrorReportPath, &final_text);
@@ -90,10 +96,12 @@ void CheckPowerOffReport(int options, std::string_view earlier, std::string_view
   FUZZ_CHECK(read.ok());
   FUZZ_CHECK(final_text.find("S:\\last\n") != std::string::npos);
   if (had_report) {
-    // The earlier report follows the new lines whole.
-    const std::size_t at = final_text.rfind(earlier);
+    // The earlier report is there whole: after the new lines when it was kept aside,
+    // before them when it stayed where it was.
+    const std::size_t at = kept.kept ? final_text.rfind(earlier) : final_text.find(earlier);
     FUZZ_CHECK(at != std::string::npos);
-    FUZZ_CHECK(final_text.find("S:\\last\n") < at || earlier.empty());
+    if (kept.kept) FUZZ_CHECK(final_text.find("S:\\last\n") < at || earlier.empty());
+    else FUZZ_CHECK(at == 0);
   }
 }
 

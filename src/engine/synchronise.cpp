@@ -674,6 +674,11 @@ class SyncPass {
         pos = end + 1;
         continue;
       }
+      if (p.name == kEmptyFolderMarker) {  // a hand-edited "1" marker: there is no file to copy
+        Mark(l, '2');
+        pos = end + 1;
+        continue;
+      }
       ShowProgress(++number, merged);
       const std::string source_path = Join(p.folder, p.name);
       // Stamped with the time read just before the copy: a file that changes while it is

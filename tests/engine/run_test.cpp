@@ -386,5 +386,21 @@ TEST_F(EngineTest, HandEditedLinesThatLeaveTheDestinationAreReportedAndLeftAlone
   EXPECT_EQ(lines, expected);
 }
 
+// Found by fuzzing: a hand-edited empty-folder marker with the state of a new file was
+// taken for a file named by the marker's control bytes and copied as one.
+TEST_F(EngineTest, AMarkerLineMarkedNewIsNoFileToCopy) {
+  Source("S:\\w\\a.txt", "a");
+  ASSERT_TRUE(box().fs().CreateFolderChain("S:\\e").ok());
+  RegisterFolder('3', "S:\\w", false);
+  lists_['3'] += MakeRegistrationLine('1', "S:\\e", kEmptyFolderMarker, '3', 0);
+  SaveLists();
+  Run();
+  EXPECT_TRUE(hooks_.copies.size() == 1 && hooks_.copies[0] == "S:\\w\\a.txt");
+  std::vector<FileInfo> entries;
+  if (box().fs().ListFolder("T:\\BK\\e", &entries)) EXPECT_TRUE(entries.empty());
+  EXPECT_NE(ListText('3').find(MakeRegistrationLine('2', "S:\\e", kEmptyFolderMarker, '3', 0)), std::string::npos);
+  EXPECT_TRUE(ReportLines().empty());
+}
+
 }  // namespace
 }  // namespace bk::test
