@@ -509,8 +509,11 @@ class SyncPass {
         ctx_.report.AddUpdateNoSpace(root_, source_path);
         return;
       }
-      WriteSizeField(l, src.size);
     }
+    // The line records the size of what is copied, also when the copy is missing: a
+    // copy that failed after the file was listed would otherwise leave the list with
+    // the size the file had then.
+    WriteSizeField(l, src.size);
     Copy(l, source_path, dest_path, src.last_write, mode_ == SyncMode::SingleFiles, &dest);
   }
 

@@ -244,3 +244,31 @@ TEST_F(EngineTest, ATemporaryLeftByACrashGoesNextTimeButTheUsersDotFilesStay) {
 
 }  // namespace
 }  // namespace bk::test
+
+namespace bk::test {
+namespace {
+
+// Found by the model check: a new file whose first copy failed, changed again before the
+// next run, was copied then but kept the size it had when it was found.
+TEST_F(EngineTest, ACopyMadeForAMissingDestinationRecordsTheSizeCopied) {
+  Source("S:\\w\\a.txt", "a");
+  RegisterFolder('5', "S:\\w", false);
+  SaveLists();
+  Run();
+  Source("S:\\w\\new.txt", std::string(114, 'x'), kT0 + 10 * kSecond);
+  Fault broken;
+  broken.op = FsOp::Write;
+  broken.path_contains = "new.txt";
+  faulty().Add(broken);
+  Run();
+  faulty().Clear();
+  ASSERT_FALSE(box().Exists("T:\\BK\\w\\new.txt"));
+  ASSERT_NE(ListText('5').find(MakeRegistrationLine('2', "S:\\w", "new.txt", '5', 114)), std::string::npos);
+  Source("S:\\w\\new.txt", std::string(34, 'y'), kT0 + 20 * kSecond);
+  Run();
+  EXPECT_EQ(box().Read("T:\\BK\\w\\new.txt"), std::string(34, 'y'));
+  EXPECT_NE(ListText('5').find(MakeRegistrationLine('2', "S:\\w", "new.txt", '5', 34)), std::string::npos);
+}
+
+}  // namespace
+}  // namespace bk::test

@@ -123,11 +123,24 @@ class ModelRun {
       faulty_.RemoveDriveAfterListings('S', Pick(0, 12));
     }
 
+    if (const char* watch = std::getenv("BK_MODEL_WATCH")) {
+      FileInfo a, b;
+      const bool sa = box_.fs().GetInfo(watch, &a).ok(), sb = box_.fs().GetInfo(DestinationOf(watch), &b).ok();
+      std::printf("watch: source %d %llu %llu, copy %d %llu %llu\n", sa, (unsigned long long)a.last_write,
+                  (unsigned long long)a.size, sb, (unsigned long long)b.last_write, (unsigned long long)b.size);
+      std::string list;
+      (void)ReadWholeFile(box_.fs(), ListFileName('T', "BK", type_), &list);
+      const std::string name = NameOf(watch);
+      for (std::size_t at = list.find(name); at != std::string::npos; at = list.find(name, at + 1))
+        std::printf("  line: %s\n", list.substr(list.rfind('\n', at) + 1, list.find('\n', at) - list.rfind('\n', at) - 1).c_str());
+    }
     RunContext ctx{faulty_, report_, hooks_, flags_, settings_};
     report_.Begin();
     RunBackup(ctx, {SyncTarget{'T', "BK"}});
     report_.Close();
     faulty_.Clear();
+    if (std::getenv("BK_MODEL_VERBOSE") && box_.Exists(kErrorReportPath))
+      std::printf("report after a pass (fault %d):\n%s", static_cast<int>(fault), box_.Read(kErrorReportPath).c_str());
 
     if (fault == FaultKind::SourceDriveAbsent || fault == FaultKind::SourceDriveVanishes) {
       // Nothing at all may have gone; what the pass did before the drive went is done
@@ -168,6 +181,19 @@ class ModelRun {
         it->second.insert(now->second.content);
         ExpectHeld(it->first, it->second);
         ++it;
+      }
+      if (!Mirror()) {
+        // What a differential backup keeps is what was copied: a copy that broke off
+        // leaves the earlier version, or none, until the file is copied again.
+        for (auto it = destination_.begin(); it != destination_.end();) {
+          const std::string dest = DestinationOf(it->first);
+          if (!box_.Exists(dest)) {
+            it = destination_.erase(it);
+            continue;
+          }
+          it->second = {box_.Read(dest), TimeOf(dest)};
+          ++it;
+        }
       }
       return;
     }
