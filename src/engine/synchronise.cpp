@@ -518,9 +518,11 @@ class SyncPass {
   }
 
   // Rewrites the 13 size digits in place; the type digit and the LF are never touched.
+  // A hand-edited line whose field is not whole is left as it is: its last 13 bytes may
+  // be its name.
   void WriteSizeField(const Line& l, std::uint64_t size) {
     const std::string digits = SizeField(size);
-    if (l.length < kSizeDigits) return;
+    if (SplitLine(Text(l)).tail.size() != 1 + kSizeDigits) return;
     list_.text.replace(l.offset + l.length - kSizeDigits, kSizeDigits, digits);
   }
 

@@ -404,3 +404,30 @@ TEST_F(EngineTest, AMarkerLineMarkedNewIsNoFileToCopy) {
 
 }  // namespace
 }  // namespace bk::test
+
+namespace bk::test {
+namespace {
+
+// Found by fuzzing: a changed file whose hand-edited line has a short size field had the
+// new size written over the end of its name.
+TEST_F(EngineTest, AShortSizeFieldIsNeverWrittenOverTheName) {
+  Source("S:\\w\\b.txt", "bravo");
+  RegisterFolder('4', "S:\\w", false);
+  SaveLists();
+  Run();
+  const std::string hand_edited = "2S:\\w\tb.txt\t412\n";
+  box().Write(ListFileName('T', "BK", '4'), hand_edited);
+  Source("S:\\w\\b.txt", "bravo, changed", kT0 + 30 * kSecond);
+  Run();
+  EXPECT_EQ(box().Read("T:\\BK\\w\\b.txt"), "bravo, changed");
+  const std::string list = ListText('4');
+  EXPECT_NE(list.find("\tb.txt\t"), std::string::npos) << list;
+  ForEachLine(list, [](std::string_view line, std::size_t) {
+    const LineParts p = SplitLine(line);
+    EXPECT_TRUE(p.well_formed) << line;
+    EXPECT_TRUE(p.folder == "S:\\w") << line;
+  });
+}
+
+}  // namespace
+}  // namespace bk::test
