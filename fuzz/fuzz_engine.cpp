@@ -166,13 +166,13 @@ class GuardFileSystem final : public bk::FileSystem {
 };
 
 // Makes the source tree the input describes, on the source drive only.
-void MakeTree(bk::FileSystem& fs, std::string_view spec) {
+void MakeTree(bk::FileSystem& fs, std::string_view layout) {
   std::size_t start = 0;
   int made = 0;
-  while (start < spec.size() && made < 64) {
-    std::size_t end = spec.find('\n', start);
-    if (end == std::string_view::npos) end = spec.size();
-    const std::string_view entry = spec.substr(start, std::min<std::size_t>(end - start, 120));
+  while (start < layout.size() && made < 64) {
+    std::size_t end = layout.find('\n', start);
+    if (end == std::string_view::npos) end = layout.size();
+    const std::string_view entry = layout.substr(start, std::min<std::size_t>(end - start, 120));
     start = end + 1;
     if (entry.empty() || !IsPlainRest(entry) || entry[0] == '\\') continue;
     ++made;
