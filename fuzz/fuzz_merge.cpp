@@ -17,6 +17,7 @@
 #include "common/registration_list.hpp"
 #include "common/text_file.hpp"
 #include "fuzz_check.hpp"
+#include "fuzz_lines.hpp"
 #include "fuzz_posix_world.hpp"
 
 namespace {
@@ -27,24 +28,6 @@ class OkPort final : public bk::MessagePort {
     return mode == bk::DialogMode::Ok ? bk::kOkAnswer : bk::kAnswerFirst;
   }
 };
-
-std::vector<std::string_view> Lines(std::string_view text) {
-  std::vector<std::string_view> lines;
-  bk::ForEachLine(text, [&](std::string_view line, std::size_t) { lines.push_back(line); });
-  return lines;
-}
-
-// What decides a repeat within a type: from byte 4 (after the state digit and "X:\") up to
-// the second TAB, or the rest of the line when it has fewer TABs.
-std::string_view RepeatPart(std::string_view line) {
-  const std::size_t tab1 = line.find('\t');
-  std::size_t end = line.size();
-  if (tab1 != std::string_view::npos) {
-    const std::size_t tab2 = line.find('\t', tab1 + 1);
-    if (tab2 != std::string_view::npos) end = tab2;
-  }
-  return end > 4 ? line.substr(4, end - 4) : std::string_view{};
-}
 
 }  // namespace
 
@@ -72,7 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   fuzz::Put(fs, bk::kDropLinesPath, drop);
 
   bk::DropCounters counters;
-  for (std::string_view line : Lines(drop))
+  for (std::string_view line : fuzz::LineTexts(drop))
     (bk::IsEmptyFolderMarkerLine(line) ? counters.marker_lines : counters.file_lines)++;
   OkPort port;
   fuzz::FixedClock clock;
@@ -91,23 +74,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(s.ok() ? now == before[digit - '1'] : before[digit - '1'].empty());
     std::string normal = before[digit - '1'];
     bk::NormaliseListText(&normal);
-    for (std::string_view line : Lines(normal))
+    for (std::string_view line : fuzz::LineTexts(normal))
       if (bk::SplitLine(line).well_formed) other_keys.insert(std::string(bk::LineKey(line)));
   }
 
   std::string saved;
   (void)bk::ReadWholeFile(fs, bk::ListFileName('T', "BK", type), &saved);
-  const std::vector<std::string_view> saved_lines = Lines(saved);
+  const std::vector<std::string_view> saved_lines = fuzz::LineTexts(saved);
   // Sorted by whole lines; no registration twice; no line repeats the one before it. (Twins
   // on different source drives map to one copy but sort apart: they are not searched for.)
   std::set<std::string_view> saved_parts, saved_keys;
   std::vector<std::string> with_lf;
   for (std::size_t i = 0; i < saved_lines.size(); ++i) {
     const std::string_view line = saved_lines[i];
-    saved_parts.insert(RepeatPart(line));
+    saved_parts.insert(fuzz::ListRepeatPart(line));
     // (A hand-edited state digit other than '2' sorts a line away from its twin.)
     if (line[0] == '2' && bk::SplitLine(line).well_formed) FUZZ_CHECK(saved_keys.insert(bk::LineKey(line)).second);
-    if (i > 0) FUZZ_CHECK(RepeatPart(saved_lines[i - 1]) != RepeatPart(line));
+    if (i > 0) FUZZ_CHECK(fuzz::ListRepeatPart(saved_lines[i - 1]) != fuzz::ListRepeatPart(line));
     with_lf.push_back(std::string(line) + "\n");
   }
   FUZZ_CHECK(std::is_sorted(with_lf.begin(), with_lf.end()));
@@ -116,14 +99,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // list itself had marked for removal.
   std::string current = before[type - '1'];
   bk::NormaliseListText(&current);
-  for (std::string_view line : Lines(current)) {
+  for (std::string_view line : fuzz::LineTexts(current)) {
     if (line[0] == '0') continue;
-    FUZZ_CHECK(saved_parts.count(RepeatPart(line)));
+    FUZZ_CHECK(saved_parts.count(fuzz::ListRepeatPart(line)));
   }
   // A dropped file registered under another type never joins this one.
   std::set<std::string_view> current_keys;
-  for (std::string_view line : Lines(current)) current_keys.insert(bk::LineKey(line));
-  for (std::string_view line : Lines(drop)) {
+  for (std::string_view line : fuzz::LineTexts(current)) current_keys.insert(bk::LineKey(line));
+  for (std::string_view line : fuzz::LineTexts(drop)) {
     const std::string_view key = bk::LineKey(line);
     if (!bk::SplitLine(line).well_formed || !other_keys.count(std::string(key))) continue;
     FUZZ_CHECK(line[0] != '2' || current_keys.count(key) || !saved_keys.count(key));

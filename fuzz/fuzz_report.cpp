@@ -16,22 +16,11 @@
 #include "common/error_report.hpp"
 #include "common/text_file.hpp"
 #include "fuzz_check.hpp"
+#include "fuzz_lines.hpp"
 #include "fuzz_posix_world.hpp"
 #include "platform/fault_file_system.hpp"
 
 namespace {
-
-std::vector<std::string_view> LinesOf(std::string_view text) {
-  std::vector<std::string_view> lines;
-  std::size_t pos = 0;
-  while (pos < text.size()) {
-    std::size_t end = text.find('\n', pos);
-    end = end == std::string_view::npos ? text.size() : end + 1;
-    lines.push_back(text.substr(pos, end - pos));
-    pos = end;
-  }
-  return lines;
-}
 
 // The part of a line that decides a repeat: from its sixth byte, without the line end.
 std::string_view RepeatKey(std::string_view line) {
@@ -41,8 +30,8 @@ std::string_view RepeatKey(std::string_view line) {
 
 void CheckDuplicateRemoval(std::string_view text) {
   const std::string out = bk::RemoveDuplicateReportLines(text);
-  const std::vector<std::string_view> in_lines = LinesOf(text);
-  const std::vector<std::string_view> out_lines = LinesOf(out);
+  const std::vector<std::string_view> in_lines = fuzz::LinesWithEnds(text);
+  const std::vector<std::string_view> out_lines = fuzz::LinesWithEnds(out);
   // The last line of each key, in input order, is what must remain.
   std::map<std::string_view, std::size_t> last;
   for (std::size_t i = 0; i < in_lines.size(); ++i) last[RepeatKey(in_lines[i])] = i;
@@ -77,7 +66,7 @@ void CheckPowerOffReport(int options, std::string_view earlier, std::string_view
   bk::BeginPowerOffReport(report, kept);
   const bool problems = options & 2;
   if (problems) {
-    for (std::string_view line : LinesOf(lines)) {
+    for (std::string_view line : fuzz::LinesWithEnds(lines)) {
       if (line.back() == '\n') line.remove_suffix(1);
       report.AddSystem("message ", line);
     }

@@ -11,38 +11,13 @@
 
 #include "common/list_sort.hpp"
 #include "fuzz_check.hpp"
+#include "fuzz_lines.hpp"
 
 namespace {
-
-// The lines of text, each with its LF (the text ends in LF).
-std::vector<std::string_view> Lines(std::string_view text) {
-  std::vector<std::string_view> lines;
-  std::size_t pos = 0;
-  while (pos < text.size()) {
-    std::size_t end = text.find('\n', pos);
-    end = end == std::string_view::npos ? text.size() : end + 1;
-    lines.push_back(text.substr(pos, end - pos));
-    pos = end;
-  }
-  return lines;
-}
 
 bool SortedBytes(const std::vector<std::string_view>& lines) {
   // string_view compares bytes as unsigned values.
   return std::is_sorted(lines.begin(), lines.end());
-}
-
-// What decides a repeat: the bytes from index 4 (after the state digit and "X:\") up
-// to the second TAB, or to the end of the line when it has fewer TABs.
-std::string_view RepeatPart(std::string_view line_with_lf) {
-  std::string_view line = line_with_lf.substr(0, line_with_lf.size() - 1);
-  const std::size_t tab1 = line.find('\t');
-  std::size_t end = line.size();
-  if (tab1 != std::string_view::npos) {
-    const std::size_t tab2 = line.find('\t', tab1 + 1);
-    if (tab2 != std::string_view::npos) end = tab2;
-  }
-  return end > 4 ? line.substr(4, end - 4) : std::string_view{};
 }
 
 }  // namespace
@@ -50,11 +25,11 @@ std::string_view RepeatPart(std::string_view line_with_lf) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   std::string text(reinterpret_cast<const char*>(data), size);
   if (!text.empty() && text.back() != '\n') text.push_back('\n');
-  const std::vector<std::string_view> original = Lines(text);
+  const std::vector<std::string_view> original = fuzz::LinesWithEnds(text);
 
   std::string sorted = text;
   bk::SortLines(&sorted);
-  const std::vector<std::string_view> sorted_lines = Lines(sorted);
+  const std::vector<std::string_view> sorted_lines = fuzz::LinesWithEnds(sorted);
   FUZZ_CHECK(sorted.size() == text.size());
   std::vector<std::string_view> expected = original;
   std::sort(expected.begin(), expected.end());
@@ -67,7 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   bk::ListBuffer list;
   list.text = text;
   const bk::DuplicateRemoval removal = bk::RemoveTypeDuplicates(&list);
-  const std::vector<std::string_view> kept = Lines(list.text);
+  const std::vector<std::string_view> kept = fuzz::LinesWithEnds(list.text);
   FUZZ_CHECK(list.text.empty() || list.text.back() == '\n');
   FUZZ_CHECK(list.line_count == kept.size());
   FUZZ_CHECK(removal.removed + list.line_count == original.size());
@@ -75,7 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FUZZ_CHECK(SortedBytes(kept));
   for (std::size_t i = 0; i < kept.size(); ++i) {
     FUZZ_CHECK(kept[i][0] != '0');
-    if (i > 0) FUZZ_CHECK(RepeatPart(kept[i - 1]) != RepeatPart(kept[i]));
+    if (i > 0) FUZZ_CHECK(fuzz::ListRepeatPart(kept[i - 1]) != fuzz::ListRepeatPart(kept[i]));
   }
   // Only original lines stay, and every registration keeps one line: a line goes only
   // when it was marked '0', was blank, or another kept line stands for it.
@@ -85,9 +60,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto it = pool.find(line);
     FUZZ_CHECK(it != pool.end());
     pool.erase(it);
-    kept_parts.insert(RepeatPart(line));
+    kept_parts.insert(fuzz::ListRepeatPart(line));
   }
   for (std::string_view line : original)
-    if (line[0] != '0' && line != "\n") FUZZ_CHECK(kept_parts.count(RepeatPart(line)) == 1);
+    if (line[0] != '0' && line != "\n") FUZZ_CHECK(kept_parts.count(fuzz::ListRepeatPart(line)) == 1);
   return 0;
 }

@@ -123,17 +123,6 @@ class ModelRun {
       faulty_.RemoveDriveAfterListings('S', Pick(0, 12));
     }
 
-    if (const char* watch = std::getenv("BK_MODEL_WATCH")) {
-      FileInfo a, b;
-      const bool sa = box_.fs().GetInfo(watch, &a).ok(), sb = box_.fs().GetInfo(DestinationOf(watch), &b).ok();
-      std::printf("watch: source %d %llu %llu, copy %d %llu %llu\n", sa, (unsigned long long)a.last_write,
-                  (unsigned long long)a.size, sb, (unsigned long long)b.last_write, (unsigned long long)b.size);
-      std::string list;
-      (void)ReadWholeFile(box_.fs(), ListFileName('T', "BK", type_), &list);
-      const std::string name = NameOf(watch);
-      for (std::size_t at = list.find(name); at != std::string::npos; at = list.find(name, at + 1))
-        std::printf("  line: %s\n", list.substr(list.rfind('\n', at) + 1, list.find('\n', at) - list.rfind('\n', at) - 1).c_str());
-    }
     RunContext ctx{faulty_, report_, hooks_, flags_, settings_};
     report_.Begin();
     RunBackup(ctx, {SyncTarget{'T', "BK"}});
@@ -371,7 +360,6 @@ class ModelRun {
         continue;
       }
       const std::vector<std::string> files = FilesIn(folder);
-      const bool had_files = listed_.count(folder) && !listed_[folder].empty();
       listed_[folder].clear();
       for (const std::string& path : files) {
         listed_[folder].insert(path);
@@ -380,15 +368,10 @@ class ModelRun {
       }
       if (!files.empty()) {
         markers_.erase(folder);
-      } else if (Mirror() || !had_files) {
-        // A mirrored folder whose last file went stays registered by a marker; a folder
-        // registered empty keeps its marker in every type.
-        markers_.insert(folder);
       } else {
-        // A differential folder whose files all went leaves the registration.
-        listed_.erase(folder);
-        it = registered_folders_.erase(it);
-        continue;
+        // A registered folder whose last file went stays registered by a marker, in a
+        // differential backup too: files put there later are still backed up.
+        markers_.insert(folder);
       }
       ++it;
     }
