@@ -31,27 +31,11 @@
 #include "common/text_file.hpp"
 #include "platform/posix_file_system.hpp"
 
-extern char** environ;
+#include "bench_support.hpp"
 
 namespace {
 
-// <chrono> is left out on purpose: libstdc++ 12 spells the micro sign of its unit
-// suffixes as a literal that code page 932 cannot hold, so it does not compile here.
-struct Clock {
-  using time_point = double;
-  static time_point now() {
-    timespec ts {};
-    ::clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
-  }
-};
-
-double Seconds(Clock::time_point from, Clock::time_point to) { return to - from; }
-
-[[noreturn]] void Die(const std::string& what) {
-  std::cerr << "list_bench: " << what << "\n";
-  std::exit(2);
-}
+using namespace bench;
 
 // Shift-JIS bytes written out, so the data does not depend on the compiler's charset.
 // 表 and ソ carry 0x5C as their trail byte, the case a path splitter must not misread.
@@ -135,30 +119,6 @@ std::string MakeListText(std::size_t lines, std::size_t* distinct_out) {
   return text;
 }
 
-// Peak resident set: "5" in clear_refs resets VmHWM to the current RSS.
-bool ResetPeakRss() {
-  std::ofstream f("/proc/self/clear_refs");
-  if (!f) return false;
-  f << "5";
-  f.flush();
-  return static_cast<bool>(f);
-}
-
-// A "VmXXX:  1234 kB" line of /proc/self/status, in bytes; -1 when absent.
-long long StatusBytes(std::string_view field) {
-  std::ifstream f("/proc/self/status");
-  std::string line;
-  while (std::getline(f, line)) {
-    if (line.rfind(field, 0) == 0 && line.size() > field.size() && line[field.size()] == ':') {
-      std::istringstream in(line.substr(field.size() + 1));
-      long long kb = -1;
-      in >> kb;
-      return kb < 0 ? -1 : kb * 1024;
-    }
-  }
-  return -1;
-}
-
 std::size_t CountLines(const std::string& path) {
   std::ifstream f(path, std::ios::binary);
   std::size_t n = 0;
@@ -207,24 +167,6 @@ int RunSortUnique(const std::string& in, const std::string& out) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
-void Check(bk::Status s, const char* what) {
-  if (!s) Die(std::string(what) + " failed with error " + std::to_string(s.code));
-}
-
-struct TempFolder {
-  std::string path;
-  TempFolder() {
-    const char* base = std::getenv("TMPDIR");
-    std::string pattern = std::string(base && *base ? base : "/tmp") + "/list_bench.XXXXXX";
-    if (!::mkdtemp(pattern.data())) Die("cannot create a temporary folder");
-    path = pattern;
-  }
-  ~TempFolder() {
-    std::error_code ec;
-    std::filesystem::remove_all(path, ec);
-  }
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -267,30 +209,30 @@ int main(int argc, char** argv) {
   const bool peak_reset = ResetPeakRss();
   const long long rss_before = StatusBytes("VmRSS");
 
-  const auto t0 = Clock::now();
+  const auto t0 = Now();
   bk::ListBuffer list;
   bool found = false;
   Check(bk::ReadListFile(fs, list_name, &list, &found), "Load");
   if (!found) Die("Load did not find the list");
-  const auto t1 = Clock::now();
+  const auto t1 = Now();
   bk::SortForDisplay(&list);
-  const auto t2 = Clock::now();
+  const auto t2 = Now();
   const bk::DuplicateRemoval removal = bk::RemoveTypeDuplicates(&list);
-  const auto t3 = Clock::now();
+  const auto t3 = Now();
   Check(bk::SaveList(fs, saved_name, list), "Save");
-  const auto t4 = Clock::now();
+  const auto t4 = Now();
 
   const long long peak = StatusBytes("VmHWM");
   const std::size_t kept_lines = list.line_count;
   list.clear();
   list.text.shrink_to_fit();
 
-  const auto s0 = Clock::now();
+  const auto s0 = Now();
   const int sort_status = RunSortUnique(list_host, sort_host);
-  const auto s1 = Clock::now();
+  const auto s1 = Now();
 
-  const double load = Seconds(t0, t1), sort_display = Seconds(t1, t2), dedup = Seconds(t2, t3),
-               save = Seconds(t3, t4), ours = Seconds(t0, t4), theirs = Seconds(s0, s1);
+  const double load = t1 - t0, sort_display = t2 - t1, dedup = t3 - t2, save = t4 - t3, ours = t4 - t0,
+               theirs = s1 - s0;
   const std::size_t saved_lines = CountLines(saved_host);
 
   constexpr double kMiB = 1024.0 * 1024.0;

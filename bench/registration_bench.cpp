@@ -50,28 +50,12 @@
 #include "common/text_file.hpp"
 #include "platform/posix_file_system.hpp"
 
-extern char** environ;
+#include "bench_support.hpp"
 
 namespace {
 
-// <chrono> is left out on purpose: libstdc++ spells the micro sign of its unit suffixes as
-// a literal that code page 932 cannot hold, so it does not compile here.
-double Now() {
-  timespec ts {};
-  ::clock_gettime(CLOCK_MONOTONIC, &ts);
-  return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
-}
+using namespace bench;
 
-[[noreturn]] void Die(const std::string& what) {
-  std::cerr << "registration_bench: " << what << "\n";
-  std::exit(2);
-}
-
-void Check(bk::Status s, const std::string& what) {
-  if (!s) Die(what + " failed with error " + std::to_string(s.code));
-}
-
-constexpr double kMiB = 1024.0 * 1024.0;
 constexpr char kDropType = '3';  // mirror-all: the dropped folder with all its subfolders
 constexpr std::size_t kOtherLines = 100000;
 
@@ -96,164 +80,6 @@ std::string Printable(std::string_view cp932) {
   return utf8;
 }
 
-// ---- memory ------------------------------------------------------------------------------
-
-// Peak resident set: "5" in clear_refs resets VmHWM to the current RSS.
-bool ResetPeakRss() {
-  std::ofstream f("/proc/self/clear_refs");
-  if (!f) return false;
-  f << "5";
-  f.flush();
-  return static_cast<bool>(f);
-}
-
-// A "VmXXX:  1234 kB" line of /proc/self/status, in bytes; -1 when absent.
-long long StatusBytes(std::string_view field) {
-  std::ifstream f("/proc/self/status");
-  std::string line;
-  while (std::getline(f, line)) {
-    if (line.rfind(field, 0) == 0 && line.size() > field.size() && line[field.size()] == ':') {
-      std::istringstream in(line.substr(field.size() + 1));
-      long long kb = -1;
-      in >> kb;
-      return kb < 0 ? -1 : kb * 1024;
-    }
-  }
-  return -1;
-}
-
-// ---- the adapter, counted ----------------------------------------------------------------
-
-enum Call : std::size_t {
-  kListFolder, kGetInfo, kOpenRead, kRead, kCreateWrite, kWrite, kClose, kCopyPlain, kRename, kDeleteFile,
-  kOther, kCallKinds
-};
-constexpr std::array<std::string_view, kCallKinds> kCallNames = {
-    "ListFolder", "GetInfo", "OpenRead", "Read", "CreateWrite", "Write", "Close(write)",
-    "CopyPlain", "Rename", "DeleteFile", "other"};
-
-struct CallCounts {
-  std::array<std::uint64_t, kCallKinds> calls {};
-  std::array<double, kCallKinds> seconds {};
-  std::uint64_t listed_entries = 0;
-  std::uint64_t written_bytes = 0;
-  void Add(Call c, double t0) {
-    ++calls[c];
-    seconds[c] += Now() - t0;
-  }
-};
-
-class CountingReadable final : public bk::ReadableFile {
- public:
-  CountingReadable(std::unique_ptr<bk::ReadableFile> inner, CallCounts& counts)
-      : inner_(std::move(inner)), counts_(counts) {}
-  bk::Status Read(void* buffer, std::size_t size, std::size_t* got) override {
-    const double t0 = Now();
-    const bk::Status s = inner_->Read(buffer, size, got);
-    counts_.Add(kRead, t0);
-    return s;
-  }
-
- private:
-  std::unique_ptr<bk::ReadableFile> inner_;
-  CallCounts& counts_;
-};
-
-class CountingWritable final : public bk::WritableFile {
- public:
-  CountingWritable(std::unique_ptr<bk::WritableFile> inner, CallCounts& counts)
-      : inner_(std::move(inner)), counts_(counts) {}
-  bk::Status Write(const void* data, std::size_t size) override {
-    const double t0 = Now();
-    const bk::Status s = inner_->Write(data, size);
-    counts_.Add(kWrite, t0);
-    counts_.written_bytes += size;
-    return s;
-  }
-  bk::Status SetLastWriteTime(bk::FileTime time) override { return inner_->SetLastWriteTime(time); }
-  bk::Status Close() override {
-    const double t0 = Now();
-    const bk::Status s = inner_->Close();
-    counts_.Add(kClose, t0);
-    return s;
-  }
-
- private:
-  std::unique_ptr<bk::WritableFile> inner_;
-  CallCounts& counts_;
-};
-
-// Passes every call through and counts it, with the time it took.
-class CountingFileSystem final : public bk::FileSystem {
- public:
-  explicit CountingFileSystem(bk::FileSystem& inner) : inner_(inner) {}
-  CallCounts counts;
-
-  bk::Status ListFolder(std::string_view folder, std::vector<bk::FileInfo>* entries) override {
-    const double t0 = Now();
-    const bk::Status s = inner_.ListFolder(folder, entries);
-    counts.Add(kListFolder, t0);
-    counts.listed_entries += entries->size();
-    return s;
-  }
-  bk::Status GetInfo(std::string_view path, bk::FileInfo* info) override {
-    return Timed(kGetInfo, [&] { return inner_.GetInfo(path, info); });
-  }
-  bk::Status OpenRead(std::string_view path, std::unique_ptr<bk::ReadableFile>* file) override {
-    std::unique_ptr<bk::ReadableFile> raw;
-    const bk::Status s = Timed(kOpenRead, [&] { return inner_.OpenRead(path, &raw); });
-    if (s) *file = std::make_unique<CountingReadable>(std::move(raw), counts);
-    return s;
-  }
-  bk::Status CreateWrite(std::string_view path, std::unique_ptr<bk::WritableFile>* file) override {
-    std::unique_ptr<bk::WritableFile> raw;
-    const bk::Status s = Timed(kCreateWrite, [&] { return inner_.CreateWrite(path, &raw); });
-    if (s) *file = std::make_unique<CountingWritable>(std::move(raw), counts);
-    return s;
-  }
-  bk::Status SetLastWriteTime(std::string_view path, bk::FileTime time) override {
-    return Timed(kOther, [&] { return inner_.SetLastWriteTime(path, time); });
-  }
-  bk::Status SetAttributes(std::string_view path, std::uint32_t attributes) override {
-    return Timed(kOther, [&] { return inner_.SetAttributes(path, attributes); });
-  }
-  bk::Status Rename(std::string_view from, std::string_view to) override {
-    return Timed(kRename, [&] { return inner_.Rename(from, to); });
-  }
-  bk::Status CopyPlain(std::string_view from, std::string_view to) override {
-    return Timed(kCopyPlain, [&] { return inner_.CopyPlain(from, to); });
-  }
-  bk::Status DeleteFile(std::string_view path) override {
-    return Timed(kDeleteFile, [&] { return inner_.DeleteFile(path); });
-  }
-  bk::Status CreateFolderChain(std::string_view path) override {
-    return Timed(kOther, [&] { return inner_.CreateFolderChain(path); });
-  }
-  bk::Status DeleteTree(std::string_view path) override {
-    return Timed(kOther, [&] { return inner_.DeleteTree(path); });
-  }
-  bk::Status RemoveEmptyFolder(std::string_view path) override {
-    return Timed(kOther, [&] { return inner_.RemoveEmptyFolder(path); });
-  }
-  bk::Status FreeSpace(std::string_view root, std::uint64_t* bytes) override {
-    return Timed(kOther, [&] { return inner_.FreeSpace(root, bytes); });
-  }
-  bk::Status GetVolumeInfo(std::string_view root, bk::VolumeInfo* info) override {
-    return Timed(kOther, [&] { return inner_.GetVolumeInfo(root, info); });
-  }
-  std::string ErrorMessage(std::uint32_t code) override { return inner_.ErrorMessage(code); }
-
- private:
-  template <typename F>
-  bk::Status Timed(Call c, F&& f) {
-    const double t0 = Now();
-    const bk::Status s = f();
-    counts.Add(c, t0);
-    return s;
-  }
-  bk::FileSystem& inner_;
-};
-
 // Answers every message as its "OK" button would, and keeps the texts.
 class QuietPort final : public bk::MessagePort {
  public:
@@ -268,24 +94,8 @@ class QuietPort final : public bk::MessagePort {
 
 // Runs args with stdout to /dev/null; the wall seconds, or -1 when it did not exit 0.
 double SpawnQuiet(const std::vector<std::string>& args) {
-  std::vector<std::string> copy = args;
-  std::vector<char*> argv;
-  for (std::string& a : copy) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  const double t0 = Now();
-  pid_t pid = 0;
-  const int started = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  if (started != 0) return -1;
-  int status = 0;
-  while (::waitpid(pid, &status, 0) < 0) {
-    if (errno != EINTR) return -1;
-  }
-  const double seconds = Now() - t0;
-  return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? seconds : -1;
+  const ChildRun run = Spawn(args, true);
+  return run.status == 0 ? run.seconds : -1;
 }
 
 // ---- the generated tree (direct POSIX calls) ---------------------------------------------
@@ -618,20 +428,6 @@ SizeFigures RunSize(const std::string& base, std::size_t file_count, bool bare) 
   std::cout << "  (tree removed in " << std::setprecision(3) << Now() - t0 << " s)\n";
   return fig;
 }
-
-struct TempFolder {
-  std::string path;
-  TempFolder() {
-    const char* base = std::getenv("TMPDIR");
-    std::string pattern = std::string(base && *base ? base : "/tmp") + "/registration_bench.XXXXXX";
-    if (!::mkdtemp(pattern.data())) Die("cannot create a temporary folder");
-    path = pattern;
-  }
-  ~TempFolder() {
-    std::error_code ec;
-    std::filesystem::remove_all(path, ec);
-  }
-};
 
 }  // namespace
 

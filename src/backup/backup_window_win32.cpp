@@ -1,9 +1,10 @@
 // The backup window: opened for "バックアップの実行" (command 1) or "登録全てのバックアップ"
 // (command 2); the engine runs inside its pump and the window closes when the run ends.
 #include "backup/shell_win32.hpp"
-#include "common/run_window_win32.hpp"
 #include "common/text_file.hpp"
 #include "engine/backup_run.hpp"
+#include "engine/run_window_layout.hpp"
+#include "engine/run_window_win32.hpp"
 
 namespace bk {
 

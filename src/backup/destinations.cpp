@@ -82,14 +82,14 @@ std::size_t LastLabelOpen(std::string_view text) {
 bool IsLinkSource(const DestinationTables& t, std::string_view text) {
   return std::any_of(t.links.entries().begin(), t.links.entries().end(), [&](const std::string& e) {
     std::string_view source, target;
-    return SplitLink(e, &source, &target) && source == text;
+    return SplitLink(e, &source, &target) && SameDestination(source, text);
   });
 }
 
 bool IsLinkTarget(const DestinationTables& t, std::string_view text) {
   return std::any_of(t.links.entries().begin(), t.links.entries().end(), [&](const std::string& e) {
     std::string_view source, target;
-    return SplitLink(e, &source, &target) && target == text;
+    return SplitLink(e, &source, &target) && SameDestination(target, text);
   });
 }
 
@@ -104,7 +104,7 @@ std::array<std::string, 5> ListsOf(std::string_view text) {
 void ForgetDestination(DestinationEditor& ed, std::string_view text) {
   const std::string forgotten(text);  // text may be the table's own string
   ed.tables.destinations.Remove(forgotten);
-  if (ed.tables.current.chosen() && ed.tables.current.Text() == forgotten) ed.tables.current = {};
+  if (ed.tables.current.chosen() && SameDestination(ed.tables.current.Text(), forgotten)) ed.tables.current = {};
   std::string failure;
   for (const std::string& name : ListsOf(forgotten)) {
     const Status s = ed.fs.DeleteFile(name);
@@ -183,7 +183,8 @@ int CurrentIndex(const DestinationTables& tables) {
   if (!tables.current.chosen()) return -1;
   const std::string current = tables.current.Text();
   const auto& entries = tables.destinations.entries();
-  const auto it = std::find(entries.begin(), entries.end(), current);
+  const auto it = std::find_if(entries.begin(), entries.end(),
+                               [&](const std::string& e) { return SameDestination(e, current); });
   return it == entries.end() ? -1 : static_cast<int>(it - entries.begin());
 }
 
@@ -203,10 +204,9 @@ bool RegisterDestination(DestinationEditor& ed, std::string_view drive_item,
   }
   const std::string text = root + std::string(folder_name);
 
-  // Windows names differing only in letter case are one folder (and one set of lists).
-  const std::string upper = sjis::AsciiUpper(text);
+  // Names differing only in letter case are one folder (and one set of lists).
   for (const std::string& e : ed.tables.destinations.entries()) {
-    if (sjis::AsciiUpper(e) == upper) {
+    if (SameDestination(e, text)) {
       Tell(ed.ui, Cat({Named(ed.labels, e), "\n", kAlreadyRegistered}));
       return false;
     }
@@ -345,7 +345,7 @@ bool LinkOrRename(DestinationEditor& ed, std::string_view source_item, std::stri
   if (!ed.tables.links.Add(pair)) return false;
   // A link target has no registrations of its own: it must not stay the destination whose
   // lists the registration window edits (propagation would overwrite every edit).
-  if (ed.tables.current.chosen() && ed.tables.current.Text() == target) ed.tables.current = {};
+  if (ed.tables.current.chosen() && SameDestination(ed.tables.current.Text(), target)) ed.tables.current = {};
   (void)LinkPropagation(ed.fs, ed.tables, ed.ui);  // a failure is told, the link stays
   return true;
 }

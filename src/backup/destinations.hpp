@@ -63,8 +63,9 @@ enum class DestinationBox : int {
 std::vector<std::string> BoxItems(const DestinationTables& tables, const VolumeLabels& labels,
                                   DestinationBox box);
 
-// The index in the Current box of the current destination (exactly equal text), or -1
-// when none is chosen or it is not registered (the window then selects the first item).
+// The index in the destination table of the current destination (SameDestination, never
+// one that merely begins alike), or -1 when none is chosen or it is not registered (the
+// window then selects the first item).
 int CurrentIndex(const DestinationTables& tables);
 
 // Registers root-of-drive_item + folder_name. drive_item is a drive box item.

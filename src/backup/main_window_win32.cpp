@@ -2,7 +2,7 @@
 #include "backup/shell_win32.hpp"
 #include "common/message_dialog_win32.hpp"
 #include "common/program_window_win32.hpp"
-#include "common/run_window_win32.hpp"
+#include "engine/run_window_win32.hpp"
 
 #include <shellapi.h>
 #include <windowsx.h>

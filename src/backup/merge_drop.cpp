@@ -176,12 +176,17 @@ MergeResult MergeDrop(const MergeRequest& r, ListBuffer* list) {
   // counts only what this drop repeated.
   (void)RemoveTypeDuplicates(list);
   const std::size_t lines_before = list->line_count;
-  // Every line that was not rejected joins the list, also a drop of folders without files.
-  ForEachLine(drop, [&](std::string_view line, std::size_t) {
-    if (line.empty() || line[0] == '0') return;
-    list->text += line;
-    list->text += '\n';
-  });
+  // A drop whose every file was rejected adds nothing, not even the folders without files
+  // that came with those files. Otherwise every line that was not rejected joins the list,
+  // also a drop of folders without files alone.
+  const bool all_files_rejected = result.rejected_files > 0 && result.rejected_files == checked;
+  if (!all_files_rejected) {
+    ForEachLine(drop, [&](std::string_view line, std::size_t) {
+      if (line.empty() || line[0] == '0') return;
+      list->text += line;
+      list->text += '\n';
+    });
+  }
   const DuplicateRemoval removal = RemoveTypeDuplicates(list);
   result.repeated_files = removal.repeated_files;
   result.repeated_markers = removal.repeated_markers;

@@ -35,7 +35,6 @@ struct ProgramState {
   bool delete_hover = false;    // the pointer was over " 削除 " at the last paint
   bool delete_request = false;  // DeleteRequest
   bool search_request = false;  // SearchRequest
-  bool list_clicked = false;    // ListClicked
   bool highlight = false;       // a type box is shown highlighted
   SearchState search;
   int width_adjust = 0;         // the registration window's width change, for this run only

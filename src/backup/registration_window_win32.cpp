@@ -285,6 +285,8 @@ void RegistrationSize(Shell& shell, int w, int h, bool minimised) {
 LRESULT RegistrationNotify(Shell& shell, NMHDR* header) {
   ProgramState& s = shell.state;
   if (header->idFrom != static_cast<UINT_PTR>(ctl::kListView)) return 0;
+  NoteListNotification(&s.search, header->code == LVN_ODCACHEHINT ? ListNotification::CacheHint : ListNotification::Other,
+                       (GetAsyncKeyState(VK_LBUTTON) & 0x8000) != 0);
   if (header->code == LVN_GETDISPINFOW) {
     auto* info = reinterpret_cast<NMLVDISPINFOW*>(header);
     if ((info->item.mask & LVIF_TEXT) && info->item.cchTextMax > 0) {
@@ -303,9 +305,7 @@ LRESULT RegistrationNotify(Shell& shell, NMHDR* header) {
     const long long per_page = SendMessageW(list, LVM_GETCOUNTPERPAGE, 0, 0);
     if (const auto width = CacheHintWidth(&s.view, top, per_page))
       SendMessageW(list, LVM_SETCOLUMNWIDTH, 0, *width * s.f());
-    return 0;
   }
-  if (GetAsyncKeyState(VK_LBUTTON) & 0x8000) s.list_clicked = true;
   return 0;
 }
 
@@ -393,7 +393,7 @@ void RegistrationPeriodicWork(Shell& shell, POINT& last_pointer) {
     }
   }
   HWND list = Control(shell, ctl::kListView);
-  if (s.list_clicked) {
+  if (s.search.list_clicked) {
     const int first = static_cast<int>(SendMessageW(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
     SearchFromClick(&s.search, first >= 0 ? std::optional<std::size_t>(static_cast<std::size_t>(first)) : std::nullopt,
                     s.view.row_count());
@@ -401,7 +401,6 @@ void RegistrationPeriodicWork(Shell& shell, POINT& last_pointer) {
   if (s.search_request) {
     const SearchResult r = Search(&s.search, s.view, WindowTextOf(Control(shell, ctl::kSearchBox)), shell.ui);
     if (r.outcome != SearchOutcome::Pending) s.search_request = false;
-    if (r.outcome == SearchOutcome::ReachedEnd) s.list_clicked = false;
     if (r.outcome == SearchOutcome::Found) SelectAndClickLine(shell, r.row);
   }
   MergePendingDrop(shell);
@@ -499,7 +498,7 @@ void RunRegistrationWindow(Shell& shell) {
     SendMessageW(list, LVM_SCROLL, 0, -static_cast<int>((s.list.line_count + 22) * 2 * f));
   }
   s.search = SearchState{};
-  s.search_request = s.list_clicked = s.delete_request = false;
+  s.search_request = s.delete_request = false;  // the fresh search state holds no click either
   s.registration_phase = 0;
 
   s.window_active = true;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "backup/list_guard.hpp"
+#include "backup/settings_layout.hpp"
 #include "common/list_sort.hpp"
 #include "common/registration_list.hpp"
 #include "common/shift_jis.hpp"
@@ -57,7 +58,13 @@ bool RowMatches(std::string_view row_text, const std::vector<std::string_view>& 
   return true;
 }
 
+void NoteListNotification(SearchState* state, ListNotification notification, bool left_button_down) {
+  if (notification != ListNotification::CacheHint && left_button_down) state->list_clicked = true;
+}
+
 void SearchFromClick(SearchState* state, std::optional<std::size_t> first_selected_row, std::size_t row_count) {
+  if (!state->list_clicked) return;
+  state->list_clicked = false;
   state->start_row = first_selected_row ? std::min(*first_selected_row + 1, row_count) : 0;
 }
 
@@ -84,6 +91,7 @@ SearchResult Search(SearchState* state, const ListView& view, std::string_view b
     return result;
   }
   state->start_row = 0;
+  state->list_clicked = false;
   ui.ShowMessage(kSearchReachedEnd, DialogMode::Ok);
   result.outcome = SearchOutcome::ReachedEnd;
   return result;
@@ -189,8 +197,8 @@ DeleteResult DeleteSelected(const ListOwner& owner, MessagePort& ui, std::span<c
 // ---- clicks and help texts ------------------------------------------------
 
 RegistrationClick ClassifyClick(int x, int y, int f, int client_height, int row_left) {
-  const float fx = static_cast<float>(x), fy = static_cast<float>(y), ff = static_cast<float>(f);
-  if (fy > 3.8f * ff && fy < 5.8f * ff && fx > 41.0f * ff && fx < 43.0f * ff) return RegistrationClick::SearchHelp;
+  // Fractions of f are truncated here too, as everywhere the window is measured.
+  if (y > Scaled(f, 3.8f) && y < Scaled(f, 5.8f) && x > 41 * f && x < 43 * f) return RegistrationClick::SearchHelp;
   if (y > client_height - 5 * f && y < client_height) {
     if (x > row_left + 66 * f && x < row_left + 68 * f) return RegistrationClick::RegistrationHelp;
     if (x > row_left + 77 * f && x < row_left + 79 * f) return RegistrationClick::DeletionHelp;

@@ -27,6 +27,7 @@ inline constexpr std::string_view kNothingSelected = "選択した項目があ�
 struct SearchState {
   std::size_t start_row = 0;  // SearchStartRow
   std::string last_text;      // LastSearchText
+  bool list_clicked = false;  // ListClicked
 };
 
 // The terms of a search text: the pieces between half-width spaces (a full-width space
@@ -37,15 +38,22 @@ std::vector<std::string_view> SearchTerms(std::string_view text);
 // row_text starts, so that "a" is not found in the second byte of a double-byte character.
 bool RowMatches(std::string_view row_text, const std::vector<std::string_view>& terms);
 
-// A click on the list (ListClicked): the search goes on after the first selected row,
-// or from the top when none is selected.
+// The list view notified the window. Every notification but the cache hint, cell requests
+// included, counts as a click on the list (ListClicked) while the left button is down.
+enum class ListNotification { CacheHint, Other };
+void NoteListNotification(SearchState* state, ListNotification notification, bool left_button_down);
+
+// The start-row update of each pass: a click on the list (ListClicked) is taken, so that
+// the search goes on after the first selected row, or from the top when none is selected.
+// Without a new click the start stays where it is, whatever the selection did since
+// (keyboard moves included).
 void SearchFromClick(SearchState* state, std::optional<std::size_t> first_selected_row, std::size_t row_count);
 
 enum class SearchOutcome {
   Pending,    // the shown list is empty: the request stays until a list with lines is shown
   EmptyText,  // "検索窓に入力してください" was shown; clear the request
   Found,      // select row; clear the request
-  ReachedEnd, // "最後まで検索しました" was shown; clear the request and ListClicked
+  ReachedEnd, // "最後まで検索しました" was shown (ListClicked is cleared); clear the request
 };
 
 struct SearchResult {

@@ -6,12 +6,9 @@
 #include <string_view>
 #include <vector>
 
-namespace bk {
+#include "common/window_settings.hpp"
 
-struct Rect {
-  int left = 0, top = 0, width = 0, height = 0;
-  bool operator==(const Rect&) const = default;
-};
+namespace bk {
 
 // An area whose bounds are all exclusive, as the pointer tests use them.
 struct Zone {
@@ -81,22 +78,8 @@ std::string_view SettingsHelpText(SettingsHelp help);
 std::vector<std::string_view> CharSizeItems();
 std::vector<std::string_view> MailItems();
 
-// Screen facts read at start-up.
-struct ScreenFacts {
-  int work_left = 0, work_top = 0, work_right = 0, work_bottom = 0;
-  int frame_width = 0, frame_height = 0, caption_height = 0;
-};
-
 // Outer placement of the settings window: its saved position, or centred when both saved
 // coordinates hold the marker.
 Rect SettingsWindowPlacement(int f, int saved_x, int saved_y, const ScreenFacts& screen);
-
-// The backup window: its outer placement and the length N of its progress line in
-// characters (100, fewer when the work area is too narrow).
-struct BackupPlacement {
-  Rect rect;
-  int line_length = 100;
-};
-BackupPlacement BackupWindowPlacement(int f, int saved_x, int saved_y, const ScreenFacts& screen);
 
 }  // namespace bk

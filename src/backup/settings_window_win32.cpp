@@ -71,8 +71,10 @@ void RefreshBoxes(Shell& shell) {
       {ctl::kLinkListBox, DestinationBox::Links},
   };
   for (const auto& [id, box] : boxes) FillBox(shell, id, BoxItems(s.tables, s.labels, box));
-  if (s.tables.current.chosen())
-    SelectExact(Control(shell, ctl::kChoiceBox), DisplayForm(s.tables, s.labels, s.tables.current.Text()));
+  if (const int current = CurrentIndex(s.tables); current >= 0) {
+    const std::string& entry = s.tables.destinations.entries()[static_cast<std::size_t>(current)];
+    SelectExact(Control(shell, ctl::kChoiceBox), DisplayForm(s.tables, s.labels, entry));
+  }
 }
 
 void FillOptionBoxes(Shell& shell) {

@@ -16,9 +16,15 @@ std::string CurrentDestination::Text() const {
   return text;
 }
 
-bool DestinationSlots::Contains(std::string_view text) const {
-  return std::find(entries_.begin(), entries_.end(), text) != entries_.end();
+bool SameDestination(std::string_view a, std::string_view b) { return sjis::EqualFoldingLetterCase(a, b); }
+
+namespace {
+std::vector<std::string>::const_iterator FindSame(const std::vector<std::string>& entries, std::string_view text) {
+  return std::find_if(entries.begin(), entries.end(), [&](const std::string& e) { return SameDestination(e, text); });
 }
+}  // namespace
+
+bool DestinationSlots::Contains(std::string_view text) const { return FindSame(entries_, text) != entries_.end(); }
 
 bool DestinationSlots::Add(std::string_view text) {
   if (full() || text.empty() || text.size() > kMaxSlotText || Contains(text)) return false;
@@ -27,7 +33,7 @@ bool DestinationSlots::Add(std::string_view text) {
 }
 
 bool DestinationSlots::Remove(std::string_view text) {
-  const auto it = std::find(entries_.begin(), entries_.end(), text);
+  const auto it = FindSame(entries_, text);
   if (it == entries_.end()) return false;
   entries_.erase(it);
   return true;
@@ -94,10 +100,11 @@ bool IsLinkEntry(std::string_view line) {
   return SplitLink(line, &source, &target) && IsDestinationText(source) && IsDestinationText(target);
 }
 
-// Reads a line one byte further than any stored text goes, so that a longer (hand-made)
-// line shows as too long instead of being cut into another valid-looking text.
+// Reads a line two bytes further than any stored text goes, so that a longer (hand-made)
+// line shows as too long instead of being cut into another valid-looking text, also when
+// the cut steps back before a double-byte character.
 bool ReadEntryLine(LineReader& reader, std::string_view* line) {
-  return reader.ReadLine(line, kMaxSlotText + 1);
+  return reader.ReadLine(line, kMaxSlotText + 2);
 }
 
 // Reads one section up to its "*" line (or the end of the file).

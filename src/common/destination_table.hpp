@@ -24,17 +24,24 @@ struct CurrentDestination {
   std::string Text() const;  // "D:\BK", or "" when none
 };
 
-// A table of at most 1000 unique entries in registration order.
+// Two destination texts (or two link entries) that name one folder: equal but for letter
+// case, as the file system folds it (EqualFoldingLetterCase: ASCII, full-width Latin, Greek
+// and Cyrillic letters). "T:\ＢＫ" and "t:\Ｂｋ" are one destination with one set of lists.
+// Every comparison of destinations goes through this one rule.
+bool SameDestination(std::string_view a, std::string_view b);
+
+// A table of at most 1000 entries in registration order, no two of them SameDestination.
 class DestinationSlots {
  public:
   const std::vector<std::string>& entries() const { return entries_; }
   std::size_t size() const { return entries_.size(); }
   bool empty() const { return entries_.empty(); }
   bool full() const { return entries_.size() >= kMaxTableEntries; }
+  // True when an entry is SameDestination as text.
   bool Contains(std::string_view text) const;
   // Appends; refused (false) when full, already present, empty or over 259 bytes.
   bool Add(std::string_view text);
-  // Removes the entry, moving every later entry up one place.
+  // Removes the entry that is SameDestination as text, moving every later entry up.
   bool Remove(std::string_view text);
   void RemoveAt(std::size_t index);
   void Clear() { entries_.clear(); }

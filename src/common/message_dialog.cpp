@@ -119,6 +119,8 @@ std::optional<DialogPoint> PointerTarget(DialogMode mode, int f, int width, int 
   return std::nullopt;
 }
 
+int DialogResult(DialogMode mode, int ended_with) { return mode == DialogMode::Ok ? kOkAnswer : ended_with; }
+
 bool InCloseZone(int x, int y, int f, int width) {
   return x > width - 3 * f && x < width && y > 0 && y < 3 * f;
 }

@@ -59,6 +59,11 @@ struct DialogPoint {
 // Where the pointer is put when the dialog opens (dialog-relative), or nothing.
 std::optional<DialogPoint> PointerTarget(DialogMode mode, int f, int width, int height);
 
+// What ShowMessage answers for the way its dialog ended: a button's answer, or
+// kAnswerClosed when it was closed or its window could not be made. MsgOk answers
+// kOkAnswer whatever ended it, so that its callers never take a failure for a refusal.
+int DialogResult(DialogMode mode, int ended_with);
+
 // The "×" mark's zone in the top right corner, bounds excluded.
 bool InCloseZone(int x, int y, int f, int width);
 

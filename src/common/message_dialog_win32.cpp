@@ -271,7 +271,10 @@ int Win32MessageDialog::ShowMessage(std::string_view text, DialogMode mode) {
   for (std::string_view line : SplitMessageLines(wrapped.text)) d.lines.push_back(DisplayText(line));
   d.close_mark = DisplayText("×");
 
-  if (!CreateDialogWindow(d, mode)) return kAnswerClosed;
+  if (!CreateDialogWindow(d, mode)) {
+    DialogAnswer() = DialogResult(mode, kAnswerClosed);
+    return DialogAnswer();
+  }
 
   DialogAnswer() = 0;
   POINT start{};
@@ -300,19 +303,12 @@ int Win32MessageDialog::ShowMessage(std::string_view text, DialogMode mode) {
     Sleep(10);
   }
 
-  int result = DialogAnswer();
-  if (result == kClosedByMark) {
-    result = kAnswerClosed;
-    DialogAnswer() = 0;
-  }
+  const int ended_with = DialogAnswer() == kClosedByMark ? kAnswerClosed : DialogAnswer();
   d.window.reset();
   d.font.reset();
   if (quit) PostQuitMessage(quit_code);
-  if (mode == DialogMode::Ok) {
-    result = kOkAnswer;
-    DialogAnswer() = kOkAnswer;
-  }
-  return result;
+  DialogAnswer() = DialogResult(mode, ended_with);
+  return DialogAnswer();
 }
 
 }  // namespace bk

@@ -9,9 +9,10 @@
 
 namespace bk {
 
-// The program-wide answer slot. The dialog clears it when it opens and waits until it is
-// not 0: a button puts its answer there, the "×" mark -1; the backup program's dispatcher
-// uses the same slot for its commands, so a command also ends an open dialog.
+// The answer of the last dialog, as ShowMessage returned it. While a dialog is shown it
+// is its loop's slot: cleared when the dialog opens, and the loop waits until a button
+// puts its answer there or the "×" mark -1. Only the dialog writes it; the backup
+// program's commands have their own request slots.
 int& DialogAnswer();
 
 // True while a message dialog of this thread is shown: its loop dispatches the messages of

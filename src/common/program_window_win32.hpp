@@ -2,7 +2,7 @@
 // screen facts.
 #pragma once
 
-#include "backup/settings_layout.hpp"
+#include "common/window_settings.hpp"
 #include "platform/win32_api.hpp"
 
 namespace bk {

@@ -65,4 +65,43 @@ std::string AsciiUpper(std::string_view text) {
   return out;
 }
 
+namespace {
+
+// One character upper-cased as the file system compares names; width 2 for a double-byte
+// character (a lead byte at the very end stands alone).
+struct FoldedChar {
+  unsigned char first = 0, second = 0;
+  std::size_t width = 1;
+};
+
+FoldedChar FoldAt(std::string_view text, std::size_t i) {
+  FoldedChar c;
+  c.first = static_cast<unsigned char>(text[i]);
+  if (!IsLeadByte(c.first) || i + 1 >= text.size()) {
+    if (c.first >= 'a' && c.first <= 'z') c.first = static_cast<unsigned char>(c.first - 'a' + 'A');
+    return c;
+  }
+  c.width = 2;
+  const auto t = static_cast<unsigned char>(text[i + 1]);
+  int upper = t;
+  if (c.first == 0x82 && t >= 0x81 && t <= 0x9A) upper = t - 0x21;       // ａ..ｚ -> Ａ..Ｚ (0x60..0x79)
+  else if (c.first == 0x83 && t >= 0xBF && t <= 0xD6) upper = t - 0x20;  // α..ω -> Α..Ω (0x9F..0xB6)
+  else if (c.first == 0x84 && t >= 0x70 && t <= 0x7E) upper = t - 0x30;  // а..н (ё at 0x76) -> А..Н
+  else if (c.first == 0x84 && t >= 0x80 && t <= 0x91) upper = t - 0x31;  // о..я, past the gap at 0x7F
+  c.second = static_cast<unsigned char>(upper);
+  return c;
+}
+
+}  // namespace
+
+bool EqualFoldingLetterCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size();) {
+    const FoldedChar x = FoldAt(a, i), y = FoldAt(b, i);
+    if (x.width != y.width || x.first != y.first || x.second != y.second) return false;
+    i += x.width;
+  }
+  return true;
+}
+
 }  // namespace bk::sjis

@@ -28,4 +28,11 @@ bool EndsWithLeadByte(std::string_view text);
 // ASCII-only upper-casing (double-byte characters are left alone).
 std::string AsciiUpper(std::string_view text);
 
+// True when a and b are equal but for letter case as the file system compares names: ASCII
+// letters, and the full-width Latin, Greek and Cyrillic letters of code page 932 (ａ..ｚ,
+// α..ω, а..я with ё) fold to upper case. Kanji, kana, half-width katakana and every trail
+// byte are left alone, so that the 'a' (0x61) in the second byte of ヂ (0x83 0x61) is never
+// taken for a letter.
+bool EqualFoldingLetterCase(std::string_view a, std::string_view b);
+
 }  // namespace bk::sjis

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "common/shift_jis.hpp"
+
 namespace bk {
 
 Status CreateTextFile(FileSystem& fs, std::string_view path, std::unique_ptr<WritableFile>* file) {
@@ -81,7 +83,9 @@ bool LineReader::ReadLine(std::string_view* line, std::size_t max_bytes) {
       lf ? static_cast<std::size_t>(static_cast<const char*>(lf) - text_.data()) : text_.size();
   pos_ = lf ? end + 1 : end;
   std::string_view content = text_.substr(start, end - start);
-  if (content.size() > max_bytes) content = content.substr(0, max_bytes);
+  // A cut never splits a double-byte character: a lead byte that would be left alone at
+  // the end goes with the rest of the line.
+  if (content.size() > max_bytes) content = sjis::CutAtCharBoundary(content, max_bytes);
   const std::size_t cr = content.find('\r');
   if (cr != std::string_view::npos) content = content.substr(0, cr);
   *line = content;

@@ -40,8 +40,9 @@ std::string FailureMessage(FileSystem& fs, Status failure, std::string_view name
 std::string TemporaryNameFor(std::string_view path);
 
 // Reads lines from text read whole, as the 260-byte line buffer does: a line ends at its
-// LF; its content ends at the first CR or LF; a longer line is cut at max_bytes bytes and
-// the rest of it, up to its LF, is skipped (never taken for another line).
+// LF; its content ends at the first CR or LF; a longer line is cut at max_bytes bytes, or
+// one byte less where the last would be the lead byte of a double-byte character, and the
+// rest of it, up to its LF, is skipped (never taken for another line).
 class LineReader {
  public:
   explicit LineReader(std::string_view text) : text_(text) {}

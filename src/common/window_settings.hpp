@@ -48,6 +48,20 @@ Status ResetWindowSettings(FileSystem& fs);  // the defaults, with a final LF
 int RememberedX(int client_x, int frame_width);
 int RememberedY(int client_y, int frame_height, int caption_height);
 
+// ---- the screen the windows are placed on -------------------------------------
+
+// An outer window rectangle in screen coordinates.
+struct Rect {
+  int left = 0, top = 0, width = 0, height = 0;
+  bool operator==(const Rect&) const = default;
+};
+
+// Screen facts read at start-up.
+struct ScreenFacts {
+  int work_left = 0, work_top = 0, work_right = 0, work_bottom = 0;
+  int frame_width = 0, frame_height = 0, caption_height = 0;
+};
+
 // ---- keeping the fields current while windows move and resize ----------------
 
 // The windows whose position is remembered.

@@ -29,7 +29,7 @@ std::vector<SyncTarget> Command1Destinations(const DestinationTables& tables) {
   for (const std::string& link : tables.links.entries()) {
     std::string_view source, target_text;
     SyncTarget target;
-    if (SplitLink(link, &source, &target_text) && source == start && ParseDestination(target_text, &target))
+    if (SplitLink(link, &source, &target_text) && SameDestination(source, start) && ParseDestination(target_text, &target))
       out.push_back(target);
   }
   return out;

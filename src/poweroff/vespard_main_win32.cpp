@@ -1,13 +1,13 @@
 // The power-off program: backs up the destinations chosen for it, then shuts the computer
 // down after a ten-second countdown that a left click cancels.
-#include "backup/settings_layout.hpp"
 #include "common/destination_table.hpp"
 #include "common/error_report.hpp"
 #include "common/message_dialog_win32.hpp"
-#include "common/run_window_win32.hpp"
-#include "common/window_settings.hpp"
 #include "common/program_window_win32.hpp"
+#include "common/window_settings.hpp"
 #include "engine/backup_run.hpp"
+#include "engine/run_window_layout.hpp"
+#include "engine/run_window_win32.hpp"
 #include "platform/program_folder.hpp"
 #include "platform/win32_file_system.hpp"
 

@@ -83,6 +83,42 @@ TEST_F(DestinationRegister, SameNameIsRegisteredOncePerDriveWhateverItsCase) {
   EXPECT_EQ(tables.destinations.entries(), (std::vector<std::string>{"T:\\BK", "U:\\BK", "T:\\BK2"}));
 }
 
+TEST_F(DestinationRegister, FullWidthGreekAndCyrillicLettersFoldLikeAscii) {
+  EXPECT_TRUE(Register('T', "ＢＫ"));
+  EXPECT_FALSE(Register('T', "Ｂｋ"));
+  EXPECT_EQ(ui.last(), "T:\\ＢＫ【BACKUP】\nすでに登録済です");  // the one registered
+  EXPECT_TRUE(Register('T', "Ωя"));
+  EXPECT_FALSE(Register('T', "ωЯ"));
+  EXPECT_EQ(ui.texts.size(), 2u);
+  EXPECT_TRUE(Register('T', "ア"));  // kana have no case; ヂ's trail byte is the letter a
+  EXPECT_TRUE(Register('T', "ヂ"));
+  EXPECT_TRUE(Register('T', "ｧ"));
+  EXPECT_TRUE(Register('T', "ﾇ"));
+  EXPECT_EQ(tables.destinations.size(), 6u);
+}
+
+TEST_F(DestinationLink, EveryComparisonFoldsLetterCase) {
+  // A hand-edited file may spell one destination differently in each section.
+  tables = ParseToDrive("T:\\ｂｋ\nT:\\ＢＫ\nU:\\Ｘ\n*\nU:\\ｘ\n*\nT:\\Ｂｋ > u:\\Ｘ\n*\n1\n");
+  EXPECT_EQ(CurrentIndex(tables), 0);
+  // The target of a link is known as such under any spelling, and guarded by the power-off list.
+  EXPECT_EQ(BoxItems(tables, labels, DestinationBox::Delete)[1], "U:\\Ｘ【BACKUP2】連動先");
+  EXPECT_FALSE(DeleteDestination(ed, Item("U:\\Ｘ")));
+  EXPECT_FALSE(DeleteDestination(ed, Item("T:\\ＢＫ")));  // a link source
+  ASSERT_EQ(ui.texts.size(), 2u);
+  EXPECT_NE(ui.texts[0].find("これは「バックアップ後PC電源を切る」にも登録があります"), std::string::npos);
+  EXPECT_NE(ui.texts[1].find("これは「複数の連動バックアップ」にも登録があります"), std::string::npos);
+  ui.answers = {kAnswerFirst};
+  EXPECT_TRUE(RemovePowerOff(ed, Item("U:\\Ｘ")));
+  EXPECT_TRUE(tables.power_off.empty());
+  // Deleting the link forgets its target; the current destination, spelled otherwise, is
+  // the source and stays.
+  ui.answers = {kAnswerFirst};
+  EXPECT_TRUE(DeleteLink(ed, tables.links.entries()[0]));
+  EXPECT_EQ(tables.destinations.entries(), std::vector<std::string>{"T:\\ＢＫ"});
+  EXPECT_TRUE(tables.current.chosen());
+}
+
 TEST_F(DestinationRegister, NamesWindowsCannotHoldAsOneFolderAreRefused) {
   const std::string long_name(126, 'a');
   for (std::string_view bad : {"", ".", "..", "a\\b", "a/b", "a:b", "a*", "a?", "a\"b", "a<b", "a>b", "a|b",

@@ -166,6 +166,28 @@ TEST_F(MergeDuplicates, EveryLineRejectedAddsNothingAndRewritesTheListUnchanged)
   EXPECT_FALSE(box.Exists(List('5')));
 }
 
+TEST_F(MergeDuplicates, EveryFileRejectedAddsNotEvenTheNewFoldersWithoutFiles) {
+  const std::string stored = L("S:\\a", "keep.txt", '3', 1);
+  WriteList('3', stored);
+  WriteList('1', L("S:\\c", "x.txt", '1', 2) + L("S:\\c", "y.txt", '1', 3));
+  // The folder S:\c\empty is registered nowhere; its files' folder is a file registration.
+  Drop(L("S:\\c", "x.txt", '3', 2) + L("S:\\c", "y.txt", '3', 3) + L("S:\\c\\empty", kMarker, '3'));
+  const MergeResult r = Merge('3');
+  EXPECT_EQ(r.rejected_files, 2u);
+  EXPECT_EQ(r.rejected_markers, 0u);
+  EXPECT_FALSE(r.anything_added);
+  EXPECT_EQ(box.Read(List('3')), stored);
+  EXPECT_EQ(list.text, stored);
+  EXPECT_EQ(ui.texts, std::vector<std::string>{Rejection(2, "ミラー(全て)")});
+
+  // One file not rejected lets the drop in, its folder without files included.
+  ui.texts.clear();
+  Drop(L("S:\\c", "x.txt", '3', 2) + L("S:\\c", "z.txt", '3', 4) + L("S:\\c\\empty", kMarker, '3'));
+  EXPECT_TRUE(Merge('3').anything_added);
+  EXPECT_EQ(box.Read(List('3')),
+            stored + L("S:\\c", "z.txt", '3', 4) + L("S:\\c\\empty", kMarker, '3'));
+}
+
 TEST_F(MergeDuplicates, DropOfFoldersWithoutFilesIsAdded) {
   Drop(L("S:\\e", kMarker, '3') + L("S:\\e\\sub", kMarker, '3'));
   ASSERT_EQ(counters.file_lines, 0u);

@@ -39,6 +39,11 @@ class SearchFixture : public ::testing::Test {
   std::string Stored(char type) { return box.Read(ListFileName('T', "BK", type)); }
   DeleteResult Delete(std::vector<std::size_t> rows) { return DeleteSelected(owner, ui, rows, &list, &view); }
   SearchResult Find(std::string_view text) { return Search(&state, view, text, ui); }
+  // A click on the list that leaves row selected, and the next pass of the window.
+  void Click(std::optional<std::size_t> row) {
+    NoteListNotification(&state, ListNotification::Other, true);
+    SearchFromClick(&state, row, view.row_count());
+  }
 
   test::Sandbox box;
   ListOwner owner{box.fs(), 'T', "BK"};
@@ -90,15 +95,45 @@ TEST_F(SearchRows, TwoWordsMatchInAnyOrderAndTheSameTextGoesOn) {
 TEST_F(SearchRows, ClickMovesTheStartAndSpacesOnlyMatchTheStartRow) {
   Show('1', L("S:\\a", "x", '1') + L("S:\\a", "y", '1') + L("S:\\b", "z", '1'));
   Find("   ");
-  SearchFromClick(&state, 1, view.row_count());
+  Click(1);
   SearchResult r = Find("   ");
   ASSERT_EQ(r.outcome, SearchOutcome::Found);
   EXPECT_EQ(r.row, 2u);
-  SearchFromClick(&state, view.row_count() - 1, view.row_count());
+  Click(view.row_count() - 1);
   EXPECT_EQ(state.start_row, view.row_count());
   EXPECT_EQ(Find("   ").outcome, SearchOutcome::ReachedEnd);
-  SearchFromClick(&state, std::nullopt, view.row_count());
+  Click(std::nullopt);
   EXPECT_EQ(Find("   ").row, 0u);
+}
+
+TEST_F(SearchRows, AClickMovesTheStartOnceAndKeyboardMovesDoNot) {
+  Show('1', L("S:\\a", "u", '1') + L("S:\\a", "v", '1') + L("S:\\a", "w", '1') + L("S:\\a", "x", '1'));
+  // Rows: 0 S:\a\, 1 u, 2 v, 3 w, 4 x. After a search, a click selects row 1; the next
+  // pass takes it.
+  EXPECT_EQ(Find("   ").row, 0u);
+  NoteListNotification(&state, ListNotification::Other, true);
+  SearchFromClick(&state, 1, view.row_count());
+  EXPECT_FALSE(state.list_clicked);
+  EXPECT_EQ(state.start_row, 2u);
+  // The arrow keys move the selection to row 4 over many passes: no click, no new start.
+  for (int pass = 0; pass < 3; ++pass) {
+    NoteListNotification(&state, ListNotification::Other, false);
+    SearchFromClick(&state, 4, view.row_count());
+  }
+  EXPECT_EQ(state.start_row, 2u);
+  EXPECT_EQ(Find("   ").row, 2u);
+
+  // A cell request while the button is down is a click; a cache hint is not.
+  NoteListNotification(&state, ListNotification::CacheHint, true);
+  EXPECT_FALSE(state.list_clicked);
+  NoteListNotification(&state, ListNotification::Other, true);
+  EXPECT_TRUE(state.list_clicked);
+  // Reaching the end forgets a click made before the search.
+  state.start_row = view.row_count();
+  EXPECT_EQ(Find("   ").outcome, SearchOutcome::ReachedEnd);
+  EXPECT_FALSE(state.list_clicked);
+  SearchFromClick(&state, 3, view.row_count());
+  EXPECT_EQ(state.start_row, 0u);
 }
 
 TEST_F(SearchRows, EmptyTextIsRefusedAndAnEmptyListKeepsTheRequest) {
@@ -233,6 +268,13 @@ TEST(SearchClicks, HelpMarksAndTheTypeRowAreHitStrictlyInside) {
   EXPECT_EQ(ClassifyClick(288, 27, f, h, left), RegistrationClick::SearchHelp);
   EXPECT_EQ(ClassifyClick(287, 27, f, h, left), RegistrationClick::None);  // x = 41f exactly
   EXPECT_EQ(ClassifyClick(288, 41, f, h, left), RegistrationClick::None);  // y above 5.8f
+  // The bounds are truncated multiples: 5.8f is 40 at f = 7 (not 40.6), 69 at f = 12.
+  EXPECT_EQ(ClassifyClick(288, 39, f, h, left), RegistrationClick::SearchHelp);
+  EXPECT_EQ(ClassifyClick(288, 40, f, h, left), RegistrationClick::None);
+  EXPECT_EQ(ClassifyClick(288, 26, f, h, left), RegistrationClick::None);  // 3.8f is 26
+  EXPECT_EQ(ClassifyClick(500, 46, 12, 800, 24), RegistrationClick::SearchHelp);  // 3.8f is 45
+  EXPECT_EQ(ClassifyClick(500, 68, 12, 800, 24), RegistrationClick::SearchHelp);
+  EXPECT_EQ(ClassifyClick(500, 69, 12, 800, 24), RegistrationClick::None);
   EXPECT_EQ(ClassifyClick(477, 366, f, h, left), RegistrationClick::RegistrationHelp);
   EXPECT_EQ(ClassifyClick(476, 366, f, h, left), RegistrationClick::TypeRow);
   EXPECT_EQ(ClassifyClick(554, 399, f, h, left), RegistrationClick::DeletionHelp);

@@ -52,6 +52,13 @@ TEST(ToDrive, HandEditedFilesAreContained) {
   EXPECT_EQ(t.power_off.entries(), std::vector<std::string>{"D:\\F1"});
   EXPECT_EQ(t.links.entries(), std::vector<std::string>{"D:\\F1 > E:\\X"});
   EXPECT_EQ(t.mail_option, 0);
+
+  // A link line of 261 bytes whose 260th byte begins あ: cut before あ it would read as a
+  // valid 259-byte link of two other destinations.
+  const std::string link = "T:\\" + std::string(125, 'a') + " > U:\\" + std::string(125, 'b');
+  ASSERT_EQ(link.size(), kMaxSlotText);
+  EXPECT_EQ(ParseToDrive("*\n*\n*\n" + link + "\n*\n1\n").links.size(), 1u);
+  EXPECT_TRUE(ParseToDrive("*\n*\n*\n" + link + "あ\n*\n1\n").links.empty());
 }
 
 TEST(ToDrive, TablesKeepOrderAndRefuseTheThousandAndFirst) {
@@ -69,9 +76,25 @@ TEST(ToDrive, TablesKeepOrderAndRefuseTheThousandAndFirst) {
   three.Add("D:\\B");
   three.Add("D:\\C");
   EXPECT_FALSE(three.Add("D:\\B"));  // unique
-  EXPECT_TRUE(three.Add("D:\\b"));   // case matters
-  EXPECT_TRUE(three.Remove("D:\\A"));
-  EXPECT_EQ(three.entries(), (std::vector<std::string>{"D:\\B", "D:\\C", "D:\\b"}));
+  EXPECT_FALSE(three.Add("D:\\b"));  // the same folder on the drive
+  EXPECT_TRUE(three.Add("D:\\Ｂ"));  // full-width: another name
+  EXPECT_TRUE(three.Remove("d:\\a"));
+  EXPECT_EQ(three.entries(), (std::vector<std::string>{"D:\\B", "D:\\C", "D:\\Ｂ"}));
+}
+
+TEST(ToDrive, NamesEqualButForLetterCaseAreOneDestination) {
+  EXPECT_TRUE(SameDestination("T:\\ＢＫ", "t:\\Ｂｋ"));
+  EXPECT_TRUE(SameDestination("T:\\Ωя", "T:\\ωЯ"));
+  EXPECT_FALSE(SameDestination("T:\\ヂ", "T:\\ア"));
+  // A hand-edited file keeps the first of two spellings, in every section; links compare
+  // side by side.
+  const DestinationTables t = ParseToDrive(
+      "*\nT:\\ＢＫ\nT:\\Ｂｋ\nU:\\Ωα\nU:\\ωΑ\n*\nT:\\ｂｋ\nT:\\ＢＫ\n*\nT:\\ＢＫ > U:\\Ωα\nt:\\ｂｋ > u:\\ωα\n*\n1\n");
+  EXPECT_EQ(t.destinations.entries(), (std::vector<std::string>{"T:\\ＢＫ", "U:\\Ωα"}));
+  EXPECT_EQ(t.power_off.entries(), (std::vector<std::string>{"T:\\ｂｋ"}));
+  EXPECT_EQ(t.links.entries(), (std::vector<std::string>{"T:\\ＢＫ > U:\\Ωα"}));
+  EXPECT_TRUE(t.destinations.Contains("T:\\ｂＫ"));
+  EXPECT_TRUE(t.power_off.Contains("T:\\ＢＫ"));
 }
 
 TEST(ToDrive, LoadAndSaveThroughTheDataFolder) {

@@ -226,6 +226,14 @@ TEST(MessageDialogGeometry, CloseZoneExcludesItsBounds) {
   EXPECT_FALSE(InCloseZone(220, 21, 7, 231));
 }
 
+TEST(MessageDialogAnswer, OkAnswersTheSameHoweverItEnded) {
+  for (int ended_with : {kOkAnswer, kAnswerClosed}) EXPECT_EQ(DialogResult(DialogMode::Ok, ended_with), kOkAnswer);
+  EXPECT_EQ(DialogResult(DialogMode::YesNo, kAnswerClosed), kAnswerClosed);  // closed, or never shown
+  EXPECT_EQ(DialogResult(DialogMode::YesNo, kAnswerSecond), kAnswerSecond);
+  EXPECT_EQ(DialogResult(DialogMode::LinkRename, kAnswerFirst), kAnswerFirst);
+  EXPECT_EQ(DialogResult(DialogMode::Transient, kAnswerClosed), kAnswerClosed);
+}
+
 TEST(MessageDialogGeometry, LineTopsTruncateAtEveryStep) {
   EXPECT_EQ(MessageLineY(0, 7), 10);
   EXPECT_EQ(MessageLineY(1, 7), 28);

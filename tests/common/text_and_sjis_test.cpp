@@ -36,6 +36,33 @@ TEST(ShiftJis, CutsNeverSplitACharacter) {
   EXPECT_EQ(sjis::AsciiUpper("bk表x"), "BK表X");
 }
 
+TEST(ShiftJis, LetterCaseFoldsAsTheFileSystemComparesNames) {
+  using sjis::EqualFoldingLetterCase;
+  EXPECT_TRUE(EqualFoldingLetterCase("bk", "BK"));
+  EXPECT_TRUE(EqualFoldingLetterCase("Ｂｋ", "ＢＫ"));
+  EXPECT_TRUE(EqualFoldingLetterCase("ａｚ", "ＡＺ"));  // both ends of the full-width alphabet
+  EXPECT_TRUE(EqualFoldingLetterCase("αω", "ΑΩ"));
+  EXPECT_TRUE(EqualFoldingLetterCase("Ωα", "ωΑ"));
+  EXPECT_TRUE(EqualFoldingLetterCase("аёнояЖ", "АЁНОЯж"));  // о..я lie past the gap at 0x847F
+  EXPECT_TRUE(EqualFoldingLetterCase("a\x82", "A\x82"));    // a lone lead byte at the end stays as it is
+
+  // Letters of one script never meet another's, nor ASCII.
+  EXPECT_FALSE(EqualFoldingLetterCase("ａ", "a"));
+  EXPECT_FALSE(EqualFoldingLetterCase("Ａ", "Α"));  // full-width A, Greek Alpha
+  EXPECT_FALSE(EqualFoldingLetterCase("А", "Α"));   // Cyrillic A, Greek Alpha
+  EXPECT_FALSE(EqualFoldingLetterCase("bk", "bkx"));
+
+  // Trail bytes are no letters: ヂ (0x83 0x61) is not ア (0x83 0x41), 蛎 (0x8A 0x61) not
+  // 晦 (0x8A 0x41). Kana, kanji and half-width katakana have no case: ｧ (0xA7) is not ﾇ (0xC7).
+  ASSERT_EQ(std::string_view("ヂ"), "\x83\x61");
+  EXPECT_FALSE(EqualFoldingLetterCase("ヂ", "ア"));
+  EXPECT_FALSE(EqualFoldingLetterCase("蛎", "晦"));
+  EXPECT_FALSE(EqualFoldingLetterCase("あ", "ア"));
+  EXPECT_FALSE(EqualFoldingLetterCase("ｧ", "ﾇ"));
+  EXPECT_FALSE(EqualFoldingLetterCase("ぁ", "ｚ"));  // ぁ (0x829F) follows ｚ (0x829A) closely
+  EXPECT_TRUE(EqualFoldingLetterCase("表ソ能", "表ソ能"));
+}
+
 TEST(Crc32, MatchesTheStandardCheckValue) {
   EXPECT_EQ(Crc32Table()("123456789"), 0xCBF43926u);
   EXPECT_EQ(Crc32Table()(""), 0u);
@@ -55,6 +82,31 @@ TEST(LineReader, AcceptsLfAndCrLfAndCutsLongLines) {
   EXPECT_EQ(lines[3], "three");
   EXPECT_EQ(lines[4], std::string(259, 'x'));  // the rest of the long line is not a line
   EXPECT_EQ(lines[5], "after");
+}
+
+TEST(LineReader, ACutLineNeverEndsInHalfACharacter) {
+  // 258 single bytes and あ: the 259-byte cut would keep あ's lead byte alone.
+  const std::string long_line = std::string(258, 'x') + "あいう";
+  const std::string even = std::string(257, 'x') + "あいう";  // あ fits whole in 259 bytes
+  const std::string text = long_line + "\n" + even + "\r\nnext\n";
+  LineReader reader(text);
+  std::string_view line;
+  ASSERT_TRUE(reader.ReadLine(&line));
+  EXPECT_EQ(line, std::string(258, 'x'));
+  EXPECT_FALSE(sjis::EndsWithLeadByte(line));
+  ASSERT_TRUE(reader.ReadLine(&line));
+  EXPECT_EQ(line, std::string(257, 'x') + "あ");
+  ASSERT_TRUE(reader.ReadLine(&line));
+  EXPECT_EQ(line, "next");  // the cut-off rest is never a line of its own
+
+  // ソ's trail byte is a backslash (0x5C) and counts with its lead byte: 129 ソ are 258
+  // bytes, the 130th would straddle the cut.
+  std::string so;
+  for (int i = 0; i < 131; ++i) so += "ソ";
+  LineReader sos(so);
+  ASSERT_TRUE(sos.ReadLine(&line));
+  EXPECT_EQ(line.size(), 258u);
+  EXPECT_EQ(line, so.substr(0, 258));
 }
 
 TEST(TextFiles, CreatedFilesStartFromTheTemplateAndAreRewrittenWhole) {

@@ -184,6 +184,10 @@ TEST_F(EngineTest, CommandOneVisitsTheCurrentDestinationThenItsLinkTargets) {
   EXPECT_TRUE(box().Exists("T:\\B2\\l\\f.txt"));
   EXPECT_EQ(Command2Destinations(tables).size(), 3u);
   EXPECT_TRUE(Command1Destinations(ParseToDrive(kDefaultToDrive)).empty());
+  // The current destination finds its links under any spelling of its name.
+  const std::vector<SyncTarget> folded = Command1Destinations(ParseToDrive("T:\\ｂｋ\nT:\\ＢＫ\nU:\\B1\n*\n*\nT:\\Ｂｋ > U:\\B1\n*\n1\n"));
+  ASSERT_EQ(folded.size(), 2u);
+  EXPECT_EQ(folded[1].folder, "B1");
 }
 
 TEST_F(EngineTest, AnAbsentDestinationDriveIsReportedOnlyWithTheFreeSpaceCheck) {

@@ -1,4 +1,4 @@
-#include "common/run_window_win32.hpp"
+#include "engine/run_window_win32.hpp"
 
 #include "common/progress_line.hpp"
 
