@@ -171,6 +171,12 @@ class CountingWritable final : public bk::WritableFile {
     return s;
   }
   bk::Status SetLastWriteTime(bk::FileTime time) override { return inner_->SetLastWriteTime(time); }
+  bk::Status Flush() override {
+    const double t0 = Now();
+    const bk::Status s = inner_->Flush();
+    counts_.Add(kOther, t0);
+    return s;
+  }
   bk::Status Close() override {
     const double t0 = Now();
     const bk::Status s = inner_->Close();
@@ -208,6 +214,12 @@ class CountingFileSystem final : public bk::FileSystem {
   bk::Status CreateWrite(std::string_view path, std::unique_ptr<bk::WritableFile>* file) override {
     std::unique_ptr<bk::WritableFile> raw;
     const bk::Status s = Timed(kCreateWrite, [&] { return inner_.CreateWrite(path, &raw); });
+    if (s) *file = std::make_unique<CountingWritable>(std::move(raw), counts);
+    return s;
+  }
+  bk::Status CreateNew(std::string_view path, std::unique_ptr<bk::WritableFile>* file) override {
+    std::unique_ptr<bk::WritableFile> raw;
+    const bk::Status s = Timed(kCreateWrite, [&] { return inner_.CreateNew(path, &raw); });
     if (s) *file = std::make_unique<CountingWritable>(std::move(raw), counts);
     return s;
   }

@@ -67,6 +67,65 @@ std::uint32_t ClearBlockingAttributes(FileSystem& fs, std::string_view path) {
   return 0;
 }
 
+// Attributes a copy takes from its source beyond the archive bit.
+std::uint32_t CopiedAttributes(const FileInfo& source) {
+  const std::uint32_t basic = source.attributes & attr::kBasic;
+  return (basic & ~attr::kArchive) != 0 ? basic : 0;
+}
+
+bool IsExisting(Status s) { return s.code == err::kFileExists || s.code == err::kAlreadyExists; }
+
+// A file with no copy yet is written under its own name: there is nothing to keep safe,
+// so no temporary name, no rename and no flush. The time is given last, when the handle
+// closes after the last byte, so a copy cut off before that differs in time (and most
+// often in size) from its source and is copied again. A failed copy is deleted.
+Status CopyNew(FileSystem& fs, ReadableFile& in, std::unique_ptr<WritableFile> out, const FileInfo& info,
+               std::string_view destination, const CopyOptions& options) {
+  Status s = CopyBytes(in, *out, info.size, options);
+  if (s) s = out->SetLastWriteTime(options.stamp.value_or(info.last_write));
+  const Status closed = out->Close();
+  out.reset();
+  if (s) s = closed;
+  const std::uint32_t attributes = CopiedAttributes(info);
+  if (s && attributes != 0) s = fs.SetAttributes(destination, attributes);
+  if (!s) {
+    if (attributes != 0) (void)fs.SetAttributes(destination, 0);
+    (void)fs.DeleteFile(destination);
+  }
+  return s;
+}
+
+// A copy over an old one: the bytes go to a temporary file beside it, which is flushed
+// and only then renamed over the old copy, so the old copy survives any failure and is
+// replaced by nothing less than durable bytes.
+Status CopyOver(FileSystem& fs, ReadableFile& in, const FileInfo& info, std::string_view destination,
+                const CopyOptions& options) {
+  const std::string tmp = CopyTemporaryName(destination);
+  ClearBlockingAttributes(fs, tmp);  // a crash's leftover must not block
+  std::unique_ptr<WritableFile> out;
+  if (Status s = fs.CreateWrite(tmp, &out); !s) return s;
+
+  Status s = CopyBytes(in, *out, info.size, options);
+  if (s) s = out->SetLastWriteTime(options.stamp.value_or(info.last_write));
+  if (s) s = out->Flush();
+  const Status closed = out->Close();
+  out.reset();
+  if (s) s = closed;
+  if (s) {
+    if (const std::uint32_t attributes = CopiedAttributes(info); attributes != 0) s = fs.SetAttributes(tmp, attributes);
+  }
+  if (s) {
+    const std::uint32_t old_attributes = ClearBlockingAttributes(fs, destination);
+    s = fs.Rename(tmp, destination);
+    if (!s && old_attributes != 0) (void)fs.SetAttributes(destination, old_attributes);
+  }
+  if (!s) {
+    (void)fs.SetAttributes(tmp, 0);
+    (void)fs.DeleteFile(tmp);
+  }
+  return s;
+}
+
 }  // namespace
 
 Status CopyFileReplacing(FileSystem& fs, std::string_view source, std::string_view destination,
@@ -77,31 +136,14 @@ Status CopyFileReplacing(FileSystem& fs, std::string_view source, std::string_vi
   std::unique_ptr<ReadableFile> in;
   if (Status s = fs.OpenRead(source, &in); !s) return s;
 
-  const std::string tmp = CopyTemporaryName(destination);
-  if (!options.destination_absent) ClearBlockingAttributes(fs, tmp);  // a crash's leftover must not block
-  std::unique_ptr<WritableFile> out;
-  if (Status s = fs.CreateWrite(tmp, &out); !s) return s;
-
-  Status s = CopyBytes(*in, *out, info.size, options);
-  in.reset();
-  if (s) s = out->SetLastWriteTime(options.stamp.value_or(info.last_write));
-  const Status closed = out->Close();
-  out.reset();
-  if (s) s = closed;
-  if (s) {
-    const std::uint32_t basic = info.attributes & attr::kBasic;
-    if ((basic & ~attr::kArchive) != 0) s = fs.SetAttributes(tmp, basic);
+  if (!options.destination_present) {
+    // Whether a copy is there is settled by the creation itself, never by an earlier look.
+    std::unique_ptr<WritableFile> out;
+    const Status created = fs.CreateNew(destination, &out);
+    if (created) return CopyNew(fs, *in, std::move(out), info, destination, options);
+    if (!IsExisting(created)) return created;
   }
-  if (s) {
-    const std::uint32_t old_attributes = options.destination_absent ? 0 : ClearBlockingAttributes(fs, destination);
-    s = fs.Rename(tmp, destination);
-    if (!s && old_attributes != 0) (void)fs.SetAttributes(destination, old_attributes);
-  }
-  if (!s) {
-    (void)fs.SetAttributes(tmp, 0);
-    (void)fs.DeleteFile(tmp);
-  }
-  return s;
+  return CopyOver(fs, *in, info, destination, options);
 }
 
 }  // namespace bk
