@@ -46,6 +46,7 @@ struct Listing {
   bool has_file = false;                  // a file whose name does not begin with '.'
   bool queried = false;
   std::unordered_set<std::string> absent;  // queried: names the system answered "not found"
+  bool unanswered = false;                 // queried: a name the system gave no answer for
 
   void Read(FileSystem& fs, std::string_view folder) {
     std::vector<FileInfo> entries;
@@ -62,8 +63,9 @@ struct Listing {
   }
   // Asks the folder itself, then each name, with the same outcome a listing has: a folder
   // that is not there (or is a file) is "path not found", any other failure is the
-  // folder's. A name the system could not answer for is neither there nor surely absent,
-  // so that the look-up asks once more and reports it.
+  // folder's. A name the system could not answer for (a file held open by the system
+  // refuses its attributes, yet is listed) is neither there nor surely absent: the caller
+  // lists the folder after all.
   void Query(FileSystem& fs, std::string_view folder, const std::vector<std::string>& names) {
     queried = true;
     FileInfo self;
@@ -78,6 +80,9 @@ struct Listing {
         by_name.emplace(name, std::move(info));
       } else if (IsNotFound(s)) {
         absent.insert(name);
+      } else {
+        unanswered = true;
+        return;
       }
     }
   }
@@ -367,8 +372,7 @@ class SyncPass {
     std::vector<std::string> names;
     const bool by_name = mode_ == SyncMode::SingleFiles && QueryByName(members, &names);
     Listing source;
-    if (by_name) source.Query(ctx_.fs, folder, names);
-    else source.Read(ctx_.fs, Listing::ListingPath(folder));
+    ReadSide(&source, folder, by_name ? &names : nullptr);
     if (!source.status) {
       if (!IsNotFound(source.status)) {
         ctx_.report.AddSystem(ctx_.fs.ErrorMessage(source.status.code), folder_path);
@@ -390,10 +394,8 @@ class SyncPass {
       // With the temporary names a crash may have left beside their copies.
       const std::size_t registered = names.size();
       for (std::size_t i = 0; i < registered; ++i) names.push_back(CopyTemporaryName(names[i]));
-      dest.Query(ctx_.fs, dest_folder, names);
-    } else {
-      dest.Read(ctx_.fs, dest_folder);
     }
+    ReadSide(&dest, dest_folder, by_name ? &names : nullptr);
     if (IsNotFound(dest.status)) (void)ctx_.fs.CreateFolderChain(dest_folder);
     RemoveLeftoverTemporaries(dest_folder, source, members, &dest);
 
@@ -436,6 +438,17 @@ class SyncPass {
       }
     }
     if (folder_mode) NewFileSearch(folder, members, source, dest);
+  }
+
+  // One side of a group: asked name by name when names are given, else listed whole (also
+  // when a name got no answer).
+  void ReadSide(Listing* side, std::string_view folder, const std::vector<std::string>* names) {
+    if (names) {
+      side->Query(ctx_.fs, folder, *names);
+      if (!side->unanswered) return;
+      *side = Listing();
+    }
+    side->Read(ctx_.fs, Listing::ListingPath(folder));
   }
 
   // Whether a group's folder is asked name by name: a group of few registered files (a
@@ -613,7 +626,8 @@ class SyncPass {
     ctx_.hooks.CopyEnded();
     if (s) {
       ++result_.copied;
-      if (dest) {
+      // The new-file search of the folder modes meets the copy again and must see it made.
+      if (dest && mode_ != SyncMode::SingleFiles) {
         FileInfo copied;
         if (ctx_.fs.GetInfo(dest_path, &copied)) {
           copied.name = dest_path.substr(sjis::LastSeparator(dest_path) + 1);
