@@ -622,18 +622,13 @@ class SyncPass {
       if (ctx_.hooks.AbortKeysHeldDuringCopy()) ctx_.flags.abort = 1;
       if (ctx_.flags.abort.load() != 0) ctx_.flags.cancel = 1;
     };
-    const Status s = CopyFileReplacing(ctx_.fs, source_path, dest_path, options);
+    FileInfo copied;
+    const Status s = CopyFileReplacing(ctx_.fs, source_path, dest_path, options, &copied);
     ctx_.hooks.CopyEnded();
     if (s) {
       ++result_.copied;
       // The new-file search of the folder modes meets the copy again and must see it made.
-      if (dest && mode_ != SyncMode::SingleFiles) {
-        FileInfo copied;
-        if (ctx_.fs.GetInfo(dest_path, &copied)) {
-          copied.name = dest_path.substr(sjis::LastSeparator(dest_path) + 1);
-          dest->by_name[copied.name] = copied;
-        }
-      }
+      if (dest && mode_ != SyncMode::SingleFiles) dest->by_name[copied.name] = copied;
       return;
     }
     ++result_.copy_failures;

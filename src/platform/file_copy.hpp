@@ -39,8 +39,10 @@ std::string CopyTemporaryName(std::string_view destination);
 bool IsCopyTemporaryName(std::string_view name, std::string_view* base);
 
 // Copies source over destination. The error code returned is the one of the step that
-// failed (open, read, write, close, time, rename).
+// failed (open, read, write, close, time, rename). On success *copy (when given) describes
+// the copy made, as a listing of its folder would: its name, the bytes copied, the time
+// given and the attributes.
 Status CopyFileReplacing(FileSystem& fs, std::string_view source, std::string_view destination,
-                         const CopyOptions& options = {});
+                         const CopyOptions& options = {}, FileInfo* copy = nullptr);
 
 }  // namespace bk

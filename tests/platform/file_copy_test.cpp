@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "platform/fault_file_system.hpp"
 #include "support/sandbox.hpp"
 
@@ -42,6 +44,23 @@ TEST_F(FileCopyTest, ReplacesTheCopyWithProgressAndTheSourceTime) {
   ASSERT_TRUE(box_.fs().GetInfo("T:\\BK\\src\\big.bin", &info).ok());
   EXPECT_EQ(info.last_write, kSourceTime);
   EXPECT_FALSE(box_.Exists(CopyTemporaryName("T:\\BK\\src\\big.bin")));
+}
+
+// The engine takes the copy's description for what a listing would show of it.
+TEST_F(FileCopyTest, DescribesTheCopyAsItsFolderListsIt) {
+  for (const char* destination : {"T:\\BK\\src\\big.bin", "T:\\BK\\src\\fresh.bin"}) {
+    SCOPED_TRACE(destination);
+    FileInfo copy;
+    ASSERT_TRUE(CopyFileReplacing(box_.fs(), "S:\\src\\big.bin", destination, {}, &copy).ok());
+    std::vector<FileInfo> entries;
+    ASSERT_TRUE(box_.fs().ListFolder("T:\\BK\\src", &entries).ok());
+    const auto listed = std::find_if(entries.begin(), entries.end(), [&](const FileInfo& e) { return e.name == copy.name; });
+    ASSERT_NE(listed, entries.end()) << copy.name;
+    EXPECT_EQ(copy.size, listed->size);
+    EXPECT_EQ(copy.last_write, listed->last_write);
+    EXPECT_EQ(copy.attributes & attr::kBasic, listed->attributes & attr::kBasic);
+    EXPECT_FALSE(copy.is_directory());
+  }
 }
 
 TEST_F(FileCopyTest, AGivenStampWinsOverTheSourceTime) {
