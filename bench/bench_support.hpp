@@ -163,13 +163,14 @@ struct TempFolder {
 // ---- the adapter, counted ----------------------------------------------------------------
 
 enum Call : std::size_t {
-  kListFolder, kGetInfo, kOpenRead, kRead, kReadClose, kCreateWrite, kWrite, kSetTimeOpen, kWriteClose,
+  kListFolder, kGetInfo, kOpenRead, kRead, kReadClose, kCreateWrite, kCreateNew, kWrite, kSetTimeOpen, kFlush,
+  kWriteClose,
   kSetLastWriteTime, kSetAttributes, kRename, kCopyPlain, kDeleteFile, kCreateFolderChain, kDeleteTree,
   kRemoveEmptyFolder, kFreeSpace, kGetVolumeInfo, kErrorMessage, kCallKinds
 };
 inline constexpr std::array<std::string_view, kCallKinds> kCallNames = {
-    "ListFolder", "GetInfo", "OpenRead", "Read", "(close read)", "CreateWrite", "Write", "SetTime(open)",
-    "Close(write)", "SetLastWriteTime", "SetAttributes", "Rename", "CopyPlain", "DeleteFile",
+    "ListFolder", "GetInfo", "OpenRead", "Read", "(close read)", "CreateWrite", "CreateNew", "Write",
+    "SetTime(open)", "Flush", "Close(write)", "SetLastWriteTime", "SetAttributes", "Rename", "CopyPlain", "DeleteFile",
     "CreateFolderChain", "DeleteTree", "RemoveEmptyFolder", "FreeSpace", "GetVolumeInfo", "ErrorMessage"};
 
 struct CallCounts {
@@ -226,6 +227,12 @@ class CountingWritable final : public bk::WritableFile {
     counts_.Add(kSetTimeOpen, t0);
     return s;
   }
+  bk::Status Flush() override {
+    const double t0 = Now();
+    const bk::Status s = inner_->Flush();
+    counts_.Add(kFlush, t0);
+    return s;
+  }
   bk::Status Close() override {
     const double t0 = Now();
     const bk::Status s = inner_->Close();
@@ -263,6 +270,12 @@ class CountingFileSystem final : public bk::FileSystem {
   bk::Status CreateWrite(std::string_view path, std::unique_ptr<bk::WritableFile>* file) override {
     std::unique_ptr<bk::WritableFile> raw;
     const bk::Status s = Timed(kCreateWrite, [&] { return inner_.CreateWrite(path, &raw); });
+    if (s) *file = std::make_unique<CountingWritable>(std::move(raw), counts);
+    return s;
+  }
+  bk::Status CreateNew(std::string_view path, std::unique_ptr<bk::WritableFile>* file) override {
+    std::unique_ptr<bk::WritableFile> raw;
+    const bk::Status s = Timed(kCreateNew, [&] { return inner_.CreateNew(path, &raw); });
     if (s) *file = std::make_unique<CountingWritable>(std::move(raw), counts);
     return s;
   }

@@ -118,6 +118,10 @@ class GuardFileSystem final : public bk::FileSystem {
     FUZZ_CHECK(MayWrite(p));
     return inner_.CreateWrite(p, f);
   }
+  bk::Status CreateNew(std::string_view p, std::unique_ptr<bk::WritableFile>* f) override {
+    FUZZ_CHECK(MayWrite(p));
+    return inner_.CreateNew(p, f);
+  }
   bk::Status SetLastWriteTime(std::string_view p, bk::FileTime t) override {
     FUZZ_CHECK(MayWrite(p));
     return inner_.SetLastWriteTime(p, t);

@@ -42,6 +42,7 @@ class AliasFileSystem final : public bk::FileSystem {
   bk::Status GetInfo(std::string_view p, bk::FileInfo* i) override { return inner_.GetInfo(Alias(p), i); }
   bk::Status OpenRead(std::string_view p, std::unique_ptr<bk::ReadableFile>* f) override { return inner_.OpenRead(Alias(p), f); }
   bk::Status CreateWrite(std::string_view p, std::unique_ptr<bk::WritableFile>* f) override { return inner_.CreateWrite(Alias(p), f); }
+  bk::Status CreateNew(std::string_view p, std::unique_ptr<bk::WritableFile>* f) override { return inner_.CreateNew(Alias(p), f); }
   bk::Status SetLastWriteTime(std::string_view p, bk::FileTime t) override { return inner_.SetLastWriteTime(Alias(p), t); }
   bk::Status SetAttributes(std::string_view p, std::uint32_t a) override { return inner_.SetAttributes(Alias(p), a); }
   bk::Status Rename(std::string_view a, std::string_view b) override { return inner_.Rename(Alias(a), Alias(b)); }
@@ -95,6 +96,7 @@ class PosixWorld {
     }
     std::filesystem::create_directories(top_ / "P" / "BkList");
     fs_ = std::make_unique<bk::PosixFileSystem>((top_ / "P").string());
+    fs_->SetFlushes(false);  // a flush waits milliseconds for the disk: thousands of inputs a second need none
     fs_->MapDrive('P', {(top_ / "P").string(), "PROGRAM", "NTFS", std::nullopt, false});
     fs_->MapDrive('S', {(top_ / "S").string(), "SOURCE", "NTFS", std::nullopt, false});
     fs_->MapDrive('T', {(top_ / "T").string(), "BACKUP", "NTFS", std::uint64_t{1} << 30, false});

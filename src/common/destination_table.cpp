@@ -58,8 +58,6 @@ bool SplitLink(std::string_view entry, std::string_view* source, std::string_vie
   return true;
 }
 
-namespace {
-
 bool IsReservedDeviceName(std::string_view name) {
   std::string base = sjis::AsciiUpper(name.substr(0, name.find('.')));
   while (!base.empty() && base.back() == ' ') base.pop_back();
@@ -67,8 +65,6 @@ bool IsReservedDeviceName(std::string_view name) {
   return base.size() == 4 && (base.starts_with("COM") || base.starts_with("LPT")) &&
          base[3] >= '1' && base[3] <= '9';
 }
-
-}  // namespace
 
 bool FolderNameAcceptable(std::string_view name) {
   if (name.empty() || name == "." || name == ".." || name.size() > kMaxFolderName) return false;

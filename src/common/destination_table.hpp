@@ -65,6 +65,11 @@ bool IsDrivePath(std::string_view text);
 // entry of two destinations still fits the 259-byte line buffer.
 inline constexpr std::size_t kMaxFolderName = 125;
 
+// A name the system takes for a device in any folder: CON, PRN, AUX, NUL, COM1 to COM9
+// and LPT1 to LPT9, in any case, also with an extension ("nul.txt") or trailing spaces.
+// A file or folder of such a name cannot be made, and writing to it would reach the device.
+bool IsReservedDeviceName(std::string_view name);
+
 // A name Windows creates as given, as one folder directly on the drive: not empty, no
 // "." or "..", no separator, colon or wildcard, no trailing dot or space, no device name.
 bool FolderNameAcceptable(std::string_view name);

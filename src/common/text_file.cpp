@@ -40,6 +40,9 @@ Status ReplaceFileWhole(FileSystem& fs, std::string_view path, std::string_view 
   Status s = from_template ? CreateTextFile(fs, tmp, &file) : fs.CreateWrite(tmp, &file);
   if (s) {
     s = file->Write(bytes.data(), bytes.size());
+    // Only bytes on the disk may replace the old file: after a power loss the data file
+    // must not turn out empty.
+    if (s) s = file->Flush();
     const Status closed = file->Close();
     if (s) s = closed;
     file.reset();

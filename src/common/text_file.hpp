@@ -21,8 +21,9 @@ inline constexpr std::size_t kMaxLineBytes = 259;
 Status CreateTextFile(FileSystem& fs, std::string_view path, std::unique_ptr<WritableFile>* file);
 
 // Replaces a data file whole: the bytes go to a temporary file beside it (itself made by
-// the template copy when from_template is set), which is then renamed over the target.
-// A failure at any step removes the temporary file and leaves the old file as it was.
+// the template copy when from_template is set), which is flushed and then renamed over
+// the target. A failure at any step removes the temporary file and leaves the old file as
+// it was.
 Status ReplaceFileWhole(FileSystem& fs, std::string_view path, std::string_view bytes,
                         bool from_template = true);
 

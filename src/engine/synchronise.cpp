@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "common/destination_table.hpp"
@@ -22,15 +23,30 @@ namespace {
 constexpr FileTime kFatTimeStep = 20000000;  // two seconds in 100 ns steps
 constexpr std::size_t kMaxPathBytes = 259;
 constexpr std::uint64_t kMiB = 1048576;
+// Groups of a single-file list up to this many files are asked for by name rather than
+// listed (see QueryByName).
+constexpr std::size_t kQueryByNameLimit = 16;
 
 bool StartsWithDot(std::string_view name) { return !name.empty() && name[0] == '.'; }
 
+std::string Join(std::string_view folder, std::string_view name) {
+  std::string path(folder);
+  path += '\\';
+  path += name;
+  return path;
+}
+
 // One folder read once: its entries by name. Entries found later (a copy made) are added.
+// A folder may also be asked name by name (Query) instead of listed whole; it then holds
+// the names asked that are there, and knows which of the others are surely not.
 struct Listing {
   Status status;
   std::unordered_map<std::string, FileInfo> by_name;
   std::vector<const FileInfo*> in_order;  // as listed, for the new-file search
   bool has_file = false;                  // a file whose name does not begin with '.'
+  bool queried = false;
+  std::unordered_set<std::string> absent;  // queried: names the system answered "not found"
+  bool unanswered = false;                 // queried: a name the system gave no answer for
 
   void Read(FileSystem& fs, std::string_view folder) {
     std::vector<FileInfo> entries;
@@ -45,28 +61,47 @@ struct Listing {
     std::sort(in_order.begin(), in_order.end(),
               [](const FileInfo* a, const FileInfo* b) { return a->name < b->name; });
   }
+  // Asks the folder itself, then each name, with the same outcome a listing has: a folder
+  // that is not there (or is a file) is "path not found", any other failure is the
+  // folder's. A name the system could not answer for (a file held open by the system
+  // refuses its attributes, yet is listed) is neither there nor surely absent: the caller
+  // lists the folder after all.
+  void Query(FileSystem& fs, std::string_view folder, const std::vector<std::string>& names) {
+    queried = true;
+    FileInfo self;
+    status = fs.GetInfo(ListingPath(folder), &self);
+    if (IsNotFound(status) || (status && !self.is_directory())) status = Status::Error(err::kPathNotFound);
+    if (!status) return;
+    for (const std::string& name : names) {
+      FileInfo info;
+      const Status s = fs.GetInfo(Join(folder, name), &info);
+      if (s) {
+        info.name = name;
+        by_name.emplace(name, std::move(info));
+      } else if (IsNotFound(s)) {
+        absent.insert(name);
+      } else {
+        unanswered = true;
+        return;
+      }
+    }
+  }
   const FileInfo* Find(std::string_view name) const {
     const auto it = by_name.find(std::string(name));
     return it == by_name.end() ? nullptr : &it->second;
+  }
+  bool SurelyAbsent(const std::string& name) const { return queried && absent.count(name) > 0; }
+
+  static std::string ListingPath(std::string_view folder) {
+    std::string path(folder);
+    if (path.size() == 2) path += '\\';  // "C:" (files in a drive root) is asked as "C:\"
+    return path;
   }
 };
 
 // How a file looked up in a listing turned out.
 enum class Lookup { Found, Missing, Unreadable };
 
-// The listing folder of a group: "C:" (files in a drive root) is listed as "C:\".
-std::string ListingPath(std::string_view folder) {
-  std::string path(folder);
-  if (path.size() == 2) path += '\\';
-  return path;
-}
-
-std::string Join(std::string_view folder, std::string_view name) {
-  std::string path(folder);
-  path += '\\';
-  path += name;
-  return path;
-}
 
 }  // namespace
 
@@ -120,10 +155,11 @@ bool IsAllDotsAndSpaces(std::string_view part) {
 }
 
 // One part of a path: not empty, no relative step, no stream or drive colon, no other
-// separator, no wildcard, no control byte. (None of these bytes can be the second byte
-// of a Shift-JIS character.)
+// separator, no wildcard, no control byte (none of these bytes can be the second byte
+// of a Shift-JIS character), and no device name: a copy written to "NUL" would report
+// success and keep nothing.
 bool IsPlainPart(std::string_view part) {
-  if (part.empty() || IsAllDotsAndSpaces(part)) return false;
+  if (part.empty() || IsAllDotsAndSpaces(part) || IsReservedDeviceName(part)) return false;
   for (const char c : part)
     if (static_cast<unsigned char>(c) < 0x20 || c == ':' || c == '/' || c == '*' || c == '?') return false;
   return true;
@@ -330,8 +366,13 @@ class SyncPass {
     DriveLosses& losses = losses_[DriveKey(folder[0])];
     for (std::size_t m : members)
       if (!IsEmptyFolderMarkerLine(Text(lines_[m]))) ++losses.files;
+    // A few files registered one by one are asked for by name: listing their folder on
+    // both sides would cost as many entries as it holds (thousands, in a download or
+    // mail folder). The answers are the same either way.
+    std::vector<std::string> names;
+    const bool by_name = mode_ == SyncMode::SingleFiles && QueryByName(members, &names);
     Listing source;
-    source.Read(ctx_.fs, ListingPath(folder));
+    ReadSide(&source, folder, by_name ? &names : nullptr);
     if (!source.status) {
       if (!IsNotFound(source.status)) {
         ctx_.report.AddSystem(ctx_.fs.ErrorMessage(source.status.code), folder_path);
@@ -349,7 +390,12 @@ class SyncPass {
 
     const std::string dest_folder = DestinationPath(target_, folder);
     Listing dest;
-    dest.Read(ctx_.fs, dest_folder);
+    if (by_name) {
+      // With the temporary names a crash may have left beside their copies.
+      const std::size_t registered = names.size();
+      for (std::size_t i = 0; i < registered; ++i) names.push_back(CopyTemporaryName(names[i]));
+    }
+    ReadSide(&dest, dest_folder, by_name ? &names : nullptr);
     if (IsNotFound(dest.status)) (void)ctx_.fs.CreateFolderChain(dest_folder);
     RemoveLeftoverTemporaries(dest_folder, source, members, &dest);
 
@@ -394,6 +440,29 @@ class SyncPass {
     if (folder_mode) NewFileSearch(folder, members, source, dest);
   }
 
+  // One side of a group: asked name by name when names are given, else listed whole (also
+  // when a name got no answer).
+  void ReadSide(Listing* side, std::string_view folder, const std::vector<std::string>* names) {
+    if (names) {
+      side->Query(ctx_.fs, folder, *names);
+      if (!side->unanswered) return;
+      *side = Listing();
+    }
+    side->Read(ctx_.fs, Listing::ListingPath(folder));
+  }
+
+  // Whether a group's folder is asked name by name: a group of few registered files (a
+  // folder asked by name costs three questions a file, a listing one entry a file it
+  // holds). Fills names with the group's file names.
+  bool QueryByName(const std::vector<std::size_t>& members, std::vector<std::string>* names) const {
+    if (members.size() > kQueryByNameLimit) return false;
+    for (std::size_t m : members) {
+      const LineParts p = SplitLine(Text(lines_[m]));
+      if (p.name != kEmptyFolderMarker) names->emplace_back(p.name);
+    }
+    return true;
+  }
+
   // Looks a name up in a folder listing. A name the listing does not hold is asked of the
   // system once more (it matches names without regard to letter case).
   Lookup Find(const Listing& listing, const std::string& path, const std::string& name, bool fallback,
@@ -402,7 +471,7 @@ class SyncPass {
       *info = *e;
       return e->is_directory() ? Lookup::Missing : Lookup::Found;
     }
-    if (!fallback || !listing.status) return Lookup::Missing;
+    if (!fallback || !listing.status || listing.SurelyAbsent(name)) return Lookup::Missing;
     const Status s = ctx_.fs.GetInfo(path, info);
     if (s) return info->is_directory() ? Lookup::Missing : Lookup::Found;
     if (IsNotFound(s)) return Lookup::Missing;
@@ -483,6 +552,12 @@ class SyncPass {
     }
   }
 
+  // A copy is up to date when its time and its size are the source's. A size that
+  // differs under an equal time is a copy torn by a power loss: it is copied again.
+  bool SameCopy(const FileInfo& source, const FileInfo& copy) const {
+    return source.size == copy.size && SameWriteTime(source.last_write, copy.last_write, fat_);
+  }
+
   void DeleteCopy(const std::string& dest_path) {
     FileInfo info;
     if (!ctx_.fs.GetInfo(dest_path, &info) || info.is_directory()) return;
@@ -498,7 +573,7 @@ class SyncPass {
     const Lookup found = Find(dest, dest_path, name, /*fallback=*/true, &dst);
     if (found == Lookup::Unreadable) return;
     if (found == Lookup::Found) {
-      if (SameWriteTime(src.last_write, dst.last_write, fat_)) return;
+      if (SameCopy(src, dst)) return;
       if (ctx_.settings.mail_option == 1 && dest_path.size() >= 4 &&
           dest_path.compare(dest_path.size() - 4, 4, ".eml") == 0)
         return;
@@ -541,27 +616,19 @@ class SyncPass {
     CopyOptions options;
     options.cancel = &ctx_.flags.cancel;
     options.stamp = stamp;
-    if (dest) {
-      const std::string name = dest_path.substr(sjis::LastSeparator(dest_path) + 1);
-      options.destination_absent = (dest->status || IsNotFound(dest->status)) && !dest->Find(name) &&
-                                   !dest->Find(CopyTemporaryName(name));
-    }
+    if (dest) options.destination_present = dest->Find(dest_path.substr(sjis::LastSeparator(dest_path) + 1)) != nullptr;
     options.progress = [this](std::uint64_t done, std::uint64_t) {
       ctx_.hooks.CopyProgress(done);
       if (ctx_.hooks.AbortKeysHeldDuringCopy()) ctx_.flags.abort = 1;
       if (ctx_.flags.abort.load() != 0) ctx_.flags.cancel = 1;
     };
-    const Status s = CopyFileReplacing(ctx_.fs, source_path, dest_path, options);
+    FileInfo copied;
+    const Status s = CopyFileReplacing(ctx_.fs, source_path, dest_path, options, &copied);
     ctx_.hooks.CopyEnded();
     if (s) {
       ++result_.copied;
-      if (dest) {
-        FileInfo copied;
-        if (ctx_.fs.GetInfo(dest_path, &copied)) {
-          copied.name = dest_path.substr(sjis::LastSeparator(dest_path) + 1);
-          dest->by_name[copied.name] = copied;
-        }
-      }
+      // The new-file search of the folder modes meets the copy again and must see it made.
+      if (dest && mode_ != SyncMode::SingleFiles) dest->by_name[copied.name] = copied;
       return;
     }
     ++result_.copy_failures;
@@ -595,7 +662,7 @@ class SyncPass {
       const Lookup found = Find(dest, dest_path, e->name, /*fallback=*/true, &dst);
       if (found == Lookup::Unreadable) continue;
       if (found == Lookup::Found) {
-        if (SameWriteTime(e->last_write, dst.last_write, fat_)) continue;
+        if (SameCopy(*e, dst)) continue;
         old_size = dst.size;
       }
       running_total_ += static_cast<std::int64_t>(e->size) - static_cast<std::int64_t>(old_size);

@@ -54,8 +54,8 @@ std::string DestinationPath(const SyncTarget& target, std::string_view source_pa
 
 // True when a list line's source maps to a place inside the destination folder: the
 // folder is "X:" or "X:\\" and parts, the name a plain name or the empty-folder marker;
-// no part is empty or made of dots and spaces only, and none holds ':', '/', '*', '?' or
-// a control byte (nor the name a backslash).
+// no part is empty or made of dots and spaces only or a device name (CON, NUL, COM1, ...),
+// and none holds ':', '/', '*', '?' or a control byte (nor the name a backslash).
 bool IsContainedSource(std::string_view folder, std::string_view name);
 
 // True when path is a folder strictly below the destination's own folder, with no

@@ -56,6 +56,15 @@ class FaultWritable final : public WritableFile {
     return inner_->Write(data, size);
   }
   Status SetLastWriteTime(FileTime time) override { return inner_->SetLastWriteTime(time); }
+  Status Flush() override {
+    if (FaultFileSystem::Armed* a = fs_->Match(FsOp::Flush, path_)) {
+      ++a->failed;
+      return Status::Error(a->fault.code);
+    }
+    const Status s = inner_->Flush();
+    if (s) fs_->RecordFlush(path_);
+    return s;
+  }
   Status Close() override {
     const Status s = inner_->Close();
     if (FaultFileSystem::Armed* a = fs_->Match(FsOp::CloseWrite, path_)) {
@@ -162,6 +171,15 @@ Status FaultFileSystem::CreateWrite(std::string_view path, std::unique_ptr<Writa
   BK_FAULT_CHECK(FsOp::CreateWrite, path);
   std::unique_ptr<WritableFile> inner;
   if (Status s = inner_.CreateWrite(path, &inner); !s) return s;
+  *file = std::make_unique<FaultWritable>(std::move(inner), this, std::string(path));
+  return Status::Ok();
+}
+
+Status FaultFileSystem::CreateNew(std::string_view path, std::unique_ptr<WritableFile>* file) {
+  BK_FAULT_CHECK(FsOp::CreateWrite, path);
+  std::unique_ptr<WritableFile> inner;
+  if (Status s = inner_.CreateNew(path, &inner); !s) return s;
+  created_new_.emplace_back(path);
   *file = std::make_unique<FaultWritable>(std::move(inner), this, std::string(path));
   return Status::Ok();
 }

@@ -12,7 +12,9 @@
 namespace bk {
 
 enum class FsOp {
-  ListFolder, GetInfo, OpenRead, CreateWrite, Write, Read, CloseWrite, SetLastWriteTime,
+  ListFolder, GetInfo, OpenRead,
+  CreateWrite,  // both ways of creating a file for writing: CreateWrite and CreateNew
+  Write, Read, Flush, CloseWrite, SetLastWriteTime,
   SetAttributes, Rename, CopyPlain, DeleteFile, CreateFolderChain, DeleteTree, FreeSpace,
   GetVolumeInfo, RemoveEmptyFolder
 };
@@ -45,11 +47,20 @@ class FaultFileSystem final : public FileSystem {
   void Clear() { faults_.clear(); }
   // How many calls a fault has made fail so far.
   int failures() const;
+  // The files flushed so far, in order, and the files created by CreateNew: what a power
+  // loss could have done to the destination depends on them.
+  const std::vector<std::string>& flushed() const { return flushed_; }
+  const std::vector<std::string>& created_new() const { return created_new_; }
+  void ForgetWrites() {
+    flushed_.clear();
+    created_new_.clear();
+  }
 
   Status ListFolder(std::string_view folder, std::vector<FileInfo>* entries) override;
   Status GetInfo(std::string_view path, FileInfo* info) override;
   Status OpenRead(std::string_view path, std::unique_ptr<ReadableFile>* file) override;
   Status CreateWrite(std::string_view path, std::unique_ptr<WritableFile>* file) override;
+  Status CreateNew(std::string_view path, std::unique_ptr<WritableFile>* file) override;
   Status SetLastWriteTime(std::string_view path, FileTime time) override;
   Status SetAttributes(std::string_view path, std::uint32_t attributes) override;
   Status Rename(std::string_view from, std::string_view to) override;
@@ -69,6 +80,7 @@ class FaultFileSystem final : public FileSystem {
   };
   // The fault that applies to this call, or null (counts the call).
   Armed* Match(FsOp op, std::string_view path);
+  void RecordFlush(std::string path) { flushed_.push_back(std::move(path)); }
 
  private:
   Status Check(FsOp op, std::string_view path);
@@ -77,6 +89,7 @@ class FaultFileSystem final : public FileSystem {
   std::vector<Armed> faults_;
   std::map<char, std::uint64_t> free_space_;
   std::map<char, std::string> file_system_;
+  std::vector<std::string> flushed_, created_new_;
 };
 
 }  // namespace bk

@@ -31,7 +31,8 @@ bool IsCopyTemporaryName(std::string_view name, std::string_view* base) {
 
 namespace {
 
-Status CopyBytes(ReadableFile& in, WritableFile& out, std::uint64_t total, const CopyOptions& options) {
+Status CopyBytes(ReadableFile& in, WritableFile& out, std::uint64_t total, const CopyOptions& options,
+                 std::uint64_t* copied) {
   auto cancelled = [&] { return options.cancel && options.cancel->load(std::memory_order_relaxed) != 0; };
   // Like the system's copy, the progress routine hears of the copy before the first byte,
   // so a cancel request already pending stops it at once.
@@ -41,7 +42,8 @@ Status CopyBytes(ReadableFile& in, WritableFile& out, std::uint64_t total, const
   // a full chunk for every file costs more than copying most of them.
   const std::size_t capacity = static_cast<std::size_t>(std::clamp<std::uint64_t>(total + 1, 1, kCopyChunkBytes));
   std::unique_ptr<char[]> buffer(new char[capacity]);
-  std::uint64_t done = 0;
+  std::uint64_t& done = *copied;
+  done = 0;
   for (;;) {
     std::size_t got = 0;
     if (Status s = in.Read(buffer.get(), capacity, &got); !s) return s;
@@ -67,33 +69,55 @@ std::uint32_t ClearBlockingAttributes(FileSystem& fs, std::string_view path) {
   return 0;
 }
 
-}  // namespace
+// Attributes a copy takes from its source beyond the archive bit.
+std::uint32_t CopiedAttributes(const FileInfo& source) {
+  const std::uint32_t basic = source.attributes & attr::kBasic;
+  return (basic & ~attr::kArchive) != 0 ? basic : 0;
+}
 
-Status CopyFileReplacing(FileSystem& fs, std::string_view source, std::string_view destination,
-                         const CopyOptions& options) {
-  FileInfo info;
-  if (Status s = fs.GetInfo(source, &info); !s) return s;
-  if (info.is_directory()) return Status::Error(err::kAccessDenied);
-  std::unique_ptr<ReadableFile> in;
-  if (Status s = fs.OpenRead(source, &in); !s) return s;
+bool IsExisting(Status s) { return s.code == err::kFileExists || s.code == err::kAlreadyExists; }
 
+// A file with no copy yet is written under its own name: there is nothing to keep safe,
+// so no temporary name, no rename and no flush. The time is given last, when the handle
+// closes after the last byte, so a copy cut off before that differs in time (and most
+// often in size) from its source and is copied again. A failed copy is deleted.
+Status CopyNew(FileSystem& fs, ReadableFile& in, std::unique_ptr<WritableFile> out, const FileInfo& info,
+               std::string_view destination, const CopyOptions& options, FileInfo* made) {
+  Status s = CopyBytes(in, *out, info.size, options, &made->size);
+  if (s) s = out->SetLastWriteTime(made->last_write);
+  const Status closed = out->Close();
+  out.reset();
+  if (s) s = closed;
+  const std::uint32_t attributes = CopiedAttributes(info);
+  if (s && attributes != 0) s = fs.SetAttributes(destination, attributes);
+  if (!s) {
+    if (attributes != 0) (void)fs.SetAttributes(destination, 0);
+    (void)fs.DeleteFile(destination);
+  }
+  return s;
+}
+
+// A copy over an old one: the bytes go to a temporary file beside it, which is flushed
+// and only then renamed over the old copy, so the old copy survives any failure and is
+// replaced by nothing less than durable bytes.
+Status CopyOver(FileSystem& fs, ReadableFile& in, const FileInfo& info, std::string_view destination,
+                const CopyOptions& options, FileInfo* made) {
   const std::string tmp = CopyTemporaryName(destination);
-  if (!options.destination_absent) ClearBlockingAttributes(fs, tmp);  // a crash's leftover must not block
+  ClearBlockingAttributes(fs, tmp);  // a crash's leftover must not block
   std::unique_ptr<WritableFile> out;
   if (Status s = fs.CreateWrite(tmp, &out); !s) return s;
 
-  Status s = CopyBytes(*in, *out, info.size, options);
-  in.reset();
-  if (s) s = out->SetLastWriteTime(options.stamp.value_or(info.last_write));
+  Status s = CopyBytes(in, *out, info.size, options, &made->size);
+  if (s) s = out->SetLastWriteTime(made->last_write);
+  if (s) s = out->Flush();
   const Status closed = out->Close();
   out.reset();
   if (s) s = closed;
   if (s) {
-    const std::uint32_t basic = info.attributes & attr::kBasic;
-    if ((basic & ~attr::kArchive) != 0) s = fs.SetAttributes(tmp, basic);
+    if (const std::uint32_t attributes = CopiedAttributes(info); attributes != 0) s = fs.SetAttributes(tmp, attributes);
   }
   if (s) {
-    const std::uint32_t old_attributes = options.destination_absent ? 0 : ClearBlockingAttributes(fs, destination);
+    const std::uint32_t old_attributes = ClearBlockingAttributes(fs, destination);
     s = fs.Rename(tmp, destination);
     if (!s && old_attributes != 0) (void)fs.SetAttributes(destination, old_attributes);
   }
@@ -101,6 +125,32 @@ Status CopyFileReplacing(FileSystem& fs, std::string_view source, std::string_vi
     (void)fs.SetAttributes(tmp, 0);
     (void)fs.DeleteFile(tmp);
   }
+  return s;
+}
+
+}  // namespace
+
+Status CopyFileReplacing(FileSystem& fs, std::string_view source, std::string_view destination,
+                         const CopyOptions& options, FileInfo* copy) {
+  FileInfo info;
+  if (Status s = fs.GetInfo(source, &info); !s) return s;
+  if (info.is_directory()) return Status::Error(err::kAccessDenied);
+  std::unique_ptr<ReadableFile> in;
+  if (Status s = fs.OpenRead(source, &in); !s) return s;
+
+  FileInfo made;
+  const std::size_t sep = sjis::LastSeparator(destination);
+  made.name = std::string(sep == std::string_view::npos ? destination : destination.substr(sep + 1));
+  made.last_write = options.stamp.value_or(info.last_write);
+  made.attributes = CopiedAttributes(info) != 0 ? CopiedAttributes(info) : attr::kArchive;
+  Status s;
+  std::unique_ptr<WritableFile> out;
+  // Whether a copy is there is settled by the creation itself, never by an earlier look.
+  const Status created = options.destination_present ? Status::Error(err::kFileExists) : fs.CreateNew(destination, &out);
+  if (created) s = CopyNew(fs, *in, std::move(out), info, destination, options, &made);
+  else if (IsExisting(created)) s = CopyOver(fs, *in, info, destination, options, &made);
+  else s = created;
+  if (s && copy) *copy = std::move(made);
   return s;
 }
 

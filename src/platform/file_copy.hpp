@@ -1,6 +1,8 @@
-// The copy of one file, the same on every adapter: the bytes go to a temporary file beside
-// the destination, which replaces the old copy only when it is complete. A failed or
-// cancelled copy removes the temporary file and leaves the old copy as it was.
+// The copy of one file, the same on every adapter. A file without a copy is written
+// straight to its name, its time given last; a failed or cancelled new copy is deleted.
+// A copy over an old one goes to a temporary file beside it, flushed, which replaces the
+// old copy only when it is complete; a failed or cancelled one removes the temporary file
+// and leaves the old copy as it was.
 #pragma once
 
 #include <atomic>
@@ -23,9 +25,9 @@ struct CopyOptions {
   const std::atomic<int>* cancel = nullptr;
   // The last-write time to give the copy; nothing: the source's own, read before copying.
   std::optional<FileTime> stamp;
-  // The caller knows (from a fresh folder listing) that neither the destination nor a
-  // leftover temporary file exists, so their attributes need not be looked at.
-  bool destination_absent = false;
+  // The caller saw a copy at the destination (in a fresh folder listing): the copy goes
+  // over it at once, without first trying to create the file new.
+  bool destination_present = false;
 };
 
 // The name of the temporary file a copy to destination writes first: "." + name + ".~bk"
@@ -37,8 +39,10 @@ std::string CopyTemporaryName(std::string_view destination);
 bool IsCopyTemporaryName(std::string_view name, std::string_view* base);
 
 // Copies source over destination. The error code returned is the one of the step that
-// failed (open, read, write, close, time, rename).
+// failed (open, read, write, close, time, rename). On success *copy (when given) describes
+// the copy made, as a listing of its folder would: its name, the bytes copied, the time
+// given and the attributes.
 Status CopyFileReplacing(FileSystem& fs, std::string_view source, std::string_view destination,
-                         const CopyOptions& options = {});
+                         const CopyOptions& options = {}, FileInfo* copy = nullptr);
 
 }  // namespace bk

@@ -132,11 +132,12 @@ class PosixReadable final : public ReadableFile {
 
 class PosixWritable final : public WritableFile {
  public:
-  explicit PosixWritable(int fd) : fd_(fd) {}
+  PosixWritable(int fd, bool flushes) : fd_(fd), flushes_(flushes) {}
   ~PosixWritable() override {
     if (fd_ >= 0) ::close(fd_);
   }
   Status Write(const void* data, std::size_t size) override {
+    time_applied_ = false;  // a write moves the time on: it is given again at Close
     const char* p = static_cast<const char*>(data);
     while (size > 0) {
       const ssize_t n = ::write(fd_, p, size);
@@ -152,26 +153,39 @@ class PosixWritable final : public WritableFile {
   Status SetLastWriteTime(FileTime time) override {
     pending_time_ = time;
     has_time_ = true;
+    time_applied_ = false;
+    return Status::Ok();
+  }
+  Status Flush() override {
+    if (fd_ < 0) return Status::Error(err::kInvalidParameter);
+    if (Status s = ApplyTime(); !s) return s;
+    if (flushes_ && ::fsync(fd_) != 0) return Status::Error(FromErrno(errno));
     return Status::Ok();
   }
   Status Close() override {
     if (fd_ < 0) return Status::Ok();
-    Status s;
-    if (has_time_) {
-      std::int64_t sec = 0, nsec = 0;
-      UnixFromFileTime(pending_time_, &sec, &nsec);
-      const struct timespec times[2] = {{0, UTIME_OMIT}, {static_cast<time_t>(sec), static_cast<long>(nsec)}};
-      if (::futimens(fd_, times) != 0) s = Status::Error(FromErrno(errno));
-    }
+    Status s = ApplyTime();
     if (::close(fd_) != 0 && s) s = Status::Error(FromErrno(errno));
     fd_ = -1;
     return s;
   }
 
  private:
+  Status ApplyTime() {
+    if (!has_time_ || time_applied_) return Status::Ok();
+    std::int64_t sec = 0, nsec = 0;
+    UnixFromFileTime(pending_time_, &sec, &nsec);
+    const struct timespec times[2] = {{0, UTIME_OMIT}, {static_cast<time_t>(sec), static_cast<long>(nsec)}};
+    if (::futimens(fd_, times) != 0) return Status::Error(FromErrno(errno));
+    time_applied_ = true;
+    return Status::Ok();
+  }
+
   int fd_;
+  const bool flushes_;
   FileTime pending_time_ = 0;
   bool has_time_ = false;
+  bool time_applied_ = false;
 };
 
 
@@ -302,7 +316,16 @@ Status PosixFileSystem::CreateWrite(std::string_view path, std::unique_ptr<Writa
   if (Status s = HostPath(path, &host); !s) return s;
   const int fd = ::open(host.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd < 0) return ErrnoStatus(errno, host);
-  *file = std::make_unique<PosixWritable>(fd);
+  *file = std::make_unique<PosixWritable>(fd, flushes_);
+  return Status::Ok();
+}
+
+Status PosixFileSystem::CreateNew(std::string_view path, std::unique_ptr<WritableFile>* file) {
+  std::string host;
+  if (Status s = HostPath(path, &host); !s) return s;
+  const int fd = ::open(host.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  if (fd < 0) return errno == EEXIST ? Status::Error(err::kFileExists) : ErrnoStatus(errno, host);
+  *file = std::make_unique<PosixWritable>(fd, flushes_);
   return Status::Ok();
 }
 

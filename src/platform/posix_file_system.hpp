@@ -28,6 +28,9 @@ class PosixFileSystem final : public FileSystem {
   PosixDrive* Drive(char letter);
   void UnmapDrive(char letter);
   const std::string& base_folder() const { return base_; }
+  // Whether Flush really waits for the disk (fsync); on unless turned off. Tests and
+  // fuzzers, which never lose power, turn it off: a flush costs them milliseconds each.
+  void SetFlushes(bool on) { flushes_ = on; }
 
   // The host path a system path maps to, or an error code (unmapped or absent drive,
   // a name code page 932 cannot convert).
@@ -37,6 +40,7 @@ class PosixFileSystem final : public FileSystem {
   Status GetInfo(std::string_view path, FileInfo* info) override;
   Status OpenRead(std::string_view path, std::unique_ptr<ReadableFile>* file) override;
   Status CreateWrite(std::string_view path, std::unique_ptr<WritableFile>* file) override;
+  Status CreateNew(std::string_view path, std::unique_ptr<WritableFile>* file) override;
   Status SetLastWriteTime(std::string_view path, FileTime time) override;
   Status SetAttributes(std::string_view path, std::uint32_t attributes) override;
   Status Rename(std::string_view from, std::string_view to) override;
@@ -52,6 +56,7 @@ class PosixFileSystem final : public FileSystem {
  private:
   std::string base_;
   std::map<char, PosixDrive> drives_;
+  bool flushes_ = true;
 };
 
 // The local date of the host.

@@ -14,6 +14,7 @@ class Win32FileSystem final : public FileSystem {
   Status GetInfo(std::string_view path, FileInfo* info) override;
   Status OpenRead(std::string_view path, std::unique_ptr<ReadableFile>* file) override;
   Status CreateWrite(std::string_view path, std::unique_ptr<WritableFile>* file) override;
+  Status CreateNew(std::string_view path, std::unique_ptr<WritableFile>* file) override;
   Status SetLastWriteTime(std::string_view path, FileTime time) override;
   Status SetAttributes(std::string_view path, std::uint32_t attributes) override;
   Status Rename(std::string_view from, std::string_view to) override;

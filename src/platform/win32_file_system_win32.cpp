@@ -192,6 +192,7 @@ class Win32Writable final : public WritableFile {
 
   Status Write(const void* data, std::size_t size) override {
     if (!h_) return Status::Error(err::kInvalidParameter);
+    time_applied_ = false;  // a write moves the time on: it is given again at Close
     const char* p = static_cast<const char*>(data);
     while (size > 0) {
       const DWORD ask = static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30));
@@ -207,27 +208,37 @@ class Win32Writable final : public WritableFile {
   Status SetLastWriteTime(FileTime time) override {
     pending_time_ = time;
     has_time_ = true;
+    time_applied_ = false;
+    return Status::Ok();
+  }
+
+  Status Flush() override {
+    if (!h_) return Status::Error(err::kInvalidParameter);
+    if (Status s = ApplyTime(); !s) return s;
+    if (!FlushFileBuffers(h_.get())) return LastStatus();
     return Status::Ok();
   }
 
   Status Close() override {
     if (!h_) return Status::Ok();
-    Status s;
-    // The bytes reach the disk before the caller renames this file over a good copy:
-    // after a power loss the replaced file must not turn out empty.
-    if (!FlushFileBuffers(h_.get())) s = LastStatus();
-    if (has_time_) {
-      const FILETIME ft = ToFiletime(pending_time_);
-      if (!SetFileTime(h_.get(), nullptr, nullptr, &ft) && s) s = LastStatus();
-    }
-    if (!CloseHandle(h_.release()) && s) s = LastStatus();
+    const Status s = ApplyTime();
+    if (!CloseHandle(h_.release()) && s) return LastStatus();
     return s;
   }
 
  private:
+  Status ApplyTime() {
+    if (!has_time_ || time_applied_) return Status::Ok();
+    const FILETIME ft = ToFiletime(pending_time_);
+    if (!SetFileTime(h_.get(), nullptr, nullptr, &ft)) return LastStatus();
+    time_applied_ = true;
+    return Status::Ok();
+  }
+
   Handle h_;
   FileTime pending_time_ = 0;
   bool has_time_ = false;
+  bool time_applied_ = false;
 };
 
 // Deletes a folder with everything below it through the plain calls, in "\\?\" form
@@ -342,15 +353,30 @@ Status Win32FileSystem::OpenRead(std::string_view path, std::unique_ptr<Readable
   return Status::Ok();
 }
 
-Status Win32FileSystem::CreateWrite(std::string_view path, std::unique_ptr<WritableFile>* file) {
+namespace {
+
+Status OpenForWriting(std::string_view path, DWORD disposition, std::unique_ptr<WritableFile>* file) {
   std::wstring w;
   if (Status s = SystemPath(path, &w); !s) return s;
-  Handle h(CreateFileW(w.c_str(), GENERIC_WRITE | FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+  Handle h(CreateFileW(w.c_str(), GENERIC_WRITE | FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr, disposition,
                        FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!h) return LastStatus();
   if (Status s = RequireDiskFile(h); !s) return s;
   *file = std::make_unique<Win32Writable>(std::move(h));
   return Status::Ok();
+}
+
+}  // namespace
+
+Status Win32FileSystem::CreateWrite(std::string_view path, std::unique_ptr<WritableFile>* file) {
+  return OpenForWriting(path, CREATE_ALWAYS, file);
+}
+
+Status Win32FileSystem::CreateNew(std::string_view path, std::unique_ptr<WritableFile>* file) {
+  const Status s = OpenForWriting(path, CREATE_NEW, file);
+  // A folder of that name is reported as "already exists" by some systems.
+  if (s.code == ERROR_ALREADY_EXISTS) return Status::Error(err::kFileExists);
+  return s;
 }
 
 Status Win32FileSystem::SetLastWriteTime(std::string_view path, FileTime time) {

@@ -32,6 +32,7 @@ class ShapedFileSystem final : public FileSystem {
   Status GetInfo(std::string_view p, FileInfo* i) override { return in_.GetInfo(p, i); }
   Status OpenRead(std::string_view p, std::unique_ptr<ReadableFile>* f) override { return in_.OpenRead(p, f); }
   Status CreateWrite(std::string_view p, std::unique_ptr<WritableFile>* f) override { return in_.CreateWrite(p, f); }
+  Status CreateNew(std::string_view p, std::unique_ptr<WritableFile>* f) override { return in_.CreateNew(p, f); }
   Status SetLastWriteTime(std::string_view p, FileTime t) override { return in_.SetLastWriteTime(p, t); }
   Status SetAttributes(std::string_view p, std::uint32_t a) override { return in_.SetAttributes(p, a); }
   Status Rename(std::string_view a, std::string_view b) override { return in_.Rename(a, b); }

@@ -58,13 +58,16 @@ class ModelRun {
     for (const std::string& folder : folders_) ASSERT_TRUE(box_.fs().CreateFolderChain(folder).ok());
     for (const auto& [path, file] : source_) WriteSource(path, file);
 
-    // Registration: the single-file type registers a sample of files; the "all" types the
-    // top folder with every subfolder; the "excluding" types each folder on its own (the
-    // user dropped them one by one).
+    // Registration: the single-file type registers a sample of files, a few of some
+    // folders and nearly all of others; the "all" types the top folder with every
+    // subfolder; the "excluding" types each folder on its own (the user dropped them one
+    // by one).
     std::string lines;
     if (SingleFiles()) {
+      std::map<std::string, int> share;  // in quarters
+      for (const std::string& folder : folders_) share[folder] = Pick(0, 1) == 0 ? 1 : 4;
       for (const auto& [path, file] : source_)
-        if (Pick(0, 2) == 0) registered_files_.insert(path);
+        if (Pick(1, 4) <= share[FolderOf(path)] && Pick(0, 9) > 0) registered_files_.insert(path);
       for (const std::string& path : registered_files_)
         lines += MakeRegistrationLine('2', FolderOf(path), NameOf(path), type_, source_[path].content.size());
     } else {

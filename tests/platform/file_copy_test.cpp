@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "platform/fault_file_system.hpp"
 #include "support/sandbox.hpp"
 
@@ -42,6 +44,23 @@ TEST_F(FileCopyTest, ReplacesTheCopyWithProgressAndTheSourceTime) {
   ASSERT_TRUE(box_.fs().GetInfo("T:\\BK\\src\\big.bin", &info).ok());
   EXPECT_EQ(info.last_write, kSourceTime);
   EXPECT_FALSE(box_.Exists(CopyTemporaryName("T:\\BK\\src\\big.bin")));
+}
+
+// The engine takes the copy's description for what a listing would show of it.
+TEST_F(FileCopyTest, DescribesTheCopyAsItsFolderListsIt) {
+  for (const char* destination : {"T:\\BK\\src\\big.bin", "T:\\BK\\src\\fresh.bin"}) {
+    SCOPED_TRACE(destination);
+    FileInfo copy;
+    ASSERT_TRUE(CopyFileReplacing(box_.fs(), "S:\\src\\big.bin", destination, {}, &copy).ok());
+    std::vector<FileInfo> entries;
+    ASSERT_TRUE(box_.fs().ListFolder("T:\\BK\\src", &entries).ok());
+    const auto listed = std::find_if(entries.begin(), entries.end(), [&](const FileInfo& e) { return e.name == copy.name; });
+    ASSERT_NE(listed, entries.end()) << copy.name;
+    EXPECT_EQ(copy.size, listed->size);
+    EXPECT_EQ(copy.last_write, listed->last_write);
+    EXPECT_EQ(copy.attributes & attr::kBasic, listed->attributes & attr::kBasic);
+    EXPECT_FALSE(copy.is_directory());
+  }
 }
 
 TEST_F(FileCopyTest, AGivenStampWinsOverTheSourceTime) {
@@ -141,6 +160,109 @@ TEST_F(FileCopyTest, AReadOnlySourceGivesAReadOnlyCopy) {
 TEST_F(FileCopyTest, AMissingSourceIsNotFound) {
   EXPECT_TRUE(IsNotFound(CopyFileReplacing(box_.fs(), "S:\\src\\gone.bin", "T:\\BK\\src\\gone.bin")));
   EXPECT_FALSE(box_.Exists("T:\\BK\\src\\gone.bin"));
+}
+
+// A file with no copy yet: straight to its name, never flushed; a failure leaves nothing.
+class NewCopyTest : public FileCopyTest {
+ protected:
+  static constexpr const char* kNew = "T:\\BK\\src\\new.bin";
+  void ExpectNothingAtTheDestination() {
+    EXPECT_FALSE(box_.Exists(kNew));
+    EXPECT_FALSE(box_.Exists(CopyTemporaryName(kNew)));
+  }
+};
+
+TEST_F(NewCopyTest, GoesStraightToItsNameWithoutTemporaryFileOrFlush) {
+  FaultFileSystem faulty(box_.fs());
+  // Were a temporary file or a rename tried, the copy would fail.
+  faulty.Add({FsOp::CreateWrite, ".~bk", err::kAccessDenied});
+  faulty.Add({FsOp::Rename, "", err::kAccessDenied});
+  ASSERT_TRUE(CopyFileReplacing(faulty, "S:\\src\\big.bin", kNew).ok());
+  EXPECT_EQ(faulty.failures(), 0);
+  EXPECT_EQ(faulty.created_new(), std::vector<std::string>{kNew});
+  EXPECT_TRUE(faulty.flushed().empty());
+  EXPECT_TRUE(box_.Read(kNew) == std::string(3 * kCopyChunkBytes + 123, 'n'));
+  FileInfo info;
+  ASSERT_TRUE(box_.fs().GetInfo(kNew, &info).ok());
+  EXPECT_EQ(info.last_write, kSourceTime);
+}
+
+TEST_F(NewCopyTest, AFailedOrCancelledNewCopyIsDeleted) {
+  struct Case {
+    const char* what;
+    Fault fault;
+  };
+  const Case cases[] = {
+      {"read breaks off", {FsOp::Read, "big.bin", err::kIoDevice, 0, -1, kCopyChunkBytes + 10}},
+      {"disk fills up", {FsOp::Write, "new.bin", err::kDiskFull, 0, -1, 2 * kCopyChunkBytes}},
+      {"close fails", {FsOp::CloseWrite, "new.bin", err::kDiskFull}},
+      {"attributes refused", {FsOp::SetAttributes, "new.bin", err::kAccessDenied, 0, 1}},
+  };
+  ASSERT_TRUE(box_.fs().SetAttributes("S:\\src\\big.bin", attr::kHidden).ok());  // so they are set
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    FaultFileSystem faulty(box_.fs());
+    faulty.Add(c.fault);
+    EXPECT_EQ(CopyFileReplacing(faulty, "S:\\src\\big.bin", kNew).code, c.fault.code);
+    EXPECT_GT(faulty.failures(), 0);
+    ExpectNothingAtTheDestination();
+  }
+  std::atomic<int> cancel{0};
+  CopyOptions options;
+  options.cancel = &cancel;
+  options.progress = [&](std::uint64_t done, std::uint64_t) {
+    if (done > 0) cancel = 1;
+  };
+  EXPECT_EQ(CopyFileReplacing(box_.fs(), "S:\\src\\big.bin", kNew, options).code, err::kRequestAborted);
+  ExpectNothingAtTheDestination();
+  (void)box_.fs().SetAttributes("S:\\src\\big.bin", 0);
+}
+
+// A copy cut off as by a crash (nothing runs after the break, not even the clean-up):
+// what it leaves is shorter and carries the time of its writing, never the source's, so
+// the next run sees it changed.
+TEST_F(NewCopyTest, ACopyCutOffLikeACrashNeverCarriesTheSourceTime) {
+  FaultFileSystem faulty(box_.fs());
+  faulty.Add({FsOp::Write, "new.bin", err::kIoDevice, 0, -1, kCopyChunkBytes + 1});
+  faulty.Add({FsOp::DeleteFile, "new.bin", err::kNotReady});
+  faulty.Add({FsOp::SetAttributes, "new.bin", err::kNotReady});
+  EXPECT_FALSE(CopyFileReplacing(faulty, "S:\\src\\big.bin", kNew).ok());
+  FileInfo info;
+  ASSERT_TRUE(box_.fs().GetInfo(kNew, &info).ok());
+  EXPECT_EQ(info.size, kCopyChunkBytes + 1);
+  EXPECT_NE(info.last_write, kSourceTime);
+}
+
+TEST_F(NewCopyTest, ACopyFoundThereAfterAllIsReplacedSafely) {
+  // The caller saw no copy, but one is there: the creation refuses to touch it, and the
+  // copy goes over it by the temporary file, flushed.
+  FaultFileSystem faulty(box_.fs());
+  ASSERT_TRUE(box_.fs().SetAttributes("T:\\BK\\src\\big.bin", attr::kReadOnly).ok());
+  ASSERT_TRUE(CopyFileReplacing(faulty, "S:\\src\\big.bin", "T:\\BK\\src\\big.bin").ok());
+  EXPECT_TRUE(box_.Read("T:\\BK\\src\\big.bin") == std::string(3 * kCopyChunkBytes + 123, 'n'));
+  EXPECT_TRUE(faulty.created_new().empty());
+  EXPECT_EQ(faulty.flushed(), std::vector<std::string>{CopyTemporaryName("T:\\BK\\src\\big.bin")});
+  // A folder of the copy's name is left alone and the copy fails.
+  ASSERT_TRUE(box_.fs().CreateFolderChain("T:\\BK\\src\\dir.bin").ok());
+  box_.Write("T:\\BK\\src\\dir.bin\\inside.txt", "kept");
+  EXPECT_FALSE(CopyFileReplacing(box_.fs(), "S:\\src\\big.bin", "T:\\BK\\src\\dir.bin").ok());
+  EXPECT_EQ(box_.Read("T:\\BK\\src\\dir.bin\\inside.txt"), "kept");
+  EXPECT_FALSE(box_.Exists(CopyTemporaryName("T:\\BK\\src\\dir.bin")));
+}
+
+TEST_F(FileCopyTest, AnOverwriteFlushesItsTemporaryFileBeforeTheRename) {
+  CopyOptions options;
+  options.destination_present = true;
+  FaultFileSystem faulty(box_.fs());
+  ASSERT_TRUE(CopyFileReplacing(faulty, "S:\\src\\big.bin", "T:\\BK\\src\\big.bin", options).ok());
+  EXPECT_EQ(faulty.flushed(), std::vector<std::string>{CopyTemporaryName("T:\\BK\\src\\big.bin")});
+  EXPECT_TRUE(faulty.created_new().empty());
+  // Bytes that could not be brought to the disk never replace the good copy.
+  box_.Write("T:\\BK\\src\\big.bin", "previous good copy");
+  FaultFileSystem refusing(box_.fs());
+  refusing.Add({FsOp::Flush, ".~bk", err::kIoDevice});
+  EXPECT_EQ(CopyFileReplacing(refusing, "S:\\src\\big.bin", "T:\\BK\\src\\big.bin", options).code, err::kIoDevice);
+  ExpectOldCopyIntact();
 }
 
 }  // namespace

@@ -112,6 +112,48 @@ TEST(FileSystemContract, WriteHandleSetsTheLastWriteTimeOnClose) {
   EXPECT_EQ(info.size, 3u);
 }
 
+TEST(FileSystemContract, CreateNewMakesAFileButNeverTouchesWhatIsThere) {
+  Sandbox box;
+  FileSystem& fs = box.fs();
+  std::unique_ptr<WritableFile> out;
+  ASSERT_TRUE(fs.CreateNew("T:\\fresh.txt", &out).ok());
+  ASSERT_TRUE(out->Write("fresh", 5).ok());
+  ASSERT_TRUE(out->SetLastWriteTime(kSomeTime).ok());
+  ASSERT_TRUE(out->Close().ok());
+  out.reset();
+  EXPECT_EQ(box.Read("T:\\fresh.txt"), "fresh");
+
+  EXPECT_EQ(fs.CreateNew("T:\\fresh.txt", &out).code, err::kFileExists);
+  EXPECT_EQ(box.Read("T:\\fresh.txt"), "fresh");
+  FileInfo info;
+  ASSERT_TRUE(fs.GetInfo("T:\\fresh.txt", &info).ok());
+  EXPECT_EQ(info.last_write, kSomeTime);
+  ASSERT_TRUE(fs.SetAttributes("T:\\fresh.txt", attr::kReadOnly | attr::kHidden).ok());
+  EXPECT_EQ(fs.CreateNew("T:\\fresh.txt", &out).code, err::kFileExists);
+  ASSERT_TRUE(fs.SetAttributes("T:\\fresh.txt", 0).ok());
+
+  ASSERT_TRUE(fs.CreateFolderChain("T:\\dir").ok());
+  EXPECT_FALSE(fs.CreateNew("T:\\dir", &out).ok());
+  ASSERT_TRUE(fs.GetInfo("T:\\dir", &info).ok());
+  EXPECT_TRUE(info.is_directory());
+  EXPECT_TRUE(IsNotFound(fs.CreateNew("T:\\no\\such\\folder.txt", &out)));
+}
+
+TEST(FileSystemContract, AFlushKeepsBytesAndTimeAndLaterWritesStillGetTheTime) {
+  Sandbox box;
+  std::unique_ptr<WritableFile> out;
+  ASSERT_TRUE(box.fs().CreateWrite("T:\\flushed.txt", &out).ok());
+  ASSERT_TRUE(out->Write("abc", 3).ok());
+  ASSERT_TRUE(out->SetLastWriteTime(kSomeTime).ok());
+  ASSERT_TRUE(out->Flush().ok());
+  ASSERT_TRUE(out->Write("def", 3).ok());  // after the flush: the time set still wins
+  ASSERT_TRUE(out->Close().ok());
+  FileInfo info;
+  ASSERT_TRUE(box.fs().GetInfo("T:\\flushed.txt", &info).ok());
+  EXPECT_EQ(info.last_write, kSomeTime);
+  EXPECT_EQ(box.Read("T:\\flushed.txt"), "abcdef");
+}
+
 TEST(FileSystemContract, ReadOnlyAttributeRoundTripsAndBlocksDeletion) {
   Sandbox box;
   FileSystem& fs = box.fs();

@@ -23,6 +23,8 @@ Sandbox::Sandbox() : impl_(std::make_unique<Impl>()) {
   for (const char* d : {"P", "S", "T", "U"}) std::filesystem::create_directories(impl_->top / d);
   std::filesystem::create_directories(impl_->top / "P" / "BkList");
   impl_->fs = std::make_unique<PosixFileSystem>((impl_->top / "P").string());
+  // A test never loses power; the flushes it asks about are seen by FaultFileSystem.
+  impl_->fs->SetFlushes(false);
   impl_->fs->MapDrive('P', {(impl_->top / "P").string(), "PROGRAM", "NTFS", std::nullopt, false});
   impl_->fs->MapDrive('S', {(impl_->top / "S").string(), "SOURCE", "NTFS", std::nullopt, false});
   impl_->fs->MapDrive('T', {(impl_->top / "T").string(), "BACKUP", "NTFS", std::nullopt, false});
