@@ -12,6 +12,8 @@
 //                  is written from inside the open notice, "ok-button <answer>" when the
 //                  script has pressed "了解"
 //       transient  a notice without buttons: "transient <answer>" once the pointer moved
+//   e2e_probe.exe session FLAG
+//     Holds the Wine session of its prefix, its desktop set up, until FLAG exists.
 //   e2e_probe.exe metrics FILE
 //     "frame_width frame_height caption_height client_dx client_dy" of the backup window's
 //     style (client_dx, client_dy: the client origin inside the window rectangle).
@@ -76,6 +78,14 @@ int Dialogs() {
   return 0;
 }
 
+// A program started later in this session then finds the desktop already measured.
+int Session(const std::wstring& flag) {
+  (void)GetDesktopWindow();
+  (void)GetSystemMetrics(SM_CXSCREEN);
+  while (GetFileAttributesW(flag.c_str()) == INVALID_FILE_ATTRIBUTES) Sleep(50);
+  return 0;
+}
+
 int Metrics(const std::wstring& file) {
   RECT r{0, 0, 100, 100};
   AdjustWindowRectEx(&r, WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, FALSE, 0);
@@ -95,6 +105,7 @@ int main() {
   if (!argv || argc != 3) return 2;
   const std::wstring what = argv[1];
   if (what == L"metrics") return Metrics(argv[2]);
+  if (what == L"session") return Session(argv[2]);
   if (what != L"dialog") return 2;
   g_folder = argv[2];
   return Dialogs();

@@ -29,6 +29,7 @@ E2E_FONT_FACE="MS ゴシック"
 E2E_FONT_FILE_FACE=IPAGothic
 E2E_SCREENSHOTS=
 E2E_DRIVES=()
+E2E_OWN_PIDS=()
 
 e2e_log() { echo "$E2E_NAME: $*" >&2; }
 e2e_fail() {
@@ -39,6 +40,8 @@ e2e_fail() {
 e2e_cleanup() {
   local rc=$?
   if [[ -n "$E2E_BUILD_DIR" ]]; then wineserver -k >/dev/null 2>&1 || true; fi
+  local p
+  for p in "${E2E_OWN_PIDS[@]}"; do kill "$p" 2>/dev/null || true; done
   local d
   for d in "${E2E_DRIVES[@]}"; do rm -f "$WINEPREFIX/dosdevices/$d:"; done
   if [[ -n "$E2E_XVFB_PID" ]]; then
@@ -217,6 +220,9 @@ e2e_wait_exit() {
   return 0
 }
 
+# e2e_own PID: a helper process the script started itself, ended on exit.
+e2e_own() { E2E_OWN_PIDS+=("$1"); }
+
 # e2e_wait_file_gone PATH SECONDS
 e2e_wait_file_gone() {
   local deadline=$((SECONDS + ${2:-30}))
@@ -377,4 +383,14 @@ e2e_cancel_countdown() {
   sleep 0.2
   xdotool click 1
   e2e_wait_exit "$1" 20 || e2e_fail "Vespard.exe still running after the click"
+}
+
+# e2e_relay_calls 'dll.Function;dll.Function…': Wine's trace of calls (WINEDEBUG=+relay,
+# set by the caller for one program) then names only these functions, with their
+# arguments, in that program's log. The list is kept in the prefix's registry, where it
+# matters only to a program traced so.
+e2e_relay_calls() {
+  wine reg add 'HKCU\Software\Wine\Debug' /v RelayInclude /t REG_SZ /d "$1" /f >/dev/null 2>&1 ||
+    e2e_fail "could not set the relay trace's function list"
+  wineserver -w
 }
