@@ -318,6 +318,26 @@ e2e_press() {
   e2e_click "$1" "$2" "$3"
 }
 
+# e2e_choose WID BOX_X BOX_Y [KEYS...]: opens a combo box, presses the keys and ends the
+# choice with Enter (no keys: the selected item is chosen again). After a dialog has
+# closed, Wine takes the next press on a box only to give the window its input back; a
+# press outside an open box just closes it. So: box, bare surface, box - which leaves the
+# box open either way.
+e2e_choose() {
+  local wid=$1 x=$2 y=$3
+  shift 3
+  e2e_click "$wid" "$x" "$y"
+  sleep 0.4
+  e2e_click "$wid" 2 2
+  sleep 0.4
+  e2e_click "$wid" "$x" "$y"
+  sleep 0.6
+  if (($#)); then xdotool key "$@"; fi
+  sleep 0.3
+  xdotool key Return
+  sleep 0.8
+}
+
 # e2e_settings_window [SECONDS]: the id of the backup program's settings window "Kestova".
 e2e_settings_window() { e2e_wait_window --name '^Kestova$' "${1:-60}"; }
 
