@@ -34,7 +34,7 @@ answer() {
 # longest line (at least trunc(4.3f)) + 3f, H = trunc(2.7f) + 7f for one line).
 dialog() {
   touch "$WORK/go-$1"
-  MSG=$(e2e_message_window "$CLASS" 60) || e2e_fail "the $1 dialog did not appear"
+  MSG=$(e2e_message_window "$CLASS" 180) || e2e_fail "the $1 dialog did not appear"
   sleep 0.5
   e2e_geometry "$MSG" || e2e_fail "the $1 dialog went away"
   [[ "$E2E_W x $E2E_H" == "$2 x $3" ]] || e2e_fail "the $1 dialog is ${E2E_W}x$E2E_H, not ${2}x$3"

@@ -65,7 +65,7 @@ e2e_init() {
   E2E_SCREENSHOTS="$root/build/screenshots"
   mkdir -p "$E2E_SCREENSHOTS"
   [[ -d "$E2E_BUILD_DIR/dist" ]] || { echo "$E2E_NAME: $E2E_BUILD_DIR/dist not found (build the windows preset)"; exit 2; }
-  for tool in wine wineserver Xvfb xdotool import; do
+  for tool in wine wineserver Xvfb xdotool import convert; do
     command -v "$tool" >/dev/null || { echo "$E2E_NAME: $tool is missing (scripts/setup.sh installs it)"; exit 2; }
   done
 
@@ -98,7 +98,22 @@ e2e_has_font_replacement() {
   out=$(wine reg query 'HKCU\Software\Wine\Fonts\Replacements' /v "$E2E_FONT_FACE" 2>/dev/null) &&
     grep -q "REG_SZ *$E2E_FONT_FILE_FACE" <<<"$out"
 }
+# e2e_user_reg_has KEY LINE: the prefix's saved user registry holds LINE under [KEY]
+# (written as the file writes them, e.g. 'Software\\Wine\\Debug' and '"Name"="value"').
+# Reading the file spares starting Wine; a value not saved there yet is asked of Wine.
+e2e_user_reg_has() {
+  [[ -f "$WINEPREFIX/user.reg" ]] || return 1
+  KEY="[$1]" LINE="$2" awk '
+    BEGIN { key = ENVIRON["KEY"]; line = ENVIRON["LINE"] }
+    index($0, key) == 1 { inside = 1; next }
+    /^\[/ { inside = 0 }
+    inside && $0 == line { found = 1 }
+    END { exit !found }' "$WINEPREFIX/user.reg"
+}
 e2e_font_replacement() {
+  # The face name as the file writes it: "MS " and ゴシック in \x escapes.
+  e2e_user_reg_has 'Software\\Wine\\Fonts\\Replacements' '"MS \x30b4\x30b7\x30c3\x30af"="'"$E2E_FONT_FILE_FACE"'"' &&
+    { wineserver -w; return 0; }
   if ! e2e_has_font_replacement; then
     wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$E2E_FONT_FACE" /t REG_SZ \
       /d "$E2E_FONT_FILE_FACE" /f >/dev/null 2>&1 || e2e_fail "could not set the font replacement"
@@ -204,7 +219,7 @@ e2e_screenshot() {
   import -window root "$E2E_SCREENSHOTS/$1.png" || return 1
   if [[ -n "${2:-}" ]]; then
     e2e_geometry "$2"
-    import -window root -crop "${E2E_W}x${E2E_H}+${E2E_X}+${E2E_Y}" +repage "$E2E_SCREENSHOTS/$1-window.png"
+    convert "$E2E_SCREENSHOTS/$1.png" -crop "${E2E_W}x${E2E_H}+${E2E_X}+${E2E_Y}" +repage "$E2E_SCREENSHOTS/$1-window.png"
   fi
 }
 
@@ -341,8 +356,16 @@ e2e_choose() {
 # e2e_settings_window [SECONDS]: the id of the backup program's settings window "Kestova".
 e2e_settings_window() { e2e_wait_window --name '^Kestova$' "${1:-60}"; }
 
-# e2e_shown CLASS WID: true while the window is on the screen.
-e2e_shown() { xdotool search --onlyvisible --class "$1" 2>/dev/null | grep -qx "$2"; }
+# e2e_shown CLASS WID: true while the window is on the screen. A search can fail when
+# another window vanishes while it is being looked at: only three misses in a row count.
+e2e_shown() {
+  local try
+  for try in 1 2 3; do
+    xdotool search --onlyvisible --class "$1" 2>/dev/null | grep -qx "$2" && return 0
+    ((try < 3)) && sleep 0.1
+  done
+  return 1
+}
 
 # e2e_message_window CLASS SECONDS [EXCEPT]: the id of a message of the program (a nameless
 # window of its class) other than the window EXCEPT.
@@ -405,12 +428,12 @@ e2e_cancel_countdown() {
   e2e_wait_exit "$1" 20 || e2e_fail "Vespard.exe still running after the click"
 }
 
-# e2e_relay_calls 'dll.Function;dll.Function…': Wine's trace of calls (WINEDEBUG=+relay,
-# set by the caller for one program) then names only these functions, with their
-# arguments, in that program's log. The list is kept in the prefix's registry, where it
-# matters only to a program traced so.
+# e2e_relay_calls: Wine's trace of calls (WINEDEBUG=+relay, set by the caller for one
+# program) names only these functions, with their arguments, in that program's log. The
+# list is kept in the prefix's registry, where it matters only to a program traced so.
+E2E_RELAY_CALLS='gdi32.TextOutW;advapi32.OpenProcessToken;advapi32.LookupPrivilegeValueW;advapi32.AdjustTokenPrivileges;advapi32.InitiateSystemShutdownExW'
 e2e_relay_calls() {
-  wine reg add 'HKCU\Software\Wine\Debug' /v RelayInclude /t REG_SZ /d "$1" /f >/dev/null 2>&1 ||
+  e2e_user_reg_has 'Software\\Wine\\Debug' '"RelayInclude"="'"$E2E_RELAY_CALLS"'"' && return 0
+  wine reg add 'HKCU\Software\Wine\Debug' /v RelayInclude /t REG_SZ /d "$E2E_RELAY_CALLS" /f >/dev/null 2>&1 ||
     e2e_fail "could not set the relay trace's function list"
-  wineserver -w
 }

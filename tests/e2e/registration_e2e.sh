@@ -69,7 +69,7 @@ no_file() { [[ ! -e "$1" ]] || e2e_fail "$(basename "$1") exists: $(iconv -f CP9
 size13() { printf '%013d' "$(stat -c %s "$1")"; }
 
 press() { e2e_press "$WID" "$1" "$2"; }  # a button of the settings window
-settings_window() { e2e_settings_window 60; }
+settings_window() { e2e_settings_window "${1:-60}"; }
 registration_window() { e2e_wait_window --name '^バックアップ先 ' 30; }
 # A message window: nameless, of the program's class, the pointer on its button.
 message_window() { e2e_message_window '^backup\.exe$' "${1:-20}" "$REG"; }
@@ -129,7 +129,7 @@ wait_list() {
 
 # ---- start at character size 7, open the registration window ----
 e2e_launch "$APP/backup.exe"
-WID=$(settings_window) || e2e_fail "the settings window did not appear"
+WID=$(settings_window 180) || e2e_fail "the settings window did not appear"
 sleep 1
 press $((29 * f + 15 * f)) $((22 * f + $(sx 2.8) / 2))  # "ファイル、フォルダーの登録"
 REG=$(registration_window) || { e2e_screenshot registration-failure; e2e_fail "the registration window did not appear"; }
@@ -269,7 +269,7 @@ sed -i -e '1s/.*/12/' -e '4,5s/.*/77777/' "$LIST/SizePos.txt"
 f=12
 BOX_X=([1]=$((7 * f)) [2]=$((20 * f)) [3]=$((35 * f)) [4]=$((49 * f)) [5]=$((62 * f)))
 e2e_launch "$APP/backup.exe"
-WID=$(settings_window) || e2e_fail "the settings window did not appear at size 12"
+WID=$(settings_window 180) || e2e_fail "the settings window did not appear at size 12"
 sleep 1
 press $((29 * f + 15 * f)) $((22 * f + $(sx 2.8) / 2))
 REG=$(registration_window) || { e2e_screenshot registration-failure; e2e_fail "the registration window did not appear at size 12"; }

@@ -44,13 +44,16 @@ touch -d '2024-05-05 05:05:05' "$S"/d/* "$S"/m/*
 } >"$LIST/TA1.ini"
 todrive() { printf 'T:\\A\nT:\\A\n*\nT:\\A\n*\n*\n%s\n' "$1" >"$LIST/ToDrive.txt"; }
 
-# The frame sizes the program reads, and where the client lies inside the backup window.
+# metrics: the frame sizes the program reads, and where the client lies inside the backup
+# window, read by the probe in the session of the first run.
 mkdir -p "$E2E_TMP/probe"
 cp "$PROBE" "$E2E_TMP/probe/"
-(cd "$E2E_TMP/probe" && timeout 120 wine e2e_probe.exe metrics metrics.txt) >>"$E2E_TMP/wine.log" 2>&1 ||
-  e2e_fail "the probe could not read the metrics"
-read -r FW FH CAP DX DY <"$E2E_TMP/probe/metrics.txt"
-e2e_log "frame $FW x $FH, caption $CAP, client at +$DX+$DY"
+metrics() {
+  (cd "$E2E_TMP/probe" && timeout 120 wine e2e_probe.exe metrics metrics.txt) >>"$E2E_TMP/wine.log" 2>&1 ||
+    e2e_fail "the probe could not read the metrics"
+  read -r FW FH CAP DX DY <"$E2E_TMP/probe/metrics.txt"
+  e2e_log "frame $FW x $FH, caption $CAP, client at +$DX+$DY"
+}
 
 run_window() { e2e_wait_window --name '^バックアップ先 T:\\A ' 120; }
 copied_small() { find "$T/d" -maxdepth 1 -name 'small_file_number_*.txt' 2>/dev/null | wc -l; }
@@ -77,10 +80,12 @@ todrive 1
 e2e_launch "$APP/Vespard.exe"
 RUN=$(run_window) || e2e_fail "no backup window"
 e2e_geometry "$RUN"
+X0=$E2E_X Y0=$E2E_Y
+metrics
 W=$((105 * f + 2 * FW)) H=$(e2e_calc "10 * $f + 2 * $FH + $CAP")
-e2e_log "backup window ${E2E_W}x$E2E_H at $E2E_X,$E2E_Y"
-[[ "$E2E_X,$E2E_Y" == "$((SW / 2 - W / 2 + DX)),$((SH - SH / 10 - H + DY))" ]] ||
-  e2e_fail "the backup window is not low in the centre: client at $E2E_X,$E2E_Y"
+e2e_log "backup window at $X0,$Y0"
+[[ "$X0,$Y0" == "$((SW / 2 - W / 2 + DX)),$((SH - SH / 10 - H + DY))" ]] ||
+  e2e_fail "the backup window is not low in the centre: client at $X0,$Y0"
 deadline=$((SECONDS + 120))
 until (($(copied_small) >= 10)); do
   ((SECONDS < deadline)) || e2e_fail "the small files are not being copied"

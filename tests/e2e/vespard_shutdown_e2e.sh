@@ -80,13 +80,10 @@ find_server() {
 }
 runs() { prefix_processes; [[ " ${PREFIX_NAMES[*]} " == *" $1 "* ]]; }
 
-e2e_relay_calls 'advapi32.OpenProcessToken;advapi32.LookupPrivilegeValueW;advapi32.AdjustTokenPrivileges;advapi32.InitiateSystemShutdownExW'
-prefix_processes
-((${#PREFIX_PIDS[@]} == 0)) || e2e_fail "processes of the prefix run before the start: ${PREFIX_NAMES[*]}"
+e2e_relay_calls
 
-# The session is opened first, by the probe, which holds it until Vespard.exe runs: Wine
-# sets up the desktop's size in its own time, and a program slowed down by strace would
-# otherwise find it unmeasured. Its wineserver is traced from then on.
+# The session is opened by the probe, which holds it until Vespard.exe runs: Wine sets up the desktop's size in its own time, and a program slowed down by
+# strace would otherwise find it unmeasured. Its wineserver is traced from then on.
 PROBE="$E2E_BUILD_DIR/tests/e2e_probe.exe"
 [[ -f "$PROBE" ]] || e2e_fail "$PROBE not found (build the windows preset)"
 mkdir -p "$E2E_TMP/probe"
@@ -183,5 +180,4 @@ touched=$(cat "$TRACE.server" "$TRACE.program" | grep -aiE "\"$LIST/[^\"]*\.(ini
 [[ ! -e "$APP/　エラー報告.txt" ]] || e2e_fail "the run left a report"
 [[ "$(ls -A "$E2E_TMP/drive-t")" == .windows-label ]] || e2e_fail "something was backed up: $(ls -AR "$E2E_TMP/drive-t")"
 
-wine reg delete 'HKCU\Software\Wine\Debug' /v RelayInclude /f >/dev/null 2>&1 || true
 echo "vespard_shutdown_e2e: ok"
