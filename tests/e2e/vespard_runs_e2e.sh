@@ -4,7 +4,8 @@
 #   are copied (pixels of the name line: its text ends where that name ends);
 # - the backup window opens low in the centre, is moved during the first run, the moved
 #   place is stored in SizePos.txt (lines 6 and 7, as the client origin less twice the
-#   frame and the caption), and the second run opens the window at the stored place;
+#   frame and the caption), and the second run opens the window at the stored place and,
+#   the window not moved, leaves the stored place as it was;
 # - MailOption: with "いいえ" (1) a changed a.eml is not copied again while B.EML and
 #   c.eml.txt are; with "はい" (0) a.eml is copied as well.
 set -euo pipefail
@@ -125,6 +126,9 @@ e2e_log "second run: backup window at $E2E_X,$E2E_Y"
 [[ "$E2E_X,$E2E_Y" == "$((STORED_X + DX)),$((STORED_Y + DY))" ]] ||
   e2e_fail "the second run's window is not at the stored place ($STORED_X,$STORED_Y): client at $E2E_X,$E2E_Y"
 finish
+# Not moved in this run: the stored place stays as it was.
+[[ "$(sizepos 6),$(sizepos 7)" == "$(printf '%05d,%05d' "$STORED_X" "$STORED_Y")" ]] ||
+  e2e_fail "a run without a move changed the stored place: lines 6 and 7 hold $(sizepos 6),$(sizepos 7), not $STORED_X,$STORED_Y"
 same "$S/m/a.eml" "$T/m/a.eml" || e2e_fail "はい: a.eml was not copied"
 [[ "$(tail -n1 "$LIST/ToDrive.txt")" == 0 ]] || e2e_fail "ToDrive.txt changed"
 [[ ! -e "$APP/　エラー報告.txt" ]] || e2e_fail "a run left a report: $(iconv -f CP932 -t UTF-8 <"$APP/　エラー報告.txt")"
