@@ -27,6 +27,8 @@ struct PowerOffState {
   ScreenFacts screen;
   Font font;
   bool run_active = false;
+  bool placed = false;  // the backup window's client origin below is known
+  int client_x = 0, client_y = 0;
   bool countdown_active = false;
   bool cancel = false;  // a left click (or a close request) during the countdown
 };
@@ -47,9 +49,18 @@ LRESULT CALLBACK PowerOffWindowProc(HWND window, UINT message, WPARAM wparam, LP
       return 0;
     case WM_MOVE:
       if (s.run_active) {
+        // The window's first place is where it was opened, and the system may tell it again
+        // without a move: only a change of place is the user's move, so a run in which
+        // nobody moves the window leaves the stored place as it was.
+        // Minimising parks the window and restoring brings it back: neither is a move.
+        const int x = static_cast<short>(LOWORD(lparam)), y = static_cast<short>(HIWORD(lparam));
+        if (IsIconic(window) || AtMinimisedPlace(x, y)) return 0;
+        const bool moved = s.placed && (x != s.client_x || y != s.client_y);
+        s.placed = true;
+        s.client_x = x;
+        s.client_y = y;
         const FrameMetrics frame{s.screen.frame_width, s.screen.frame_height, s.screen.caption_height};
-        (void)RecordMove(&s.settings, RememberedWindow::Backup, static_cast<short>(LOWORD(lparam)),
-                         static_cast<short>(HIWORD(lparam)), IsIconic(window) != FALSE, frame);
+        if (moved) (void)RecordMove(&s.settings, RememberedWindow::Backup, x, y, false, frame);
       }
       return 0;
     case WM_PAINT: {

@@ -10,18 +10,11 @@ source "$(dirname "$0")/lib.sh"
 e2e_init drop_during_question_e2e "${1:-build/windows}"
 e2e_start_display
 
-ROOT=$(cd "$(dirname "$0")/../.." && pwd)
-DROP="$E2E_TMP/xdnd_drop"
-cc -O2 -o "$DROP" "$ROOT/tests/e2e/xdnd_drop.c" -lX11 || e2e_fail "could not build xdnd_drop (libx11-dev)"
-
-APP=$(e2e_app_copy)
-e2e_map_drive s SOURCE
-e2e_map_drive t BACKUP
-S="$E2E_TMP/drive-s"
+e2e_build_drop
+e2e_registration_app
+S=$E2E_S
 mkdir -p "$S/new"
 printf 'dropped while asked\n' >"$S/new/n.txt"
-LIST="$APP/BkList"
-printf 'T:\\BK\nT:\\BK\n*\n*\n*\n1\n' >"$APP/BkList/ToDrive.txt"
 printf '2S:\\A\ta1\t30000000000001\n2S:\\A\ta2\t30000000000002\n2S:\\B\tb1\t30000000000003\n2S:\\B\tb2\t30000000000004\n' \
   >"$LIST/TBK3.ini"
 printf '2S:\\files\tone.txt\t10000000000004\n' >"$LIST/TBK1.ini"
@@ -29,28 +22,15 @@ cp "$LIST/TBK1.ini" "$E2E_TMP/TBK1.before"
 printf '2S:\\B\tb1\t30000000000003\n2S:\\B\tb2\t30000000000004\n' >"$E2E_TMP/TBK3.after"
 
 f=7
-calc() { awk "BEGIN { printf \"%d\", $1 }"; }
-press() {  # press X Y: a button of the settings window (after a bare-surface press)
-  e2e_click "$WID" 2 2
-  sleep 0.3
-  e2e_click "$WID" "$1" "$2"
-}
-shown() { xdotool search --onlyvisible --class '^backup\.exe$' 2>/dev/null | grep -qx "$1"; }
-message_window() {  # nameless, of the program's class
-  local deadline=$((SECONDS + ${1:-20})) id
-  while ((SECONDS < deadline)); do
-    for id in $(xdotool search --onlyvisible --class '^backup\.exe$' 2>/dev/null); do
-      [[ "$id" != "$REG" && -z "$(xdotool getwindowname "$id" 2>/dev/null)" ]] && { echo "$id"; return 0; }
-    done
-    sleep 0.2
-  done
-  return 1
-}
+calc() { e2e_calc "$1"; }
+press() { e2e_press "$WID" "$1" "$2"; }  # a button of the settings window
+shown() { e2e_shown '^backup\.exe$' "$1"; }
+message_window() { e2e_message_window '^backup\.exe$' "${1:-20}" "$REG"; }  # nameless, of the program's class
 show_file() { iconv -f CP932 -t UTF-8 <"$1" 2>/dev/null | cat -A | head -8; }
 
 open_registration() {
   e2e_launch "$APP/backup.exe"
-  WID=$(e2e_wait_window --name '^Kestova$' 120) || e2e_fail "the settings window did not appear"
+  WID=$(e2e_settings_window 120) || e2e_fail "the settings window did not appear"
   sleep 1
   press $((29 * f + 15 * f)) $((22 * f + $(calc "int($f * 2.8)") / 2))  # "ファイル、フォルダーの登録"
   REG=$(e2e_wait_window --name '^バックアップ先 ' 30) || e2e_fail "the registration window did not appear"
@@ -58,13 +38,8 @@ open_registration() {
   e2e_geometry "$REG"
 }
 close_program() {
-  xdotool key --window "$REG" alt+F4 2>/dev/null
-  WID=$(e2e_wait_window --name '^Kestova$' 60) || e2e_fail "the settings window did not come back"
-  sleep 1
-  e2e_geometry "$WID"
-  xdotool mousemove --sync $((E2E_X + 20)) $((E2E_Y + E2E_H - 10))
-  xdotool key --window "$WID" alt+F4 2>/dev/null
-  e2e_wait_exit "$E2E_PID" 30 || e2e_fail "backup.exe did not end"
+  e2e_close_registration "$REG"
+  e2e_close_settings "$WID"
 }
 
 # The question opens centred on the screen with the pointer on its "了解". The
@@ -121,7 +96,7 @@ e2e_pointer
 [[ "$E2E_PX,$E2E_PY" == "$OKX,$OKY" ]] || e2e_fail "the pointer is at $E2E_PX,$E2E_PY, not on 了解 ($OKX,$OKY)"
 
 # While it is open, a real drop at the pointer, over the " ファイル " box.
-timeout 20 "$DROP" "$REG" "$OKX" "$OKY" "$S/new/n.txt" || true
+timeout 20 "$E2E_DROP" "$REG" "$OKX" "$OKY" "$S/new/n.txt" || true
 sleep 2
 e2e_screenshot drop-question-after-drop
 shown "$MSG" || e2e_fail "the question closed without an answer"

@@ -12,6 +12,8 @@
 #   e2e_screenshot name [WID]    # build/screenshots/name.png
 #   e2e_wait_exit "$E2E_PID" 30
 #   e2e_fail "message"           # prints "NAME: message", exits 1
+#   ... and the shared set-ups and steps of the programs (below: e2e_press, e2e_message_window,
+#   e2e_close_settings, e2e_answer_no, e2e_countdown_window, …)
 #
 # Every wait has a time limit; on exit (success, failure or interrupt) the prefix's Wine
 # processes are stopped, the display is closed and the temporary folders are removed.
@@ -27,6 +29,7 @@ E2E_FONT_FACE="MS ゴシック"
 E2E_FONT_FILE_FACE=IPAGothic
 E2E_SCREENSHOTS=
 E2E_DRIVES=()
+E2E_OWN_PIDS=()
 
 e2e_log() { echo "$E2E_NAME: $*" >&2; }
 e2e_fail() {
@@ -37,6 +40,8 @@ e2e_fail() {
 e2e_cleanup() {
   local rc=$?
   if [[ -n "$E2E_BUILD_DIR" ]]; then wineserver -k >/dev/null 2>&1 || true; fi
+  local p
+  for p in "${E2E_OWN_PIDS[@]}"; do kill "$p" 2>/dev/null || true; done
   local d
   for d in "${E2E_DRIVES[@]}"; do rm -f "$WINEPREFIX/dosdevices/$d:"; done
   if [[ -n "$E2E_XVFB_PID" ]]; then
@@ -60,7 +65,7 @@ e2e_init() {
   E2E_SCREENSHOTS="$root/build/screenshots"
   mkdir -p "$E2E_SCREENSHOTS"
   [[ -d "$E2E_BUILD_DIR/dist" ]] || { echo "$E2E_NAME: $E2E_BUILD_DIR/dist not found (build the windows preset)"; exit 2; }
-  for tool in wine wineserver Xvfb xdotool import; do
+  for tool in wine wineserver Xvfb xdotool import convert; do
     command -v "$tool" >/dev/null || { echo "$E2E_NAME: $tool is missing (scripts/setup.sh installs it)"; exit 2; }
   done
 
@@ -93,7 +98,22 @@ e2e_has_font_replacement() {
   out=$(wine reg query 'HKCU\Software\Wine\Fonts\Replacements' /v "$E2E_FONT_FACE" 2>/dev/null) &&
     grep -q "REG_SZ *$E2E_FONT_FILE_FACE" <<<"$out"
 }
+# e2e_user_reg_has KEY LINE: the prefix's saved user registry holds LINE under [KEY]
+# (written as the file writes them, e.g. 'Software\\Wine\\Debug' and '"Name"="value"').
+# Reading the file spares starting Wine; a value not saved there yet is asked of Wine.
+e2e_user_reg_has() {
+  [[ -f "$WINEPREFIX/user.reg" ]] || return 1
+  KEY="[$1]" LINE="$2" awk '
+    BEGIN { key = ENVIRON["KEY"]; line = ENVIRON["LINE"] }
+    index($0, key) == 1 { inside = 1; next }
+    /^\[/ { inside = 0 }
+    inside && $0 == line { found = 1 }
+    END { exit !found }' "$WINEPREFIX/user.reg"
+}
 e2e_font_replacement() {
+  # The face name as the file writes it: "MS " and ゴシック in \x escapes.
+  e2e_user_reg_has 'Software\\Wine\\Fonts\\Replacements' '"MS \x30b4\x30b7\x30c3\x30af"="'"$E2E_FONT_FILE_FACE"'"' &&
+    { wineserver -w; return 0; }
   if ! e2e_has_font_replacement; then
     wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$E2E_FONT_FACE" /t REG_SZ \
       /d "$E2E_FONT_FILE_FACE" /f >/dev/null 2>&1 || e2e_fail "could not set the font replacement"
@@ -199,7 +219,7 @@ e2e_screenshot() {
   import -window root "$E2E_SCREENSHOTS/$1.png" || return 1
   if [[ -n "${2:-}" ]]; then
     e2e_geometry "$2"
-    import -window root -crop "${E2E_W}x${E2E_H}+${E2E_X}+${E2E_Y}" +repage "$E2E_SCREENSHOTS/$1-window.png"
+    convert "$E2E_SCREENSHOTS/$1.png" -crop "${E2E_W}x${E2E_H}+${E2E_X}+${E2E_Y}" +repage "$E2E_SCREENSHOTS/$1-window.png"
   fi
 }
 
@@ -214,6 +234,9 @@ e2e_wait_exit() {
   wait "$pid" 2>/dev/null || true
   return 0
 }
+
+# e2e_own PID: a helper process the script started itself, ended on exit.
+e2e_own() { E2E_OWN_PIDS+=("$1"); }
 
 # e2e_wait_file_gone PATH SECONDS
 e2e_wait_file_gone() {
@@ -256,4 +279,161 @@ e2e_release() {
   touch "${!app}/release-$tag.flag"
   e2e_wait_exit "${!pid}" 20 || e2e_fail "hold_file.exe did not let the file go"
   rm -f "${!app}/release-$tag.flag"
+}
+
+# ---- shared set-ups and steps of the programs' windows -------------------------------
+
+# e2e_calc EXPR: the value of an awk expression, truncated toward zero as the programs
+# truncate (e2e_calc "7 * 2.8" gives 19).
+e2e_calc() { awk "BEGIN { printf \"%d\", $1 }"; }
+
+# e2e_build_drop: builds tests/e2e/xdnd_drop.c (drops as from a file manager); E2E_DROP is
+# the tool.
+e2e_build_drop() {
+  E2E_DROP="$E2E_TMP/xdnd_drop"
+  cc -O2 -o "$E2E_DROP" "$(dirname "${BASH_SOURCE[0]}")/xdnd_drop.c" -lX11 ||
+    e2e_fail "could not build xdnd_drop (libx11-dev)"
+}
+
+# e2e_registration_app: a fresh program folder with drives S: (SOURCE, folder E2E_S) and T:
+# (BACKUP) and T:\BK as the only destination, current. APP and LIST (its BkList) are set.
+e2e_registration_app() {
+  APP=$(e2e_app_copy)
+  LIST="$APP/BkList"
+  e2e_map_drive s SOURCE
+  e2e_map_drive t BACKUP
+  E2E_S="$E2E_TMP/drive-s"
+  printf 'T:\\BK\nT:\\BK\n*\n*\n*\n1\n' >"$LIST/ToDrive.txt"
+}
+
+# e2e_power_off_app: a fresh program folder with drives S: (SOURCE) and T: (BACKUP), the
+# source file S:\data\a.txt ("first file", dated 2024-01-02 03:04:05) and T:\A's mirror
+# list TA3.ini registering it. APP is set; ToDrive.txt is the caller's.
+e2e_power_off_app() {
+  APP=$(e2e_app_copy)
+  e2e_map_drive s SOURCE
+  e2e_map_drive t BACKUP
+  mkdir -p "$E2E_TMP/drive-s/data"
+  printf 'first file\n' >"$E2E_TMP/drive-s/data/a.txt"
+  touch -d '2024-01-02 03:04:05' "$E2E_TMP/drive-s/data/a.txt"
+  printf '2S:\\data\ta.txt\t30000000000011\n' >"$APP/BkList/TA3.ini"
+}
+
+# e2e_earlier_report FILE: a report as an earlier run leaves it (its date line in
+# Shift-JIS and one problem line).
+e2e_earlier_report() {
+  printf '\x94\xad\x90\xb6\x93\xfa\x95t[2026/12/01]\n(SYS)an earlier problem\n' >"$1"
+}
+
+# e2e_press WID X Y: a button of a program window, after a press on its bare surface: after
+# a dialog has closed, Wine takes the first press only to give the window its input back.
+e2e_press() {
+  e2e_click "$1" 2 2
+  sleep 0.3
+  e2e_click "$1" "$2" "$3"
+}
+
+# e2e_choose WID BOX_X BOX_Y [KEYS...]: opens a combo box, presses the keys and ends the
+# choice with Enter (no keys: the selected item is chosen again). After a dialog has
+# closed, Wine takes the next press on a box only to give the window its input back; a
+# press outside an open box just closes it. So: box, bare surface, box - which leaves the
+# box open either way.
+e2e_choose() {
+  local wid=$1 x=$2 y=$3
+  shift 3
+  e2e_click "$wid" "$x" "$y"
+  sleep 0.4
+  e2e_click "$wid" 2 2
+  sleep 0.4
+  e2e_click "$wid" "$x" "$y"
+  sleep 0.6
+  if (($#)); then xdotool key "$@"; fi
+  sleep 0.3
+  xdotool key Return
+  sleep 0.8
+}
+
+# e2e_settings_window [SECONDS]: the id of the backup program's settings window "Kestova".
+e2e_settings_window() { e2e_wait_window --name '^Kestova$' "${1:-60}"; }
+
+# e2e_shown CLASS WID: true while the window is on the screen. A search can fail when
+# another window vanishes while it is being looked at: only three misses in a row count.
+e2e_shown() {
+  local try
+  for try in 1 2 3; do
+    xdotool search --onlyvisible --class "$1" 2>/dev/null | grep -qx "$2" && return 0
+    ((try < 3)) && sleep 0.1
+  done
+  return 1
+}
+
+# e2e_message_window CLASS SECONDS [EXCEPT]: the id of a message of the program (a nameless
+# window of its class) other than the window EXCEPT.
+e2e_message_window() {
+  local class=$1 deadline=$((SECONDS + ${2:-20})) except=${3:-} id
+  while ((SECONDS < deadline)); do
+    for id in $(xdotool search --onlyvisible --class "$class" 2>/dev/null); do
+      [[ "$id" != "$except" && -z "$(xdotool getwindowname "$id" 2>/dev/null)" ]] && { echo "$id"; return 0; }
+    done
+    sleep 0.1
+  done
+  return 1
+}
+
+# e2e_close_settings WID: closes the settings window with the pointer resting on it and
+# waits for the backup program (E2E_PID) to end.
+e2e_close_settings() {
+  e2e_geometry "$1" || e2e_fail "the settings window went away"
+  xdotool mousemove --sync $((E2E_X + 20)) $((E2E_Y + E2E_H - 10))
+  xdotool key --window "$1" alt+F4 2>/dev/null
+  e2e_wait_exit "$E2E_PID" 30 || e2e_fail "backup.exe did not end"
+}
+
+# e2e_close_registration REG: closes the registration window; WID is the settings window
+# that comes back.
+e2e_close_registration() {
+  xdotool key --window "$1" alt+F4 2>/dev/null
+  WID=$(e2e_settings_window 60) || e2e_fail "the settings window did not come back"
+  sleep 1
+}
+
+# e2e_answer_no WID F: presses "いいえ" of a yes/no question shown at character size F
+# (left W/2 + f, width trunc(8.6f), top trunc(H - 4.6f), height 3f).
+e2e_answer_no() {
+  local f=$2
+  e2e_geometry "$1" || e2e_fail "the question went away"
+  e2e_click "$1" $((E2E_W / 2 + f + 4 * f)) $(($(e2e_calc "$E2E_H - 4.6 * $f") + 3 * f / 2))
+}
+
+# e2e_countdown_window PID SECONDS: the id of Vespard's countdown screen (a window at least
+# as wide as the screen); fails when the program ends first or the limit passes.
+e2e_countdown_window() {
+  local pid=$1 deadline=$((SECONDS + ${2:-120})) id
+  while ((SECONDS < deadline)); do
+    for id in $(xdotool search --onlyvisible --class '^[Vv]espard\.exe$' 2>/dev/null); do
+      e2e_geometry "$id" 2>/dev/null || continue
+      ((E2E_W >= 1280)) && { echo "$id"; return 0; }
+    done
+    kill -0 "$pid" 2>/dev/null || return 1
+    sleep 0.2
+  done
+  return 1
+}
+
+# e2e_cancel_countdown PID: a left click on the countdown screen; the program must end.
+e2e_cancel_countdown() {
+  xdotool mousemove --sync 640 300
+  sleep 0.2
+  xdotool click 1
+  e2e_wait_exit "$1" 20 || e2e_fail "Vespard.exe still running after the click"
+}
+
+# e2e_relay_calls: Wine's trace of calls (WINEDEBUG=+relay, set by the caller for one
+# program) names only these functions, with their arguments, in that program's log. The
+# list is kept in the prefix's registry, where it matters only to a program traced so.
+E2E_RELAY_CALLS='gdi32.TextOutW;advapi32.OpenProcessToken;advapi32.LookupPrivilegeValueW;advapi32.AdjustTokenPrivileges;advapi32.InitiateSystemShutdownExW'
+e2e_relay_calls() {
+  e2e_user_reg_has 'Software\\Wine\\Debug' '"RelayInclude"="'"$E2E_RELAY_CALLS"'"' && return 0
+  wine reg add 'HKCU\Software\Wine\Debug' /v RelayInclude /t REG_SZ /d "$E2E_RELAY_CALLS" /f >/dev/null 2>&1 ||
+    e2e_fail "could not set the relay trace's function list"
 }

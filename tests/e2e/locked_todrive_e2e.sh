@@ -8,15 +8,9 @@ set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 e2e_init locked_todrive_e2e "${1:-build/windows}"
 e2e_start_display
-APP=$(e2e_app_copy)
-e2e_map_drive s SOURCE
-e2e_map_drive t BACKUP
-mkdir -p "$E2E_TMP/drive-s/data"
-printf 'first file\n' >"$E2E_TMP/drive-s/data/a.txt"
-touch -d '2024-01-02 03:04:05' "$E2E_TMP/drive-s/data/a.txt"
+e2e_power_off_app
 TODRIVE="$APP/BkList/ToDrive.txt"
 printf 'T:\\A\nT:\\A\n*\nT:\\A\n*\n*\n0\n' >"$TODRIVE"
-printf '2S:\\data\ta.txt\t30000000000011\n' >"$APP/BkList/TA3.ini"
 stored=$(od -An -tx1 "$TODRIVE")
 report="$APP/　エラー報告.txt"
 
@@ -62,19 +56,12 @@ rm -f "$report"
 hold
 e2e_launch "$APP/Vespard.exe"
 VESPARD_PID=$E2E_PID
-deadline=$((SECONDS + 120))
-while kill -0 "$VESPARD_PID" 2>/dev/null; do
-  for id in $(xdotool search --onlyvisible --class '^[Vv]espard\.exe$' 2>/dev/null); do
-    e2e_geometry "$id" 2>/dev/null || continue
-    if ((E2E_W >= 1280)); then
-      e2e_screenshot locked-todrive-countdown
-      xdotool mousemove --sync 640 300 click 1  # cancel the shutdown before failing
-      e2e_fail "Vespard.exe went on to the countdown with an unreadable ToDrive.txt"
-    fi
-  done
-  ((SECONDS < deadline)) || e2e_fail "Vespard.exe did not end"
-  sleep 0.2
-done
+if e2e_countdown_window "$VESPARD_PID" 120 >/dev/null; then
+  e2e_screenshot locked-todrive-countdown
+  xdotool mousemove --sync 640 300 click 1  # cancel the shutdown before failing
+  e2e_fail "Vespard.exe went on to the countdown with an unreadable ToDrive.txt"
+fi
+e2e_wait_exit "$VESPARD_PID" 1 || e2e_fail "Vespard.exe did not end"
 release
 [[ -f "$report" ]] || e2e_fail "Vespard.exe left no report"
 LC_ALL=C grep -aq '^(SYS).*BkList\\ToDrive\.txt$' "$report" || e2e_fail "the report has no (SYS) line naming ToDrive.txt: $(cat -v "$report")"

@@ -21,25 +21,12 @@ mkdir -p "$E2E_TMP/drive-s/data"
 printf 'alpha\n' >"$E2E_TMP/drive-s/data/a.txt"
 
 f=7
-calc() { awk "BEGIN { printf \"%d\", $1 }"; }  # truncated toward zero, as the program does
+calc() { e2e_calc "$1"; }  # truncated toward zero, as the program does
 
-settings_window() { e2e_wait_window --name '^Kestova$' 120; }
-press() {  # press X Y: a button of the settings window (after a bare-surface press)
-  e2e_click "$WID" 2 2
-  sleep 0.3
-  e2e_click "$WID" "$1" "$2"
-}
-shown() { xdotool search --onlyvisible --class '^backup\.exe$' 2>/dev/null | grep -qx "$1"; }
-message_window() {  # nameless, of the program's class
-  local deadline=$((SECONDS + ${1:-60})) id
-  while ((SECONDS < deadline)); do
-    for id in $(xdotool search --onlyvisible --class '^backup\.exe$' 2>/dev/null); do
-      [[ -z "$(xdotool getwindowname "$id" 2>/dev/null)" ]] && { echo "$id"; return 0; }
-    done
-    sleep 0.1
-  done
-  return 1
-}
+settings_window() { e2e_settings_window 120; }
+press() { e2e_press "$WID" "$1" "$2"; }  # a button of the settings window
+shown() { e2e_shown '^backup\.exe$' "$1"; }
+message_window() { e2e_message_window '^backup\.exe$' "${1:-60}"; }  # nameless, of the program's class
 # rgb PNG X Y: "r,g,b" of one pixel.
 rgb() {
   convert "$1" -format "%[fx:int(255*p{$2,$3}.r+0.5)],%[fx:int(255*p{$2,$3}.g+0.5)],%[fx:int(255*p{$2,$3}.b+0.5)]" info:
@@ -92,12 +79,7 @@ check_notice() {
     sleep 0.2
   done
 }
-close_program() {
-  e2e_geometry "$WID" || e2e_fail "the settings window went away"
-  xdotool mousemove --sync $((E2E_X + 20)) $((E2E_Y + E2E_H - 10))
-  xdotool key --window "$WID" alt+F4 2>/dev/null
-  e2e_wait_exit "$E2E_PID" 30 || e2e_fail "backup.exe did not end"
-}
+close_program() { e2e_close_settings "$WID"; }
 
 # ---- no destination chosen: "ファイル、フォルダーの登録" ----
 printf '*\n*\n*\n*\n1\n' >"$APP/BkList/ToDrive.txt"

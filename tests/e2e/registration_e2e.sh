@@ -11,16 +11,9 @@ source "$(dirname "$0")/lib.sh"
 e2e_init registration_e2e "${1:-build/windows}"
 e2e_start_display
 
-ROOT=$(cd "$(dirname "$0")/../.." && pwd)
-DROP="$E2E_TMP/xdnd_drop"
-cc -O2 -o "$DROP" "$ROOT/tests/e2e/xdnd_drop.c" -lX11 || e2e_fail "could not build xdnd_drop (libx11-dev)"
-
-APP=$(e2e_app_copy)
-e2e_map_drive s SOURCE
-e2e_map_drive t BACKUP
-S="$E2E_TMP/drive-s"
-printf 'T:\\BK\nT:\\BK\n*\n*\n*\n1\n' >"$APP/BkList/ToDrive.txt"
-LIST="$APP/BkList"
+e2e_build_drop
+e2e_registration_app
+S=$E2E_S
 DUPS="$APP/　重複登録リスト.txt"
 REPORT="$APP/　エラー報告.txt"
 
@@ -58,7 +51,7 @@ mkdir -p "$BIG"/d{0..39}/e{0..99}
 BIG_FILES=20000
 
 f=7
-sx() { awk -v f="$f" -v k="$1" 'BEGIN { printf "%d", f * k }'; }  # trunc(f * k)
+sx() { e2e_calc "$f * $1"; }  # trunc(f * k)
 
 # expect_file PATH UTF8_TEXT: the file holds exactly the text in Shift-JIS.
 expect_file() {
@@ -75,25 +68,11 @@ sorted_lines() {
 no_file() { [[ ! -e "$1" ]] || e2e_fail "$(basename "$1") exists: $(iconv -f CP932 -t UTF-8 <"$1" | head -5)"; }
 size13() { printf '%013d' "$(stat -c %s "$1")"; }
 
-press() {  # press X Y: a button of the settings window (after a bare-surface press)
-  e2e_click "$WID" 2 2
-  sleep 0.3
-  e2e_click "$WID" "$1" "$2"
-}
-settings_window() { e2e_wait_window --name '^Kestova$' 60; }
+press() { e2e_press "$WID" "$1" "$2"; }  # a button of the settings window
+settings_window() { e2e_settings_window "${1:-60}"; }
 registration_window() { e2e_wait_window --name '^バックアップ先 ' 30; }
-
 # A message window: nameless, of the program's class, the pointer on its button.
-message_window() {
-  local deadline=$((SECONDS + ${1:-20})) id
-  while ((SECONDS < deadline)); do
-    for id in $(xdotool search --onlyvisible --class '^backup\.exe$' 2>/dev/null); do
-      [[ "$id" != "$REG" && -z "$(xdotool getwindowname "$id" 2>/dev/null)" ]] && { echo "$id"; return 0; }
-    done
-    sleep 0.2
-  done
-  return 1
-}
+message_window() { e2e_message_window '^backup\.exe$' "${1:-20}" "$REG"; }
 no_message() {
   local id
   for id in $(xdotool search --onlyvisible --class '^backup\.exe$' 2>/dev/null); do
@@ -136,7 +115,7 @@ drop() {
   e2e_geometry "$REG"
   xdotool mousemove --sync $((E2E_X + x)) $((E2E_Y + y))
   sleep 0.4
-  timeout 20 "$DROP" "$REG" $((E2E_X + x)) $((E2E_Y + y)) "$@" || e2e_fail "the drop on $x,$y did not finish"
+  timeout 20 "$E2E_DROP" "$REG" $((E2E_X + x)) $((E2E_Y + y)) "$@" || e2e_fail "the drop on $x,$y did not finish"
 }
 # wait_list FILE LINES SECONDS: waits until FILE holds LINES lines (the merge saved it).
 wait_list() {
@@ -150,7 +129,7 @@ wait_list() {
 
 # ---- start at character size 7, open the registration window ----
 e2e_launch "$APP/backup.exe"
-WID=$(settings_window) || e2e_fail "the settings window did not appear"
+WID=$(settings_window 180) || e2e_fail "the settings window did not appear"
 sleep 1
 press $((29 * f + 15 * f)) $((22 * f + $(sx 2.8) / 2))  # "ファイル、フォルダーの登録"
 REG=$(registration_window) || { e2e_screenshot registration-failure; e2e_fail "the registration window did not appear"; }
@@ -280,14 +259,8 @@ e2e_screenshot registration-f7-deleted "$REG"
 
 # ---- close both windows; start again at character size 12 ----
 close_program() {
-  e2e_geometry "$REG"
-  xdotool key --window "$REG" alt+F4 2>/dev/null
-  WID=$(settings_window) || e2e_fail "the settings window did not come back"
-  sleep 1
-  e2e_geometry "$WID"
-  xdotool mousemove --sync $((E2E_X + 20)) $((E2E_Y + E2E_H - 10))
-  xdotool key --window "$WID" alt+F4 2>/dev/null
-  e2e_wait_exit "$E2E_PID" 30 || e2e_fail "backup.exe did not end"
+  e2e_close_registration "$REG"
+  e2e_close_settings "$WID"
 }
 close_program
 # Size 12; the window placed afresh (the position kept from size 7 would put a part of
@@ -296,7 +269,7 @@ sed -i -e '1s/.*/12/' -e '4,5s/.*/77777/' "$LIST/SizePos.txt"
 f=12
 BOX_X=([1]=$((7 * f)) [2]=$((20 * f)) [3]=$((35 * f)) [4]=$((49 * f)) [5]=$((62 * f)))
 e2e_launch "$APP/backup.exe"
-WID=$(settings_window) || e2e_fail "the settings window did not appear at size 12"
+WID=$(settings_window 180) || e2e_fail "the settings window did not appear at size 12"
 sleep 1
 press $((29 * f + 15 * f)) $((22 * f + $(sx 2.8) / 2))
 REG=$(registration_window) || { e2e_screenshot registration-failure; e2e_fail "the registration window did not appear at size 12"; }

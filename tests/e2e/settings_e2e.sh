@@ -20,24 +20,7 @@ WID=$(e2e_wait_window --name '^Kestova$' 180) || e2e_fail "the settings window d
 sleep 1
 e2e_screenshot settings-f7 "$WID"
 
-# choose BOX_X BOX_Y KEYS...: opens a combo box and ends the choice with Enter. After a
-# dialog has closed, Wine takes the next press on a box only to give the window its input
-# back; a press outside an open box just closes it. So: box, bare surface, box - which
-# leaves the box open either way.
-choose() {
-  local x=$1 y=$2
-  shift 2
-  e2e_click "$WID" "$x" "$y"
-  sleep 0.4
-  e2e_click "$WID" 2 2
-  sleep 0.4
-  e2e_click "$WID" "$x" "$y"
-  sleep 0.6
-  xdotool key "$@"
-  sleep 0.3
-  xdotool key Return
-  sleep 0.8
-}
+choose() { e2e_choose "$WID" "$@"; }  # choose BOX_X BOX_Y KEYS...
 folder_name() {
   e2e_click "$WID" $((30 * f + 40)) $((7 * f + 10))
   xdotool key End BackSpace BackSpace BackSpace BackSpace BackSpace

@@ -7,52 +7,31 @@ source "$(dirname "$0")/lib.sh"
 e2e_init vespard_e2e "${1:-build/windows}"
 e2e_start_display
 
-APP=$(e2e_app_copy)
-e2e_map_drive s SOURCE
-e2e_map_drive t BACKUP
+e2e_power_off_app
 e2e_map_drive u BACKUP2
-
-mkdir -p "$E2E_TMP/drive-s/data"
-printf 'first file\n' >"$E2E_TMP/drive-s/data/a.txt"
 head -c 3000000 /dev/urandom >"$E2E_TMP/drive-s/data/big.bin"
-touch -d '2024-01-02 03:04:05' "$E2E_TMP/drive-s/data/a.txt" "$E2E_TMP/drive-s/data/big.bin"
+touch -d '2024-01-02 03:04:05' "$E2E_TMP/drive-s/data/big.bin"
 printf 'T:\\A\nT:\\A\nU:\\B\n*\nT:\\A\nU:\\B\n*\n*\n1\n' >"$APP/BkList/ToDrive.txt"
 for list in TA3 UB3; do
   printf '2S:\\data\ta.txt\t30000000000011\n2S:\\data\tbig.bin\t30000003000000\n' >"$APP/BkList/$list.ini"
 done
 # A report left by an earlier run: asked about, kept, and restored after a clean run.
 report="$APP/　エラー報告.txt"
-printf '\x94\xad\x90\xb6\x93\xfa\x95t[2026/12/01]\n(SYS)an earlier problem\n' >"$report"
+e2e_earlier_report "$report"
 earlier=$(od -An -tx1 "$report")
 
 f=7
 e2e_launch "$APP/Vespard.exe"
 # The earlier-report question: "いいえ" goes on with the backup.
-DLG=$(e2e_wait_window --class '^vespard\.exe$' 120) || DLG=$(e2e_wait_window --class '^Vespard\.exe$' 30) ||
-  e2e_fail "the earlier-report question did not appear"
+DLG=$(e2e_wait_window --class '^[Vv]espard\.exe$' 120) || e2e_fail "the earlier-report question did not appear"
 sleep 0.5
-e2e_geometry "$DLG"
-W=$E2E_W H=$E2E_H
-e2e_click "$DLG" $((W / 2 + f + 4 * f)) $(($(awk -v h="$H" -v f="$f" 'BEGIN{printf "%d", h - 4.6*f}') + 3 * f / 2))
+e2e_answer_no "$DLG" "$f"
 
 # The countdown screen: a window as large as twice the screen.
-deadline=$((SECONDS + 120))
-while :; do
-  big=""
-  for id in $(xdotool search --onlyvisible --class '^[Vv]espard\.exe$' 2>/dev/null); do
-    e2e_geometry "$id" 2>/dev/null || continue
-    ((E2E_W >= 1280)) && big=$id
-  done
-  [[ -n "$big" ]] && break
-  ((SECONDS < deadline)) || e2e_fail "no countdown screen"
-  sleep 0.2
-done
+e2e_countdown_window "$E2E_PID" 120 >/dev/null || e2e_fail "no countdown screen"
 sleep 1.5
 e2e_screenshot vespard-countdown
-xdotool mousemove --sync 640 300
-sleep 0.2
-xdotool click 1
-e2e_wait_exit "$E2E_PID" 20 || e2e_fail "Vespard.exe still running after the click"
+e2e_cancel_countdown "$E2E_PID"
 
 for dest in "$E2E_TMP/drive-t/A" "$E2E_TMP/drive-u/B"; do
   cmp -s "$dest/data/a.txt" "$E2E_TMP/drive-s/data/a.txt" || e2e_fail "$dest/data/a.txt is not the source's"
