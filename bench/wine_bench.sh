@@ -145,6 +145,23 @@ elapsed() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f", b - a }'; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else printf "-" }'; }
 median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { if (NR % 2) printf "%.3f", v[(NR + 1) / 2]; else printf "%.3f", (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
+# cpu_of PID: the CPU seconds (user and system) a running process has used so far.
+TICKS=$(getconf CLK_TCK)
+cpu_of() {
+  local stat
+  stat=$(cat "/proc/$1/stat" 2>/dev/null) || { echo 0; return; }
+  stat=${stat##*) }  # the fields after the command name
+  awk -v t="$TICKS" '{ printf "%.3f", ($12 + $13) / t }' <<<"$stat"
+}
+# children_cpu: CHILD_CPU, the CPU seconds of every child this shell has waited for so far
+# (not called in a subshell, whose children these are not).
+CHILD_CPU=
+children_cpu() {
+  times >"$E2E_TMP/times"
+  CHILD_CPU=$(awk 'NR == 2 { s = 0; for (i = 1; i <= 2; ++i) { split($i, p, "m"); s += p[1] * 60 + p[2] }
+                             printf "%.3f", s }' "$E2E_TMP/times")
+}
+
 # wine_exe DIR EXE ARGS...: runs a program from DIR to its end; its output goes to the log.
 wine_exe() {
   local dir=$1
@@ -165,8 +182,10 @@ countdown_window() {
 }
 
 # run_vespard APP LIMIT POLL: starts Vespard.exe, waits for its countdown screen, cancels it.
-# RUN_SECONDS: from the start to the countdown screen. False when it failed.
+# RUN_SECONDS: from the start to the countdown screen; RUN_CPU: the CPU seconds the program
+# used until then. False when it failed.
 RUN_SECONDS=
+RUN_CPU=
 run_vespard() {
   local app=$1 limit=$2 poll=$3 t0 t1 pid id deadline
   t0=$(now)
@@ -189,6 +208,7 @@ run_vespard() {
   done
   t1=$(now)
   RUN_SECONDS=$(elapsed "$t0" "$t1")
+  RUN_CPU=$(cpu_of "$pid")
   xdotool mousemove --sync $((SCREEN_W / 2)) 300 click 1 2>/dev/null
   if ! e2e_wait_exit "$pid" 20; then
     problem "Vespard.exe did not end after the click on its countdown: the bench's Wine session is ended"
@@ -335,7 +355,7 @@ done
 
 # ---- start-up -----------------------------------------------------------------------------
 # start_backup APP: starts backup.exe, waits for its settings window, closes it. RUN_SECONDS:
-# from the start to the window. False when it failed.
+# from the start to the window, RUN_CPU: the CPU seconds it used until then. False when it failed.
 start_backup() {
   local app=$1 t0 pid wid= deadline=$((SECONDS + 120))
   t0=$(now)
@@ -346,7 +366,7 @@ start_backup() {
     ((SECONDS < deadline)) || break
     sleep 0.01
   done
-  [[ -n $wid ]] && RUN_SECONDS=$(elapsed "$t0" "$(now)")
+  [[ -n $wid ]] && RUN_SECONDS=$(elapsed "$t0" "$(now)") && RUN_CPU=$(cpu_of "$pid")
   [[ -n $wid ]] && xdotool key --window "$wid" alt+F4 2>/dev/null
   if ! e2e_wait_exit "$pid" 30; then
     problem "backup.exe did not end after the close request"
@@ -357,44 +377,56 @@ start_backup() {
   [[ -n $wid ]] || { problem "backup.exe showed no settings window"; return 1; }
 }
 
-# startup_series NAME: STARTS starts of each program, medians into SU[NAME,program].
+# startup_series NAME: STARTS starts of each program in turn; the medians of the wall times go
+# into SU[NAME,what], those of the CPU seconds into SU[NAME,what,cpu].
 declare -A SU
 startup_series() {
-  local name=$1 r t0 bare=() barew=() ves=() bk=() ves_also=() bk_also=()
+  local name=$1 r c0 t0 t1 what
+  local -A wall=() cpu=()
   local app=$E2E_TMP/app-start-$name also=$E2E_TMP/app-also-$name
   local todrive='T:\\BK\nT:\\BK\n*\n*\n*\n0\n'
+  local order=(bare barew vespard backup)
   app_folder "$app" "$todrive"
-  [[ -n $ALSO ]] && app_folder "$also" "$todrive" "$ALSO"
+  if [[ -n $ALSO ]]; then
+    app_folder "$also" "$todrive" "$ALSO"
+    order+=(vespard_also backup_also)
+  fi
   mkdir -p "$DRIVE_T/BK"
+  note() { wall[$1]+=" $2"; cpu[$1]+=" $3"; }
   for ((r = 0; r < STARTS; ++r)); do
-    t0=$(now)
-    wine_exe "$E2E_TMP" "$WIN/bench/bare_start.exe"
-    bare+=("$(elapsed "$t0" "$(now)")")
-    t0=$(now)
-    wine_exe "$E2E_TMP" "$WIN/bench/bare_start.exe" --window
-    barew+=("$(elapsed "$t0" "$(now)")")
-    run_vespard "$app" 120 0.01 && ves+=("$RUN_SECONDS")
-    start_backup "$app" && bk+=("$RUN_SECONDS")
+    for what in bare barew; do
+      children_cpu
+      c0=$CHILD_CPU
+      t0=$(now)
+      if [[ $what == bare ]]; then wine_exe "$E2E_TMP" "$WIN/bench/bare_start.exe"
+      else wine_exe "$E2E_TMP" "$WIN/bench/bare_start.exe" --window; fi
+      t1=$(now)
+      children_cpu
+      note "$what" "$(elapsed "$t0" "$t1")" "$(elapsed "$c0" "$CHILD_CPU")"
+    done
+    run_vespard "$app" 120 0.01 && note vespard "$RUN_SECONDS" "$RUN_CPU"
+    start_backup "$app" && note backup "$RUN_SECONDS" "$RUN_CPU"
     if [[ -n $ALSO ]]; then
-      run_vespard "$also" 120 0.01 && ves_also+=("$RUN_SECONDS")
-      start_backup "$also" && bk_also+=("$RUN_SECONDS")
+      run_vespard "$also" 120 0.01 && note vespard_also "$RUN_SECONDS" "$RUN_CPU"
+      start_backup "$also" && note backup_also "$RUN_SECONDS" "$RUN_CPU"
     fi
   done
-  SU[$name,bare]=$(median "${bare[@]}")
-  SU[$name,barew]=$(median "${barew[@]}")
-  SU[$name,vespard]=$( ((${#ves[@]})) && median "${ves[@]}" || echo 0)
-  SU[$name,backup]=$( ((${#bk[@]})) && median "${bk[@]}" || echo 0)
-  printf '    bare program, start to end                          %7.3f s   (%s)\n' "${SU[$name,bare]}" "${bare[*]}"
-  printf '    bare program showing one window, start to end       %7.3f s   (%s)\n' "${SU[$name,barew]}" "${barew[*]}"
-  printf '    Vespard.exe, empty list, start to countdown screen  %7.3f s   (%s)\n' "${SU[$name,vespard]}" "${ves[*]}"
-  printf '    backup.exe, start to its settings window            %7.3f s   (%s)\n' "${SU[$name,backup]}" "${bk[*]}"
-  if [[ -n $ALSO ]]; then
-    SU[$name,vespard_also]=$( ((${#ves_also[@]})) && median "${ves_also[@]}" || echo 0)
-    SU[$name,backup_also]=$( ((${#bk_also[@]})) && median "${bk_also[@]}" || echo 0)
-    printf '    the same of %s:\n' "$ALSO"
-    printf '    Vespard.exe, empty list, start to countdown screen  %7.3f s   (%s)\n' "${SU[$name,vespard_also]}" "${ves_also[*]}"
-    printf '    backup.exe, start to its settings window            %7.3f s   (%s)\n' "${SU[$name,backup_also]}" "${bk_also[*]}"
-  fi
+  local -A label=(
+    [bare]="bare program, start to end"
+    [barew]="bare program showing one window, start to end"
+    [vespard]="Vespard.exe, empty list, start to countdown screen"
+    [backup]="backup.exe, start to its settings window"
+    [vespard_also]="  the same of --also's Vespard.exe"
+    [backup_also]="  the same of --also's backup.exe"
+  )
+  printf '    %-52s %8s %8s   %s\n' "" "wall s" "CPU s" "(every wall time)"
+  for what in "${order[@]}"; do
+    # shellcheck disable=SC2086  # the lists are words
+    SU[$name,$what]=$( [[ -n ${wall[$what]:-} ]] && median ${wall[$what]} || echo 0)
+    SU[$name,$what,cpu]=$( [[ -n ${cpu[$what]:-} ]] && median ${cpu[$what]} || echo 0)
+    printf '    %-52s %8.3f %8.3f   (%s)\n' "${label[$what]}" "${SU[$name,$what]}" "${SU[$name,$what,cpu]}" \
+      "${wall[$what]# }"
+  done
 }
 
 echo
@@ -425,14 +457,16 @@ if ((${#SIZES[@]} >= 2)); then
   done
 fi
 above() { awk -v v="${SU[$1,$2]}" -v b="${SU[$1,$3]}" 'BEGIN { printf "%.3f", v - b }'; }
-echo "    Vespard fixed start-up cost (empty list, to the countdown screen), as on a desktop: $(above desktop vespard bare) s"
-echo "      above a bare program start [<= 0.5], $(above desktop vespard barew) s above a bare program showing a window"
-echo "      (as tests/e2e run it: $(above e2e vespard bare) s and $(above e2e vespard barew) s)"
-echo "    backup.exe, start to its settings window, as on a desktop: $(above desktop backup bare) s above a bare program start,"
-echo "      $(above desktop backup barew) s above a bare program showing a window (as tests/e2e run it: $(above e2e backup bare) s and $(above e2e backup barew) s)"
+echo "    Vespard fixed start-up cost (empty list, to the countdown screen), as on a desktop:"
+echo "      $(above desktop vespard bare) s above a bare program start [<= 0.5], $(above desktop vespard barew) s above a bare"
+echo "      program showing a window (as tests/e2e run it: $(above e2e vespard bare) s and $(above e2e vespard barew) s)"
+echo "    backup.exe, start to its settings window, as on a desktop: $(above desktop backup bare) s above a bare program"
+echo "      start, $(above desktop backup barew) s above a bare program showing a window (as tests/e2e run it:"
+echo "      $(above e2e backup bare) s and $(above e2e backup barew) s)"
 if [[ -n $ALSO ]]; then
-  echo "    the same of $ALSO, as on a desktop: Vespard $(above desktop vespard_also bare) s, backup.exe $(above desktop backup_also bare) s"
-  echo "      above a bare program start (as tests/e2e run them: $(above e2e vespard_also bare) s and $(above e2e backup_also bare) s)"
+  echo "    the same of $ALSO, as on a desktop: Vespard $(above desktop vespard_also bare) s, backup.exe"
+  echo "      $(above desktop backup_also bare) s above a bare program start (as tests/e2e run them:"
+  echo "      $(above e2e vespard_also bare) s and $(above e2e backup_also bare) s)"
 fi
 ((STATUS == 0)) && echo "    every copy equalled its source" || echo "    !!! some copies differed or a program failed (above) !!!"
 exit "$STATUS"
