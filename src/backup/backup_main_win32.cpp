@@ -58,7 +58,6 @@ int RunProgram(HINSTANCE instance) {
     timeEndPeriod(1);
     return 0;
   }
-  (void)DriveScan(fs, state.labels);
 
   TrackedDialog ui(dialog, state);
   Shell shell{state, fs, clock, ui, progress};

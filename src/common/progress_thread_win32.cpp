@@ -16,6 +16,10 @@ bool ProgressThread::Start() {
   return true;
 }
 
+void ProgressThread::RequestStop() {
+  if (thread_.joinable()) state_ = progress::kEnd;
+}
+
 void ProgressThread::Stop() {
   if (!thread_.joinable()) return;
   state_ = progress::kEnd;

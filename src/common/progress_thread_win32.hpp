@@ -31,6 +31,9 @@ class ProgressThread {
   // Starts the thread and waits (10 ms steps) until it reports ready; false when it
   // could not be started.
   bool Start();
+  // Tells the thread to end (state 5); Stop then waits for it. Between the two the
+  // program can go on with work that needs no progress drawing while the thread winds down.
+  void RequestStop();
   // Tells the thread to end and waits for it.
   void Stop();
 

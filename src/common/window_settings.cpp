@@ -70,7 +70,12 @@ WindowSettings LoadWindowSettings(FileSystem& fs) {
 int LoadCharSize(FileSystem& fs) { return LoadWindowSettings(fs).char_size; }
 
 Status SaveWindowSettings(FileSystem& fs, const WindowSettings& settings) {
-  return ReplaceFileWhole(fs, kSizePosPath, FormatWindowSettings(settings), /*from_template=*/false);
+  const std::string text = FormatWindowSettings(settings);
+  // Both programs save at every end, mostly with nothing moved: a file that already holds
+  // exactly these bytes is left as it is, which spares a flushed replacement each time.
+  std::string stored;
+  if (ReadWholeFile(fs, kSizePosPath, &stored) && stored == text) return Status::Ok();
+  return ReplaceFileWhole(fs, kSizePosPath, text, /*from_template=*/false);
 }
 
 Status ResetWindowSettings(FileSystem& fs) { return ReplaceFileWhole(fs, kSizePosPath, kDefaultSizePos); }

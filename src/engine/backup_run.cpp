@@ -3,6 +3,8 @@
 #include "common/registration_list.hpp"
 #include "common/text_file.hpp"
 
+#include <cctype>
+
 namespace bk {
 
 bool ProbeFreeSpace(FileSystem& fs) {
@@ -11,6 +13,21 @@ bool ProbeFreeSpace(FileSystem& fs) {
     if (fs.FreeSpace(std::string(1, letter) + ":\\", &bytes)) return true;
   }
   return false;
+}
+
+std::array<std::string, 26> DestinationLabels(FileSystem& fs, const std::vector<SyncTarget>& destinations) {
+  std::array<std::string, 26> labels;
+  std::array<bool, 26> asked{};
+  for (const SyncTarget& target : destinations) {
+    const int letter = std::toupper(static_cast<unsigned char>(target.drive));
+    if (letter < 'A' || letter > 'Z') continue;
+    const std::size_t slot = static_cast<std::size_t>(letter - 'A');
+    if (asked[slot]) continue;
+    asked[slot] = true;
+    VolumeInfo volume;
+    if (fs.GetVolumeInfo(std::string(1, static_cast<char>(letter)) + ":\\", &volume)) labels[slot] = volume.label;
+  }
+  return labels;
 }
 
 bool ParseDestination(std::string_view text, SyncTarget* target) {

@@ -2,6 +2,7 @@
 // order, each list loaded, synchronised and stored back.
 #pragma once
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,12 @@ std::vector<SyncTarget> PowerOffDestinations(const DestinationTables& tables);
 // FreeSpaceCheck: true when one of the drives A to Z, asked in that order, answers a
 // free-space query. Without it no free-space display or refusal takes place.
 bool ProbeFreeSpace(FileSystem& fs);
+
+// The VolumeLabels of an unattended run: the label of each drive a destination is on, asked
+// once per drive (empty when the drive does not answer). The window titles show no other
+// drive, so no other letter is asked: each such query costs a start (a card reader without
+// a card can take seconds to answer), and its label would never be shown.
+std::array<std::string, 26> DestinationLabels(FileSystem& fs, const std::vector<SyncTarget>& destinations);
 
 // "D:\BK" -> drive 'D', folder "BK"; false for text that is no destination.
 bool ParseDestination(std::string_view text, SyncTarget* target);

@@ -63,6 +63,11 @@ LRESULT CALLBACK PowerOffWindowProc(HWND window, UINT message, WPARAM wparam, LP
         if (moved) (void)RecordMove(&s.settings, RememberedWindow::Backup, x, y, false, frame);
       }
       return 0;
+    case WM_ERASEBKGND:
+      // The countdown's paint fills the whole screen blue: erasing it first to the class's
+      // background would only flash that colour and draw the screen twice.
+      if (s.countdown_active) return 1;
+      return DefWindowProcW(window, message, wparam, lparam);
     case WM_PAINT: {
       PAINTSTRUCT ps;
       HDC dc = BeginPaint(window, &ps);
@@ -87,16 +92,6 @@ LRESULT CALLBACK PowerOffWindowProc(HWND window, UINT message, WPARAM wparam, LP
   }
 }
 
-std::array<std::string, 26> ReadVolumeLabels(FileSystem& fs) {
-  std::array<std::string, 26> labels;
-  for (char letter = 'A'; letter <= 'Z'; ++letter) {
-    VolumeInfo volume;
-    if (fs.GetVolumeInfo(std::string(1, letter) + ":\\", &volume))
-      labels[static_cast<std::size_t>(letter - 'A')] = volume.label;
-  }
-  return labels;
-}
-
 // The run over the power-off destinations in its backup window.
 void RunPowerOffBackup(HINSTANCE instance, FileSystem& fs, Clock& clock, ProgressThread& progress,
                        const DestinationTables& tables, bool free_space_check, const EarlierReport& earlier) {
@@ -106,7 +101,7 @@ void RunPowerOffBackup(HINSTANCE instance, FileSystem& fs, Clock& clock, Progres
   RunSettings settings;
   settings.free_space_check = free_space_check;
   settings.mail_option = tables.mail_option;
-  settings.volume_labels = ReadVolumeLabels(fs);
+  settings.volume_labels = DestinationLabels(fs, destinations);
 
   const BackupPlacement place = BackupWindowPlacement(f, s.settings.backup_x, s.settings.backup_y, s.screen);
   std::wstring title;
@@ -130,9 +125,11 @@ void RunPowerOffBackup(HINSTANCE instance, FileSystem& fs, Clock& clock, Progres
   line.reset();
   DestroyWindow(window);
   s.run_active = false;
-  progress.Stop();
+  // The thread winds down while the report and the settings are written.
+  progress.RequestStop();
   (void)FinishPowerOffReport(fs, report, earlier);
   (void)SaveWindowSettings(fs, s.settings);
+  progress.Stop();
 }
 
 // ToDrive.txt is there but cannot be read: its power-off list is unknown, so nothing is
@@ -158,13 +155,11 @@ bool Countdown(HINSTANCE instance) {
   ShowWindow(window, SW_SHOWMAXIMIZED);
   UpdateWindow(window);
   {
+    // UpdateWindow has filled the screen blue (WM_PAINT); the loop draws over it.
     HDC dc = GetDC(window);
-    Brush blue(CreateSolidBrush(RGB(0, 0, 255)));
     Font digits(CreateFontW(4 * f, 4 * f, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET,
                             OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FIXED_PITCH | FF_MODERN,
                             L"MS \u30B4\u30B7\u30C3\u30AF"));
-    RECT all{0, 0, 2 * width, 2 * height};
-    FillRect(dc, &all, blue.get());
     SetBkMode(dc, OPAQUE);
     while (counter != 0) {
       PumpOneWaitingMessage();

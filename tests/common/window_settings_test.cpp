@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "common/text_file.hpp"
+#include "platform/fault_file_system.hpp"
 #include "support/sandbox.hpp"
 
 namespace bk {
@@ -34,6 +35,30 @@ TEST(WindowSettings, SaveWritesNoFinalLineFeedAndReadsBack) {
             "12\n77777\n77777\n00000\n77777\n-0001\n77777\n77777\n77777\n00640\n-0032");
   EXPECT_EQ(LoadWindowSettings(box.fs()), w);
   EXPECT_TRUE(HasPosition(w.registration_x, w.registration_y));
+}
+
+TEST(WindowSettings, SavingWhatTheFileHoldsWritesNothing) {
+  test::Sandbox box;
+  FaultFileSystem faulty(box.fs());
+  WindowSettings w;
+  w.backup_x = 12;
+  w.backup_y = 34;
+  ASSERT_TRUE(SaveWindowSettings(faulty, w).ok());
+  const std::string saved = box.Read("BkList\\SizePos.txt");
+
+  // Every write fails from here on: the same settings need none, changed ones report it.
+  faulty.Add({FsOp::CreateWrite, "", err::kAccessDenied});
+  EXPECT_TRUE(SaveWindowSettings(faulty, w).ok());
+  EXPECT_EQ(faulty.failures(), 0);
+  w.backup_y = 35;
+  EXPECT_FALSE(SaveWindowSettings(faulty, w).ok());
+  EXPECT_EQ(box.Read("BkList\\SizePos.txt"), saved);
+
+  // The shipped file ends with a line feed the saved form has not: it is written once.
+  faulty.Clear();
+  ASSERT_TRUE(ResetWindowSettings(faulty).ok());
+  ASSERT_TRUE(SaveWindowSettings(faulty, WindowSettings{}).ok());
+  EXPECT_EQ(box.Read("BkList\\SizePos.txt"), FormatWindowSettings(WindowSettings{}));
 }
 
 TEST(WindowSettings, ReadsOnlyTheLeadingCharactersOfEachLine) {

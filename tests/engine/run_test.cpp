@@ -336,6 +336,21 @@ TEST_F(EngineTest, TheFreeSpaceCheckIsOnWhenSomeDriveAnswers) {
   EXPECT_FALSE(ProbeFreeSpace(fs()));
 }
 
+TEST_F(EngineTest, AnUnattendedRunAsksTheLabelsOfItsDestinationDrivesOnly) {
+  // S: answers too, but no destination is on it: its label is never shown, nor asked for.
+  const std::array<std::string, 26> labels = DestinationLabels(fs(), {{'T', "BK"}, {'u', "B"}, {'T', "X"}});
+  EXPECT_EQ(labels['T' - 'A'], "BACKUP");
+  EXPECT_EQ(labels['U' - 'A'], "BACKUP2");
+  EXPECT_EQ(labels['S' - 'A'], "");
+  const std::array<std::string, 26> none{};
+  EXPECT_EQ(DestinationLabels(fs(), {}), none);
+
+  // A destination drive that does not answer keeps an empty label; it is asked once.
+  faulty().Add({FsOp::GetVolumeInfo, "U:", err::kNotReady});
+  EXPECT_EQ(DestinationLabels(fs(), {{'U', "B"}, {'U', "C"}, {'T', "BK"}})['U' - 'A'], "");
+  EXPECT_EQ(faulty().failures(), 1);
+}
+
 }  // namespace
 }  // namespace bk::test
 
