@@ -153,6 +153,12 @@ class CountingReadable final : public bk::ReadableFile {
     counts_.Add(kRead, t0);
     return s;
   }
+  bk::Status GetInfo(bk::FileInfo* info) override {
+    const double t0 = Now();
+    const bk::Status s = inner_->GetInfo(info);
+    counts_.Add(kOther, t0);
+    return s;
+  }
 
  private:
   std::unique_ptr<bk::ReadableFile> inner_;
