@@ -163,13 +163,13 @@ struct TempFolder {
 // ---- the adapter, counted ----------------------------------------------------------------
 
 enum Call : std::size_t {
-  kListFolder, kGetInfo, kOpenRead, kRead, kReadClose, kCreateWrite, kCreateNew, kWrite, kSetTimeOpen, kFlush,
+  kListFolder, kGetInfo, kOpenRead, kInfoOpen, kRead, kReadClose, kCreateWrite, kCreateNew, kWrite, kSetTimeOpen, kFlush,
   kWriteClose,
   kSetLastWriteTime, kSetAttributes, kRename, kCopyPlain, kDeleteFile, kCreateFolderChain, kDeleteTree,
   kRemoveEmptyFolder, kFreeSpace, kGetVolumeInfo, kErrorMessage, kCallKinds
 };
 inline constexpr std::array<std::string_view, kCallKinds> kCallNames = {
-    "ListFolder", "GetInfo", "OpenRead", "Read", "(close read)", "CreateWrite", "CreateNew", "Write",
+    "ListFolder", "GetInfo", "OpenRead", "GetInfo(open)", "Read", "(close read)", "CreateWrite", "CreateNew", "Write",
     "SetTime(open)", "Flush", "Close(write)", "SetLastWriteTime", "SetAttributes", "Rename", "CopyPlain", "DeleteFile",
     "CreateFolderChain", "DeleteTree", "RemoveEmptyFolder", "FreeSpace", "GetVolumeInfo", "ErrorMessage"};
 
@@ -202,6 +202,12 @@ class CountingReadable final : public bk::ReadableFile {
     const double t0 = Now();
     const bk::Status s = inner_->Read(buffer, size, got);
     counts_.Add(kRead, t0);
+    return s;
+  }
+  bk::Status GetInfo(bk::FileInfo* info) override {
+    const double t0 = Now();
+    const bk::Status s = inner_->GetInfo(info);
+    counts_.Add(kInfoOpen, t0);
     return s;
   }
 

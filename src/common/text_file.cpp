@@ -60,7 +60,7 @@ Status ReadWholeFile(FileSystem& fs, std::string_view path, std::string* out) {
   // One buffer of the file's length (plus one byte to see the end at once); it grows only
   // when the file grew meanwhile.
   FileInfo info;
-  std::size_t capacity = fs.GetInfo(path, &info) ? static_cast<std::size_t>(info.size) + 1 : 1 << 16;
+  std::size_t capacity = file->GetInfo(&info) ? static_cast<std::size_t>(info.size) + 1 : 1 << 16;
   out->resize(capacity);
   std::size_t filled = 0;
   for (;;) {

@@ -29,6 +29,7 @@ class FaultReadable final : public ReadableFile {
     done_ += *got;
     return s;
   }
+  Status GetInfo(FileInfo* info) override { return inner_->GetInfo(info); }
 
  private:
   std::unique_ptr<ReadableFile> inner_;

@@ -132,11 +132,12 @@ Status CopyOver(FileSystem& fs, ReadableFile& in, const FileInfo& info, std::str
 
 Status CopyFileReplacing(FileSystem& fs, std::string_view source, std::string_view destination,
                          const CopyOptions& options, FileInfo* copy) {
-  FileInfo info;
-  if (Status s = fs.GetInfo(source, &info); !s) return s;
-  if (info.is_directory()) return Status::Error(err::kAccessDenied);
   std::unique_ptr<ReadableFile> in;
   if (Status s = fs.OpenRead(source, &in); !s) return s;
+  // Asked of the open file: the time and size belong to the bytes about to be read.
+  FileInfo info;
+  if (Status s = in->GetInfo(&info); !s) return s;
+  if (info.is_directory()) return Status::Error(err::kAccessDenied);
 
   FileInfo made;
   const std::size_t sep = sjis::LastSeparator(destination);

@@ -91,6 +91,9 @@ class ReadableFile {
   virtual ~ReadableFile() = default;
   // Reads up to size bytes; *got == 0 at the end of the file.
   virtual Status Read(void* buffer, std::size_t size, std::size_t* got) = 0;
+  // Attributes, size and last-write time of the open file (the name is left empty): what
+  // GetInfo tells of its path, without looking the path up again.
+  virtual Status GetInfo(FileInfo* info) = 0;
 };
 
 class WritableFile {

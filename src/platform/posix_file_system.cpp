@@ -90,12 +90,14 @@ Status ErrnoStatus(int e, const std::string& host) {
   return Status::Error(FromErrno(e));
 }
 
+std::uint32_t ExtraAttributesFrom(const char* value, ssize_t n) {
+  if (n <= 0) return 0;
+  return static_cast<std::uint32_t>(std::strtoul(value, nullptr, 10)) & (attr::kHidden | attr::kSystem);
+}
+
 std::uint32_t ExtraAttributes(const std::string& host) {
   char value[16] = {};
-  const ssize_t n = ::getxattr(host.c_str(), kAttributeXattr, value, sizeof value - 1);
-  if (n <= 0) return 0;
-  return static_cast<std::uint32_t>(std::strtoul(value, nullptr, 10)) &
-         (attr::kHidden | attr::kSystem);
+  return ExtraAttributesFrom(value, ::getxattr(host.c_str(), kAttributeXattr, value, sizeof value - 1));
 }
 
 void FillInfo(const struct stat& st, std::uint32_t extra, FileInfo* info) {
@@ -124,6 +126,15 @@ class PosixReadable final : public ReadableFile {
         return Status::Error(FromErrno(errno));
       }
     }
+  }
+  Status GetInfo(FileInfo* info) override {
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0) return Status::Error(FromErrno(errno));
+    char value[16] = {};
+    FillInfo(st, ExtraAttributesFrom(value, ::fgetxattr(fd_, kAttributeXattr, value, sizeof value - 1)), info);
+    info->name.clear();
+    info->name_representable = true;
+    return Status::Ok();
   }
 
  private:

@@ -181,6 +181,16 @@ class Win32Readable final : public ReadableFile {
     *got = read;
     return Status::Ok();
   }
+  Status GetInfo(FileInfo* info) override {
+    BY_HANDLE_FILE_INFORMATION data;
+    if (!GetFileInformationByHandle(h_.get(), &data)) return LastStatus();
+    info->name.clear();
+    info->name_representable = true;
+    info->attributes = data.dwFileAttributes;
+    info->size = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? 0 : Join(data.nFileSizeHigh, data.nFileSizeLow);
+    info->last_write = ToFileTime(data.ftLastWriteTime);
+    return Status::Ok();
+  }
 
  private:
   Handle h_;

@@ -154,6 +154,25 @@ TEST(FileSystemContract, AFlushKeepsBytesAndTimeAndLaterWritesStillGetTheTime) {
   EXPECT_EQ(box.Read("T:\\flushed.txt"), "abcdef");
 }
 
+TEST(FileSystemContract, AnOpenFileTellsWhatItsPathTells) {
+  Sandbox box;
+  FileSystem& fs = box.fs();
+  box.Write("S:\\info.bin", std::string(70000, 'i'));
+  ASSERT_TRUE(fs.SetLastWriteTime("S:\\info.bin", kSomeTime).ok());
+  ASSERT_TRUE(fs.SetAttributes("S:\\info.bin", attr::kReadOnly | attr::kHidden).ok());
+  FileInfo by_path, by_handle;
+  ASSERT_TRUE(fs.GetInfo("S:\\info.bin", &by_path).ok());
+  std::unique_ptr<ReadableFile> in;
+  ASSERT_TRUE(fs.OpenRead("S:\\info.bin", &in).ok());
+  ASSERT_TRUE(in->GetInfo(&by_handle).ok());
+  EXPECT_EQ(by_handle.size, 70000u);
+  EXPECT_EQ(by_handle.last_write, kSomeTime);
+  EXPECT_EQ(by_handle.attributes, by_path.attributes);
+  EXPECT_NE(by_handle.attributes & attr::kHidden, 0u);
+  in.reset();
+  ASSERT_TRUE(fs.SetAttributes("S:\\info.bin", 0).ok());
+}
+
 TEST(FileSystemContract, ReadOnlyAttributeRoundTripsAndBlocksDeletion) {
   Sandbox box;
   FileSystem& fs = box.fs();
