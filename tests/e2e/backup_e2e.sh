@@ -89,17 +89,8 @@ sleep 0.3
 e2e_screenshot backup-bar-halfway "$RUN"
 xdotool keydown ctrl shift
 # The run ends after that type; its completion message comes with the OK button.
-MSG=""
-deadline=$((SECONDS + 60))
-while [[ -z "$MSG" ]]; do
-  ((SECONDS < deadline)) || { xdotool keyup ctrl shift; e2e_fail "no completion message"; }
-  for id in $(xdotool search --onlyvisible --class '^backup\.exe$' 2>/dev/null); do
-    [[ -z "$(xdotool getwindowname "$id" 2>/dev/null)" ]] && MSG=$id
-  done
-  sleep 0.2
-done
+MSG=$(e2e_lasting_message_window '^backup\.exe$' 60) || { xdotool keyup ctrl shift; e2e_fail "no completion message"; }
 xdotool keyup ctrl shift
-sleep 0.5
 e2e_screenshot backup-completion-message "$MSG"
 e2e_pointer
 xdotool click 1

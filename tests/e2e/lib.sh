@@ -32,13 +32,16 @@ E2E_DRIVES=()
 E2E_OWN_PIDS=()
 
 e2e_log() { echo "$E2E_NAME: $*" >&2; }
+# To standard error as well: a failure inside $(...) would otherwise end up in a variable.
 e2e_fail() {
-  echo "$E2E_NAME: $*"
+  echo "$E2E_NAME: $*" >&2
   exit 1
 }
 
 e2e_cleanup() {
-  local rc=$?
+  local rc=$? last=$BASH_COMMAND
+  # A command that failed under set -e inside a function ends the script without a word.
+  [[ $rc -eq 0 || $rc -eq 130 ]] || echo "$E2E_NAME: ended with status $rc; last command: $last" >&2
   if [[ -n "$E2E_BUILD_DIR" ]]; then wineserver -k >/dev/null 2>&1 || true; fi
   local p
   for p in "${E2E_OWN_PIDS[@]}"; do kill "$p" 2>/dev/null || true; done
@@ -79,6 +82,8 @@ e2e_init() {
   flock -w 900 9 || { echo "$E2E_NAME: the Wine prefix stayed busy"; exit 1; }
   trap e2e_cleanup EXIT
   trap 'exit 130' INT TERM
+  # A command that fails under set -e ends the script without a word: say which one.
+  trap 'echo "$E2E_NAME: failed at line $LINENO: $BASH_COMMAND" >&2' ERR
   E2E_TMP=$(mktemp -d "${TMPDIR:-/tmp}/bk-e2e-XXXXXX")
 
   if [[ ! -f "$WINEPREFIX/system.reg" ]]; then
@@ -376,6 +381,19 @@ e2e_message_window() {
       [[ "$id" != "$except" && -z "$(xdotool getwindowname "$id" 2>/dev/null)" ]] && { echo "$id"; return 0; }
     done
     sleep 0.1
+  done
+  return 1
+}
+
+# e2e_lasting_message_window CLASS SECONDS [EXCEPT]: as e2e_message_window, but only a message
+# still on the screen half a second later counts: a nameless window that only flashes up
+# while another closes is not the message a user reads.
+e2e_lasting_message_window() {
+  local class=$1 deadline=$((SECONDS + ${2:-20})) except=${3:-} id
+  while ((SECONDS < deadline)); do
+    id=$(e2e_message_window "$class" $((deadline - SECONDS + 1)) "$except") || return 1
+    sleep 0.5
+    e2e_shown "$class" "$id" && e2e_geometry "$id" && { echo "$id"; return 0; }
   done
   return 1
 }
