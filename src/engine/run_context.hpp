@@ -23,6 +23,11 @@ class RunHooks {
   virtual void SetWindowTitle(std::string_view) {}
   // Handles at most one pending window message.
   virtual void PumpOneMessage() {}
+  // Whether a progress count may be drawn now. A window answers false while the last count
+  // it drew is too fresh for an eye to have read it: drawing and pumping for every file
+  // of a big tree costs more than the copies. A count passed over is drawn later (see
+  // the run), so the last one always shows.
+  virtual bool ProgressDue() { return true; }
   // True while Ctrl and Shift are both held.
   virtual bool AbortKeysHeld() { return false; }
   // A copy is about to start (progress state 1): the source path and its size in MiB.

@@ -41,7 +41,8 @@ class WindowRunHooks final : public RunHooks {
   void DrawProgressText(std::string_view text) override;
   void SetWindowTitle(std::string_view title) override;
   void PumpOneMessage() override;
-  bool AbortKeysHeld() override { return AbortKeysDown(); }
+  bool ProgressDue() override;
+  bool AbortKeysHeld() override;
   bool AbortKeysHeldDuringCopy() override;
   void CopyStarting(std::string_view source, std::uint32_t size_mib) override;
   void CopyProgress(std::uint64_t bytes_done) override;
@@ -55,6 +56,11 @@ class WindowRunHooks final : public RunHooks {
   ProgressThread& progress_;
   CopyInHand& copy_;
   MessagePort* ui_;
+  static constexpr ULONGLONG kKeyLookIntervalMs = 10;
+  ULONGLONG last_progress_ = 0;  // tick count of the last progress count drawn
+  ULONGLONG last_key_look_ = 0;  // tick count of the last look at the abort keys
+  bool keys_looked_ = false;
+  bool keys_held_ = false;       // what that look saw
 };
 
 // Gives the progress thread the drawing of the file name and bar on window (line length

@@ -8,6 +8,7 @@
 #include <optional>
 #include <unordered_map>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "common/destination_table.hpp"
@@ -241,10 +242,12 @@ class SyncPass {
     ReadDestinationKind();
     if (mode_ != SyncMode::SingleFiles) OpenWorkFiles();
     RegisteredLines();
+    ShowPendingProgress();
     FollowLosses();
     Compact();
     const std::size_t merged = MergeNewFiles();
     if (mode_ != SyncMode::SingleFiles) CopyNewFiles(merged);
+    ShowPendingProgress();
     if (mode_ == SyncMode::Mirror) DeleteFolders();
     RemoveTypeDuplicates(&list_);
     return result_;
@@ -261,6 +264,7 @@ class SyncPass {
     if (list_.text[l.offset] != '0' && state == '0') ++marked_;
     list_.text[l.offset] = state;
   }
+  std::optional<std::pair<std::size_t, std::size_t>> progress_pending_;  // done, total
   bool Aborted() const { return ctx_.flags.abort.load() != 0; }
 
   void IndexLines() {
@@ -312,9 +316,19 @@ class SyncPass {
     deletions_.push_back(std::move(folder));
   }
 
-  void ShowProgress(std::size_t done, std::size_t total) {
+  // The count of each file, as often as the window takes it; a count passed over waits
+  // in progress_pending_ for the next one or for the end of the phase.
+  void ShowProgress(std::size_t done, std::size_t total, bool now = false) {
+    if (!now && done < total && !Aborted() && !ctx_.hooks.ProgressDue()) {
+      progress_pending_ = {done, total};
+      return;
+    }
+    progress_pending_.reset();
     ctx_.hooks.DrawProgressText(ProgressText(type_, done, total));
     ctx_.hooks.PumpOneMessage();
+  }
+  void ShowPendingProgress() {
+    if (progress_pending_) ShowProgress(progress_pending_->first, progress_pending_->second, true);
   }
 
   // ---- phase 1: registered lines, group by group -------------------------------------

@@ -181,14 +181,20 @@ class Win32Readable final : public ReadableFile {
     *got = read;
     return Status::Ok();
   }
+  // The basic and standard classes only: GetFileInformationByHandle also asks for the
+  // volume's serial number and (under Wine) the file's full name, which costs more than
+  // copying a small file.
   Status GetInfo(FileInfo* info) override {
-    BY_HANDLE_FILE_INFORMATION data;
-    if (!GetFileInformationByHandle(h_.get(), &data)) return LastStatus();
+    FILE_BASIC_INFO basic;
+    FILE_STANDARD_INFO standard;
+    if (!GetFileInformationByHandleEx(h_.get(), FileBasicInfo, &basic, sizeof basic) ||
+        !GetFileInformationByHandleEx(h_.get(), FileStandardInfo, &standard, sizeof standard))
+      return LastStatus();
     info->name.clear();
     info->name_representable = true;
-    info->attributes = data.dwFileAttributes;
-    info->size = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? 0 : Join(data.nFileSizeHigh, data.nFileSizeLow);
-    info->last_write = ToFileTime(data.ftLastWriteTime);
+    info->attributes = basic.FileAttributes;
+    info->size = (basic.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? 0 : static_cast<std::uint64_t>(standard.EndOfFile.QuadPart);
+    info->last_write = static_cast<FileTime>(basic.LastWriteTime.QuadPart);
     return Status::Ok();
   }
 

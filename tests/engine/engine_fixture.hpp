@@ -35,6 +35,7 @@ class RecordingHooks : public RunHooks {
     ++pumps;
     if (on_pump) on_pump();
   }
+  bool ProgressDue() override { return progress_due ? progress_due() : true; }
   bool AbortKeysHeld() override { return abort_at_handled > 0 && ++handled >= abort_at_handled; }
   void CopyStarting(std::string_view source, std::uint32_t size_mib) override {
     copies.emplace_back(source);
@@ -53,6 +54,7 @@ class RecordingHooks : public RunHooks {
   int abort_at_handled = 0;  // the abort keys are "held" from the n-th registered file on
   int handled = 0;
   std::function<void()> on_pump;
+  std::function<bool()> progress_due;  // the window's answer to ProgressDue (always yes when unset)
   std::function<void(std::string_view)> on_copy;
 };
 

@@ -1,3 +1,5 @@
+#include <algorithm>
+
 #include "engine_fixture.hpp"
 #include "platform/file_copy.hpp"
 
@@ -25,6 +27,44 @@ TEST_F(MirrorTest, FirstRunCopiesEverythingWithTheSourceTimes) {
   ASSERT_FALSE(hooks_.titles.empty());
   EXPECT_EQ(hooks_.titles[0], "バックアップ先 T:\\BK 【】");
   EXPECT_EQ(hooks_.progress.back(), "経過(ミラー 配下全て) 3 / 3" + std::string(20, ' '));
+}
+
+// A window that draws only now and then still ends each phase showing its last count, and
+// pumps a message only with a count it draws.
+TEST_F(MirrorTest, CountsTheWindowPassesOverWaitAndTheLastOneAlwaysShows) {
+  const std::string last = "経過(ミラー 配下全て) 3 / 3" + std::string(20, ' ');
+  hooks_.progress_due = [] { return false; };
+  Run();
+  ASSERT_FALSE(hooks_.progress.empty());
+  for (const std::string& text : hooks_.progress) EXPECT_EQ(text, last);
+  EXPECT_EQ(hooks_.pumps, static_cast<int>(hooks_.progress.size()));
+  EXPECT_EQ(box().Read("T:\\BK\\data\\sub\\c.txt"), "charlie");
+
+  // Every other count: fewer drawn than files, the last still the full count.
+  hooks_.progress.clear();
+  Source("S:\\data\\d.txt", "delta", kT0 + kSecond);
+  Source("S:\\data\\e.txt", "echo", kT0 + kSecond);
+  int asked = 0;
+  hooks_.progress_due = [&asked] { return ++asked % 2 == 1; };
+  Run();
+  ASSERT_FALSE(hooks_.progress.empty());
+  EXPECT_GT(asked, 0);
+  // Phase one ends on the three registered files, the copy of the two new ones on 2 / 2.
+  EXPECT_NE(std::find(hooks_.progress.begin(), hooks_.progress.end(), last), hooks_.progress.end());
+  EXPECT_EQ(hooks_.progress.back(), "経過(ミラー 配下全て) 2 / 2" + std::string(20, ' '));
+  EXPECT_EQ(box().Read("T:\\BK\\data\\e.txt"), "echo");
+}
+
+// A broken line counts in the total but is never handled: the count the phase ends on
+// (one short of the total) still shows.
+TEST_F(MirrorTest, TheCountAPhaseEndsOnShowsWhenABrokenLineKeepsItShortOfTheTotal) {
+  std::string text = ListText('3');
+  text += "2S:\\data\tbroken-without-size\n";
+  box().Write(ListFileName('T', "BK", '3'), text);
+  hooks_.progress_due = [] { return false; };
+  Run();
+  ASSERT_FALSE(hooks_.progress.empty());
+  EXPECT_EQ(hooks_.progress[0], "経過(ミラー 配下全て) 3 / 4" + std::string(20, ' '));
 }
 
 TEST_F(MirrorTest, AnUnchangedMirrorCopiesNothingAndKeepsTheListByteForByte) {
