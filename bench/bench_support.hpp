@@ -25,6 +25,7 @@
 #include <sstream>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/file_system.hpp"
@@ -182,6 +183,14 @@ struct CallCounts {
     ++calls[c];
     seconds[c] += Now() - t0;
   }
+  // Runs f, counting it as a call of kind c with the time it took.
+  template <class F>
+  bk::Status Timed(Call c, F&& f) {
+    const double t0 = Now();
+    const bk::Status s = f();
+    Add(c, t0);
+    return s;
+  }
   double TotalSeconds() const {
     double s = 0;
     for (double x : seconds) s += x;
@@ -199,16 +208,10 @@ class CountingReadable final : public bk::ReadableFile {
     counts_.Add(kReadClose, t0);
   }
   bk::Status Read(void* buffer, std::size_t size, std::size_t* got) override {
-    const double t0 = Now();
-    const bk::Status s = inner_->Read(buffer, size, got);
-    counts_.Add(kRead, t0);
-    return s;
+    return counts_.Timed(kRead, [&] { return inner_->Read(buffer, size, got); });
   }
   bk::Status GetInfo(bk::FileInfo* info) override {
-    const double t0 = Now();
-    const bk::Status s = inner_->GetInfo(info);
-    counts_.Add(kInfoOpen, t0);
-    return s;
+    return counts_.Timed(kInfoOpen, [&] { return inner_->GetInfo(info); });
   }
 
  private:
@@ -221,30 +224,14 @@ class CountingWritable final : public bk::WritableFile {
   CountingWritable(std::unique_ptr<bk::WritableFile> inner, CallCounts& counts)
       : inner_(std::move(inner)), counts_(counts) {}
   bk::Status Write(const void* data, std::size_t size) override {
-    const double t0 = Now();
-    const bk::Status s = inner_->Write(data, size);
-    counts_.Add(kWrite, t0);
     counts_.written_bytes += size;
-    return s;
+    return counts_.Timed(kWrite, [&] { return inner_->Write(data, size); });
   }
   bk::Status SetLastWriteTime(bk::FileTime time) override {
-    const double t0 = Now();
-    const bk::Status s = inner_->SetLastWriteTime(time);
-    counts_.Add(kSetTimeOpen, t0);
-    return s;
+    return counts_.Timed(kSetTimeOpen, [&] { return inner_->SetLastWriteTime(time); });
   }
-  bk::Status Flush() override {
-    const double t0 = Now();
-    const bk::Status s = inner_->Flush();
-    counts_.Add(kFlush, t0);
-    return s;
-  }
-  bk::Status Close() override {
-    const double t0 = Now();
-    const bk::Status s = inner_->Close();
-    counts_.Add(kWriteClose, t0);
-    return s;
-  }
+  bk::Status Flush() override { return counts_.Timed(kFlush, [&] { return inner_->Flush(); }); }
+  bk::Status Close() override { return counts_.Timed(kWriteClose, [&] { return inner_->Close(); }); }
 
  private:
   std::unique_ptr<bk::WritableFile> inner_;
@@ -325,10 +312,7 @@ class CountingFileSystem final : public bk::FileSystem {
  private:
   template <typename F>
   bk::Status Timed(Call c, F&& f) {
-    const double t0 = Now();
-    const bk::Status s = f();
-    counts.Add(c, t0);
-    return s;
+    return counts.Timed(c, std::forward<F>(f));
   }
   bk::FileSystem& inner_;
 };

@@ -100,13 +100,7 @@ void WindowRunHooks::SetWindowTitle(std::string_view title) {
 void WindowRunHooks::PumpOneMessage() { PumpOneWaitingMessage(); }
 
 // About thirty counts a second: more than an eye reads, and the window still answers at once.
-bool WindowRunHooks::ProgressDue() {
-  constexpr ULONGLONG kProgressIntervalMs = 30;
-  const ULONGLONG now = GetTickCount64();
-  if (last_progress_ != 0 && now - last_progress_ < kProgressIntervalMs) return false;
-  last_progress_ = now;
-  return true;
-}
+bool WindowRunHooks::ProgressDue() { return progress_pace_.Due(); }
 
 void WindowRunHooks::CopyStarting(std::string_view source, std::uint32_t size_mib) {
   {
@@ -125,22 +119,18 @@ void WindowRunHooks::CopyProgress(std::uint64_t bytes_done) {
 // of the next few milliseconds (under Wine each look also reads the display's events,
 // which costs more than copying a small file).
 bool WindowRunHooks::AbortKeysHeld() {
-  const ULONGLONG now = GetTickCount64();
-  if (keys_looked_ && now - last_key_look_ < kKeyLookIntervalMs) return keys_held_;
-  keys_looked_ = true;
-  last_key_look_ = now;
-  keys_held_ = AbortKeysDown();
+  if (key_pace_.Due()) keys_held_ = AbortKeysDown();
   return keys_held_;
 }
 
 bool WindowRunHooks::AbortKeysHeldDuringCopy() {
-  const ULONGLONG now = GetTickCount64();
-  if (keys_looked_ && now - last_key_look_ < kKeyLookIntervalMs) return keys_held_;
+  if (!key_pace_.Due()) return keys_held_;
   // Looking at the queue without taking anything lets the system bring the key state up
   // to date for this thread (under Wine only the window's own thread receives the keys).
   MSG msg;
   PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_INPUT);
-  return AbortKeysHeld();
+  keys_held_ = AbortKeysDown();
+  return keys_held_;
 }
 
 void WindowRunHooks::CopyEnded() { progress_.state() = progress::kCopyEnded; }

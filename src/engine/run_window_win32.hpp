@@ -32,6 +32,24 @@ bool AbortKeysDown();
 // Draws "中断(Ctrl + Shift)" (the window's paint while a run is active).
 void PaintAbortHint(HDC dc, HFONT font, int f);
 
+// Yes the first time, then at most once per interval (milliseconds of the tick count).
+class TickPacer {
+ public:
+  explicit TickPacer(ULONGLONG interval_ms) : interval_ms_(interval_ms) {}
+  bool Due() {
+    const ULONGLONG now = GetTickCount64();
+    if (started_ && now - last_ < interval_ms_) return false;
+    started_ = true;
+    last_ = now;
+    return true;
+  }
+
+ private:
+  ULONGLONG interval_ms_;
+  ULONGLONG last_ = 0;
+  bool started_ = false;
+};
+
 // The run's hooks for a window: progress text at (30f, f), the title, one message per
 // line, the abort keys, the copy in hand for the progress thread, and (when ui is given)
 // the completion message.
@@ -56,11 +74,9 @@ class WindowRunHooks final : public RunHooks {
   ProgressThread& progress_;
   CopyInHand& copy_;
   MessagePort* ui_;
-  static constexpr ULONGLONG kKeyLookIntervalMs = 10;
-  ULONGLONG last_progress_ = 0;  // tick count of the last progress count drawn
-  ULONGLONG last_key_look_ = 0;  // tick count of the last look at the abort keys
-  bool keys_looked_ = false;
-  bool keys_held_ = false;       // what that look saw
+  TickPacer progress_pace_{30};  // progress counts drawn
+  TickPacer key_pace_{10};       // looks at the abort keys
+  bool keys_held_ = false;       // what the last look saw
 };
 
 // Gives the progress thread the drawing of the file name and bar on window (line length

@@ -264,7 +264,6 @@ class SyncPass {
     if (list_.text[l.offset] != '0' && state == '0') ++marked_;
     list_.text[l.offset] = state;
   }
-  std::optional<std::pair<std::size_t, std::size_t>> progress_pending_;  // done, total
   bool Aborted() const { return ctx_.flags.abort.load() != 0; }
 
   void IndexLines() {
@@ -810,6 +809,7 @@ class SyncPass {
   std::vector<std::string> deletions_;
   std::map<char, DriveLosses> losses_;
   SyncResult result_;
+  std::optional<std::pair<std::size_t, std::size_t>> progress_pending_;  // done, total
 };
 
 }  // namespace
