@@ -67,8 +67,9 @@ std::string MakeRegistrationLine(char state, std::string_view folder, std::strin
 }
 
 void NormaliseListText(std::string* text) {
-  // CR before LF goes, blank lines go (they carry no registration and a line walk
-  // could take one for a state digit), and the last line gets its LF.
+  // CRs before LF go (all of them: a list stored with one left would lose it at the next
+  // load and change on every save), blank lines go (they carry no registration and a line
+  // walk could take one for a state digit), and the last line gets its LF.
   if (text->find('\r') == std::string::npos && text->find("\n\n") == std::string::npos &&
       (text->empty() || (*text)[0] != '\n')) {
     if (!text->empty() && text->back() != '\n') text->push_back('\n');
@@ -77,7 +78,7 @@ void NormaliseListText(std::string* text) {
   std::string out;
   out.reserve(text->size() + 1);
   ForEachLine(*text, [&](std::string_view line, std::size_t) {
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    while (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     if (line.empty()) return;
     out.append(line);
     out.push_back('\n');

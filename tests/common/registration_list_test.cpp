@@ -135,6 +135,13 @@ TEST(ListLines, NormalisingDropsBlankLinesAndCarriageReturns) {
   std::string clean = "2C:\\a\tb\t30000000000001\n";
   NormaliseListText(&clean);
   EXPECT_EQ(clean, "2C:\\a\tb\t30000000000001\n");
+  // A hand-edited run of CRs: all go at once, so a second pass changes nothing.
+  std::string crs = "2\r\r\r\n2C:\\e\tf\t30000000000003\r\r\n\r\r\n";
+  NormaliseListText(&crs);
+  EXPECT_EQ(crs, "2\n2C:\\e\tf\t30000000000003\n");
+  std::string again = crs;
+  NormaliseListText(&again);
+  EXPECT_EQ(again, crs);
 }
 
 }  // namespace
