@@ -124,7 +124,7 @@ MergeResult MergeDrop(const MergeRequest& r, ListBuffer* list) {
   NormaliseListText(&drop);
 
   KeyIndex index;
-  index.reserve(static_cast<std::size_t>(std::count(others.begin(), others.end(), '\n')));
+  index.reserve(CountLines(others));
   ForEachLine(others, [&](std::string_view line, std::size_t offset) {
     if (SplitLine(line).well_formed) index.try_emplace(LineKey(line), offset);
   });

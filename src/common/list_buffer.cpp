@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstring>
 
 #include "common/crc32.hpp"
 
@@ -84,6 +85,19 @@ void NormaliseListText(std::string* text) {
     out.push_back('\n');
   });
   text->swap(out);
+}
+
+std::size_t CountLines(std::string_view text) {
+  std::size_t lines = 0;
+  const char* at = text.data();
+  const char* const end = at + text.size();
+  while (at != end) {
+    const void* lf = std::memchr(at, '\n', static_cast<std::size_t>(end - at));
+    if (!lf) break;
+    ++lines;
+    at = static_cast<const char*>(lf) + 1;
+  }
+  return lines;
 }
 
 void WalkLines(ListBuffer* list, std::size_t* file_count) {

@@ -90,10 +90,10 @@ constexpr std::size_t kTwoThreadLines = 1 << 16;
 // Two threads on a big list: the records are split at a sampled middle key, every record
 // with a smaller key before every other, and each part is sorted on its own. Records
 // with equal keys land in the same part, so the parts never need merging.
-void SortRecords(std::vector<SortRecord>* records) {
+void SortRecords(std::vector<SortRecord>* records, bool two_threads) {
   SortRecord* const base = records->data();
   const std::size_t n = records->size();
-  if (n < kTwoThreadLines || std::thread::hardware_concurrency() < 2) {
+  if (!two_threads) {
     SortRange(base, 0, n, 0, false);
     return;
   }
@@ -115,9 +115,8 @@ void SortRecords(std::vector<SortRecord>* records) {
   SortRecord* const middle =
       std::partition(base, base + n, [pivot](const SortRecord& r) { return r.key < pivot; });
   const auto split = static_cast<std::size_t>(middle - base);
-  std::thread left([&] { SortRange(base, 0, split, depth, true); });
+  std::jthread left([&] { SortRange(base, 0, split, depth, true); });
   SortRange(base, split, n, depth, true);
-  left.join();
 }
 
 // True when the lines of text (each ending in LF) are already in order.
@@ -169,51 +168,64 @@ void CountFolders(ListBuffer* list) {
   list->folder_count = folders;
 }
 
-}  // namespace
-
-void SortLines(std::string* text) {
-  if (!text->empty() && text->back() != '\n') text->push_back('\n');
+// Sorts text, which ends in LF and holds that many lines.
+void SortCountedLines(std::string* text, std::size_t lines) {
   // Lists are mostly saved sorted: checking costs one pass, sorting a copy of the text.
   if (LinesSorted(*text)) return;
-  std::vector<SortRecord> records;
-  records.reserve(static_cast<std::size_t>(std::count(text->begin(), text->end(), '\n')));
-  std::size_t pos = 0;
-  while (pos < text->size()) {
-    const std::size_t end = text->find('\n', pos) + 1;  // the text ends in LF
-    records.push_back({0, text->data() + pos, end - pos});
-    pos = end;
-  }
-  SortRecords(&records);
+  const bool two_threads = lines >= kTwoThreadLines && std::thread::hardware_concurrency() >= 2;
   std::string sorted;
-  if (records.size() < kTwoThreadLines || std::thread::hardware_concurrency() < 2) {
-    sorted.reserve(text->size());
-    for (const SortRecord& r : records) sorted.append(r.data, r.size);
-  } else {
+  {
+    // A fresh buffer costs a page fault per page at its first touch, more than copying
+    // the lines into it: on a big list a helper thread takes those faults while the
+    // lines are being sorted.
+    std::jthread prepare;
+    if (two_threads) prepare = std::jthread([&sorted, size = text->size()] { sorted.resize(size); });
+    std::vector<SortRecord> records;
+    records.reserve(lines);
+    std::size_t pos = 0;
+    while (pos < text->size()) {
+      const std::size_t end = text->find('\n', pos) + 1;  // the text ends in LF
+      records.push_back({0, text->data() + pos, end - pos});
+      pos = end;
+    }
+    SortRecords(&records, two_threads);
+    if (!two_threads) {
+      sorted.reserve(text->size());
+      for (const SortRecord& r : records) sorted.append(r.data, r.size);
+      text->swap(sorted);
+      return;
+    }
+    prepare.join();
     // Two threads copy the two halves of the sorted lines to their places.
-    sorted.resize(text->size());
     const std::size_t half = records.size() / 2;
     std::size_t half_bytes = 0;
     for (std::size_t i = 0; i < half; ++i) half_bytes += records[i].size;
     const auto copy = [&](std::size_t from, std::size_t to, char* out) {
       for (std::size_t i = from; i < to; ++i) out = std::copy_n(records[i].data, records[i].size, out);
     };
-    std::thread first_half([&] { copy(0, half, sorted.data()); });
+    std::jthread first_half([&] { copy(0, half, sorted.data()); });
     copy(half, records.size(), sorted.data() + half_bytes);
-    first_half.join();
   }
   text->swap(sorted);
+}
+
+}  // namespace
+
+void SortLines(std::string* text) {
+  if (!text->empty() && text->back() != '\n') text->push_back('\n');
+  SortCountedLines(text, CountLines(*text));
 }
 
 void SortLines(ListBuffer* list) { SortLines(&list->text); }
 
 void SortForDisplay(ListBuffer* list) {
   if (!list->text.empty() && list->text.back() != '\n') list->text.push_back('\n');
-  list->line_count = static_cast<std::size_t>(std::count(list->text.begin(), list->text.end(), '\n'));
+  list->line_count = CountLines(list->text);
   if (list->line_count == 0) {
     list->folder_count = 0;
     return;
   }
-  SortLines(&list->text);
+  SortCountedLines(&list->text, list->line_count);
   CountFolders(list);
 }
 
@@ -249,7 +261,7 @@ DuplicateRemoval RemoveTypeDuplicates(ListBuffer* list) {
   DuplicateRemoval result;
   std::string& text = list->text;
   if (!text.empty() && text.back() != '\n') text.push_back('\n');
-  if (std::count(text.begin(), text.end(), '\n') >= 2) SortLines(&text);
+  SortLines(&text);
   // One pass over the sorted text: a line marked '0', a blank line and a line repeating
   // the last kept one go; the kept lines close up towards the front, still in order, and
   // their folders are counted on the way. (A single line cannot repeat another, but a

@@ -52,16 +52,39 @@ Status ReplaceFileWhole(FileSystem& fs, std::string_view path, std::string_view 
   return s;
 }
 
+namespace {
+
+// Above this size a file is read through a small buffer and appended: the text's memory
+// is then written once, by the copy. Reading straight into a resized string writes it
+// twice, once with the zeros of the resize, and a fresh page's first touch is what costs.
+constexpr std::size_t kReadChunk = 256 * 1024;
+
+}  // namespace
+
 Status ReadWholeFile(FileSystem& fs, std::string_view path, std::string* out) {
   out->clear();
   std::unique_ptr<ReadableFile> file;
   Status s = fs.OpenRead(path, &file);
   if (!s) return s;
-  // One buffer of the file's length (plus one byte to see the end at once); it grows only
-  // when the file grew meanwhile.
+  // Room for the file's length plus one byte, to see the end at once; it grows only when
+  // the file grew meanwhile.
   FileInfo info;
-  std::size_t capacity = file->GetInfo(&info) ? static_cast<std::size_t>(info.size) + 1 : 1 << 16;
-  out->resize(capacity);
+  const std::size_t expected = file->GetInfo(&info) ? static_cast<std::size_t>(info.size) + 1 : kReadChunk;
+  if (expected > kReadChunk) {
+    out->reserve(expected);
+    std::string chunk(kReadChunk, '\0');
+    for (;;) {
+      std::size_t got = 0;
+      s = file->Read(chunk.data(), chunk.size(), &got);
+      if (!s) {
+        out->clear();
+        return s;
+      }
+      if (got == 0) return Status::Ok();
+      out->append(chunk.data(), got);
+    }
+  }
+  out->resize(expected);
   std::size_t filled = 0;
   for (;;) {
     if (filled == out->size()) out->resize(out->size() * 2);

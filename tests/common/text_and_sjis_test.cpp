@@ -147,5 +147,27 @@ TEST(TextFiles, AFailedReplacementLeavesTheOldFile) {
   }
 }
 
+TEST(TextFiles, AWholeReadGivesEveryByteOrNothing) {
+  test::Sandbox box;
+  // Sizes around the chunk a big file is read in, and far above it.
+  for (const std::size_t size : {std::size_t{0}, std::size_t{1}, std::size_t{256 * 1024 - 1},
+                                 std::size_t{256 * 1024}, std::size_t{256 * 1024 + 1}, std::size_t{1500000}}) {
+    std::string bytes(size, '\0');
+    for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>((i * 131 + i / 977) & 0xFF);
+    box.Write("BkList\\big.ini", bytes);
+    std::string read = "left over";
+    ASSERT_TRUE(ReadWholeFile(box.fs(), "BkList\\big.ini", &read).ok()) << size;
+    EXPECT_TRUE(read == bytes) << size;
+    // A read that breaks off half-way gives an error and no half text.
+    FaultFileSystem faulty(box.fs());
+    faulty.Add({FsOp::Read, "big.ini", err::kNotReady, 0, -1, size / 2});
+    read = "left over";
+    if (size > 0) {
+      EXPECT_FALSE(ReadWholeFile(faulty, "BkList\\big.ini", &read).ok()) << size;
+      EXPECT_TRUE(read.empty()) << size;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace bk
