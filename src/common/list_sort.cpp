@@ -46,77 +46,55 @@ bool LoadDistinctKeys(SortRecord* first, SortRecord* last, std::size_t* depth) {
 }
 
 // Sorts [first, last) by their bytes from depth on; every record shares the bytes before
-// it. Every record holds exactly one LF, as its last byte, so no line is a proper prefix
-// of another, and two lines whose keys agree on a window holding an LF are equal lines.
-// The order is therefore the plain byte order of the lines. Groups sharing a key go
-// eight bytes deeper; an explicit stack keeps lines that share long prefixes from
-// taking the call stack down with them. keys_loaded: the keys at depth are already set.
-void SortRange(SortRecord* base, std::size_t begin, std::size_t end, std::size_t start_depth, bool keys_loaded) {
+// it, and its key at depth is loaded. Every record holds exactly one LF, as its last byte,
+// so no line is a proper prefix of another, and two lines whose keys agree on a window
+// holding an LF are equal lines. The order is therefore the plain byte order of the
+// lines. Groups sharing a key go eight bytes deeper; an explicit stack keeps lines that
+// share long prefixes from taking the call stack down with them.
+void SortRange(SortRecord* first, SortRecord* last, std::size_t depth) {
   struct Group {
-    std::size_t first, last, depth;
+    SortRecord *first, *last;
+    std::size_t depth;
     bool keys_loaded;
   };
-  std::vector<Group> pending{{begin, end, start_depth, keys_loaded}};
+  std::vector<Group> pending{{first, last, depth, true}};
   while (!pending.empty()) {
-    const Group g = pending.back();
+    Group g = pending.back();
     pending.pop_back();
-    SortRecord* const first = base + g.first;
-    SortRecord* const last = base + g.last;
-    std::size_t depth = g.depth;
-    if (last - first < 2) continue;
-    if (last - first <= 16) {
-      std::sort(first, last, [depth](const SortRecord& a, const SortRecord& b) {
-        return std::string_view(a.data + depth, a.size - depth) <
-               std::string_view(b.data + depth, b.size - depth);
+    if (g.last - g.first < 2) continue;
+    if (g.last - g.first <= 16) {
+      std::sort(g.first, g.last, [d = g.depth](const SortRecord& a, const SortRecord& b) {
+        return std::string_view(a.data + d, a.size - d) < std::string_view(b.data + d, b.size - d);
       });
       continue;
     }
-    if (!g.keys_loaded && !LoadDistinctKeys(first, last, &depth)) continue;
-    std::sort(first, last, [](const SortRecord& a, const SortRecord& b) { return a.key < b.key; });
-    for (SortRecord* run = first; run != last;) {
+    if (!g.keys_loaded && !LoadDistinctKeys(g.first, g.last, &g.depth)) continue;
+    std::sort(g.first, g.last, [](const SortRecord& a, const SortRecord& b) { return a.key < b.key; });
+    for (SortRecord* run = g.first; run != g.last;) {
       SortRecord* stop = run + 1;
-      while (stop != last && stop->key == run->key) ++stop;
-      if (stop - run > 1 && run->size > depth + kKeyBytes)
-        pending.push_back({static_cast<std::size_t>(run - base), static_cast<std::size_t>(stop - base),
-                           depth + kKeyBytes, false});
+      while (stop != g.last && stop->key == run->key) ++stop;
+      if (stop - run > 1 && run->size > g.depth + kKeyBytes) pending.push_back({run, stop, g.depth + kKeyBytes, false});
       run = stop;
     }
   }
 }
 
-// Below this many lines a second thread costs more than it saves.
-constexpr std::size_t kTwoThreadLines = 1 << 16;
+// Below this many lines a helper thread costs more than it saves.
+constexpr std::size_t kHelperThreadLines = 1 << 16;
 
-// Two threads on a big list: the records are split at a sampled middle key, every record
-// with a smaller key before every other, and each part is sorted on its own. Records
-// with equal keys land in the same part, so the parts never need merging.
-void SortRecords(std::vector<SortRecord>* records, bool two_threads) {
+void SortRecords(std::vector<SortRecord>* records) {
   SortRecord* const base = records->data();
   const std::size_t n = records->size();
-  if (!two_threads) {
-    SortRange(base, 0, n, 0, false);
-    return;
-  }
-  // The prefix every line shares, found in one pass, instead of eight bytes a pass.
+  if (n < 2) return;
+  // The prefix every line shares (the drive and the folders above the list's folders),
+  // found in one pass instead of eight bytes a pass.
   std::size_t depth = base->size;
   for (std::size_t i = 1; i < n && depth > 0; ++i) {
     const std::size_t limit = std::min(depth, base[i].size);
     depth = static_cast<std::size_t>(std::mismatch(base->data, base->data + limit, base[i].data).first - base->data);
   }
   if (!LoadDistinctKeys(base, base + n, &depth)) return;
-  std::vector<std::uint64_t> sample;
-  constexpr std::size_t kSamples = 1023;
-  sample.reserve(kSamples);
-  for (std::size_t i = 0; i < kSamples; ++i) sample.push_back(base[i * (n / kSamples)].key);
-  std::nth_element(sample.begin(), sample.begin() + kSamples / 2, sample.end());
-  std::uint64_t pivot = sample[kSamples / 2];
-  // "key < pivot" leaves the left part empty when the pivot is the smallest key.
-  if (pivot == *std::min_element(sample.begin(), sample.end())) ++pivot;
-  SortRecord* const middle =
-      std::partition(base, base + n, [pivot](const SortRecord& r) { return r.key < pivot; });
-  const auto split = static_cast<std::size_t>(middle - base);
-  std::jthread left([&] { SortRange(base, 0, split, depth, true); });
-  SortRange(base, split, n, depth, true);
+  SortRange(base, base + n, depth);
 }
 
 // True when the lines of text (each ending in LF) are already in order.
@@ -172,12 +150,12 @@ void CountFolders(ListBuffer* list) {
 void SortCountedLines(std::string* text, std::size_t lines) {
   // Lists are mostly saved sorted: checking costs one pass, sorting a copy of the text.
   if (LinesSorted(*text)) return;
-  const bool two_threads = lines >= kTwoThreadLines && std::thread::hardware_concurrency() >= 2;
+  const bool two_threads = lines >= kHelperThreadLines && std::thread::hardware_concurrency() >= 2;
   std::string sorted;
   {
     // A fresh buffer costs a page fault per page at its first touch, more than copying
-    // the lines into it: on a big list a helper thread takes those faults while the
-    // lines are being sorted.
+    // the lines into it: on a big list a helper thread takes those faults while this
+    // one sorts the lines, and then copies half of them. Never more than two threads.
     std::jthread prepare;
     if (two_threads) prepare = std::jthread([&sorted, size = text->size()] { sorted.resize(size); });
     std::vector<SortRecord> records;
@@ -188,7 +166,7 @@ void SortCountedLines(std::string* text, std::size_t lines) {
       records.push_back({0, text->data() + pos, end - pos});
       pos = end;
     }
-    SortRecords(&records, two_threads);
+    SortRecords(&records);
     if (!two_threads) {
       sorted.reserve(text->size());
       for (const SortRecord& r : records) sorted.append(r.data, r.size);
