@@ -54,9 +54,9 @@ Status ReplaceFileWhole(FileSystem& fs, std::string_view path, std::string_view 
 
 namespace {
 
-// Above this size a file is read through a small buffer and appended: the text's memory
-// is then written once, by the copy. Reading straight into a resized string writes it
-// twice, once with the zeros of the resize, and a fresh page's first touch is what costs.
+// Above this size a file is read through a small buffer, which stays in the cache, and
+// appended: the text's fresh memory is then touched once, by the copy. Reading straight
+// into a resized string first fills it with zeros, a pass of its own over fresh memory.
 constexpr std::size_t kReadChunk = 256 * 1024;
 
 }  // namespace
