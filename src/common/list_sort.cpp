@@ -4,6 +4,7 @@
 #include <bit>
 #include <cstdint>
 #include <cstring>
+#include <exception>
 #include <string_view>
 #include <thread>
 #include <vector>
@@ -157,7 +158,16 @@ void SortCountedLines(std::string* text, std::size_t lines) {
     // the lines into it: on a big list a helper thread takes those faults while this
     // one sorts the lines, and then copies half of them. Never more than two threads.
     std::jthread prepare;
-    if (two_threads) prepare = std::jthread([&sorted, size = text->size()] { sorted.resize(size); });
+    std::exception_ptr prepare_failure;  // out of memory there is the caller's, as here
+    if (two_threads) {
+      prepare = std::jthread([&sorted, &prepare_failure, size = text->size()] {
+        try {
+          sorted.resize(size);
+        } catch (...) {
+          prepare_failure = std::current_exception();
+        }
+      });
+    }
     std::vector<SortRecord> records;
     records.reserve(lines);
     std::size_t pos = 0;
@@ -174,6 +184,7 @@ void SortCountedLines(std::string* text, std::size_t lines) {
       return;
     }
     prepare.join();
+    if (prepare_failure) std::rethrow_exception(prepare_failure);
     // Two threads copy the two halves of the sorted lines to their places.
     const std::size_t half = records.size() / 2;
     std::size_t half_bytes = 0;

@@ -1,6 +1,7 @@
 #include "platform/fault_file_system.hpp"
 
 #include <cctype>
+#include <optional>
 
 namespace bk {
 
@@ -16,8 +17,8 @@ bool SameDrive(std::string_view path, char letter) {
 class FaultReadable final : public ReadableFile {
  public:
   FaultReadable(std::unique_ptr<ReadableFile> inner, std::uint64_t budget, std::uint32_t code,
-                FaultFileSystem::Armed* armed)
-      : inner_(std::move(inner)), budget_(budget), code_(code), armed_(armed) {}
+                FaultFileSystem::Armed* armed, std::optional<std::uint64_t> told_size)
+      : inner_(std::move(inner)), budget_(budget), code_(code), armed_(armed), told_size_(told_size) {}
   Status Read(void* buffer, std::size_t size, std::size_t* got) override {
     if (armed_ && done_ >= budget_) {
       ++armed_->failed;
@@ -29,13 +30,18 @@ class FaultReadable final : public ReadableFile {
     done_ += *got;
     return s;
   }
-  Status GetInfo(FileInfo* info) override { return inner_->GetInfo(info); }
+  Status GetInfo(FileInfo* info) override {
+    const Status s = inner_->GetInfo(info);
+    if (s && told_size_) info->size = *told_size_;
+    return s;
+  }
 
  private:
   std::unique_ptr<ReadableFile> inner_;
   std::uint64_t budget_, done_ = 0;
   std::uint32_t code_;
   FaultFileSystem::Armed* armed_;
+  std::optional<std::uint64_t> told_size_;
 };
 
 class FaultWritable final : public WritableFile {
@@ -160,11 +166,15 @@ Status FaultFileSystem::OpenRead(std::string_view path, std::unique_ptr<Readable
   std::unique_ptr<ReadableFile> inner;
   if (Status s = inner_.OpenRead(path, &inner); !s) return s;
   Armed* a = Match(FsOp::Read, path);
-  if (!a) {
+  std::optional<std::uint64_t> told_size;
+  for (const auto& [part, size] : open_file_sizes_)
+    if (path.find(part) != std::string_view::npos) told_size = size;
+  if (!a && !told_size) {
     *file = std::move(inner);
     return Status::Ok();
   }
-  *file = std::make_unique<FaultReadable>(std::move(inner), a->fault.after_bytes, a->fault.code, a);
+  *file = std::make_unique<FaultReadable>(std::move(inner), a ? a->fault.after_bytes : 0,
+                                          a ? a->fault.code : err::kOk, a, told_size);
   return Status::Ok();
 }
 

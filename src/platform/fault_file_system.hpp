@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/file_system.hpp"
@@ -44,7 +45,15 @@ class FaultFileSystem final : public FileSystem {
   // Plays a drive's free space or file-system name (a small stick, a FAT disk).
   void SetFreeSpace(char letter, std::uint64_t bytes);
   void SetFileSystemName(char letter, std::string name);
-  void Clear() { faults_.clear(); }
+  // An open file whose path holds path_contains tells this size, as a file written to or
+  // cut short by another program after it was opened would.
+  void SetOpenFileSize(std::string path_contains, std::uint64_t size) {
+    open_file_sizes_.emplace_back(std::move(path_contains), size);
+  }
+  void Clear() {
+    faults_.clear();
+    open_file_sizes_.clear();
+  }
   // How many calls a fault has made fail so far.
   int failures() const;
   // The files flushed so far, in order, and the files created by CreateNew: what a power
@@ -90,6 +99,7 @@ class FaultFileSystem final : public FileSystem {
   std::map<char, std::uint64_t> free_space_;
   std::map<char, std::string> file_system_;
   std::vector<std::string> flushed_, created_new_;
+  std::vector<std::pair<std::string, std::uint64_t>> open_file_sizes_;
 };
 
 }  // namespace bk

@@ -169,5 +169,22 @@ TEST(TextFiles, AWholeReadGivesEveryByteOrNothing) {
   }
 }
 
+TEST(TextFiles, AFileThatChangedSizeSinceItWasOpenedIsReadWhole) {
+  // The open file tells a size, then another program writes on or cuts it short: the read
+  // goes by what the reads give, never by the size told.
+  test::Sandbox box;
+  for (const auto& [actual, told] : {std::pair<std::size_t, std::uint64_t>{1500000, 300000},
+                                     {300000, 1500000}, {1500000, 10}, {10, 1500000}}) {
+    std::string bytes(actual, '\0');
+    for (std::size_t i = 0; i < actual; ++i) bytes[i] = static_cast<char>((i * 7 + i / 4099) & 0xFF);
+    box.Write("BkList\\changing.ini", bytes);
+    FaultFileSystem faulty(box.fs());
+    faulty.SetOpenFileSize("changing.ini", told);
+    std::string read;
+    ASSERT_TRUE(ReadWholeFile(faulty, "BkList\\changing.ini", &read).ok()) << actual << " told " << told;
+    EXPECT_TRUE(read == bytes) << actual << " told " << told;
+  }
+}
+
 }  // namespace
 }  // namespace bk
