@@ -119,7 +119,7 @@ std::string MakeListText(std::size_t lines, std::size_t* distinct_out) {
   return text;
 }
 
-std::size_t CountLines(const std::string& path) {
+std::size_t CountFileLines(const std::string& path) {
   std::ifstream f(path, std::ios::binary);
   std::size_t n = 0;
   std::vector<char> buf(1 << 20);
@@ -284,7 +284,7 @@ int main(int argc, char** argv) {
     peak = std::max(peak, run.peak);
   }
   const double ours_total = Median(totals), ours_less_flush = Median(totals_less_flush), sort_total = Median(theirs);
-  const std::size_t saved_lines = CountLines(saved_host);
+  const std::size_t saved_lines = CountFileLines(saved_host);
 
   std::cout << std::fixed;
   std::cout << "list_bench: " << lines << " lines (" << distinct << " distinct), file "
@@ -332,7 +332,7 @@ int main(int argc, char** argv) {
             << last.removal.repeated_files << ", markers " << last.removal.repeated_markers << "), saved file "
             << saved_lines << " lines\n";
   if (sort_status == 0) {
-    const std::size_t sort_lines = CountLines(sort_host);
+    const std::size_t sort_lines = CountFileLines(sort_host);
     if (saved_lines != sort_lines) {
       std::cout << "\n  !!! MISMATCH: our list has " << saved_lines << " lines, sort -u gives "
                 << sort_lines << " !!!\n";

@@ -177,22 +177,21 @@ void SortCountedLines(std::string* text, std::size_t lines) {
       pos = end;
     }
     SortRecords(&records);
-    if (!two_threads) {
-      sorted.reserve(text->size());
-      for (const SortRecord& r : records) sorted.append(r.data, r.size);
-      text->swap(sorted);
-      return;
+    if (two_threads) {
+      prepare.join();
+      if (prepare_failure) std::rethrow_exception(prepare_failure);
+    } else {
+      sorted.resize(text->size());
     }
-    prepare.join();
-    if (prepare_failure) std::rethrow_exception(prepare_failure);
-    // Two threads copy the two halves of the sorted lines to their places.
-    const std::size_t half = records.size() / 2;
+    // The lines go to their places; on a big list a second thread copies the first half.
+    const std::size_t half = two_threads ? records.size() / 2 : 0;
     std::size_t half_bytes = 0;
     for (std::size_t i = 0; i < half; ++i) half_bytes += records[i].size;
     const auto copy = [&](std::size_t from, std::size_t to, char* out) {
       for (std::size_t i = from; i < to; ++i) out = std::copy_n(records[i].data, records[i].size, out);
     };
-    std::jthread first_half([&] { copy(0, half, sorted.data()); });
+    std::jthread first_half;
+    if (half > 0) first_half = std::jthread([&] { copy(0, half, sorted.data()); });
     copy(half, records.size(), sorted.data() + half_bytes);
   }
   text->swap(sorted);

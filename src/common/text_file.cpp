@@ -1,5 +1,6 @@
 #include "common/text_file.hpp"
 
+#include <algorithm>
 #include <cstring>
 
 #include "common/shift_jis.hpp"
@@ -54,7 +55,7 @@ Status ReplaceFileWhole(FileSystem& fs, std::string_view path, std::string_view 
 
 namespace {
 
-// Above this size a file is read through a small buffer, which stays in the cache, and
+// A file is read through a buffer of its size, from 4 KiB up to this, which stays in the cache, and
 // appended: the text's fresh memory is then touched once, by the copy. Reading straight
 // into a resized string first fills it with zeros, a pass of its own over fresh memory.
 constexpr std::size_t kReadChunk = 256 * 1024;
@@ -66,39 +67,22 @@ Status ReadWholeFile(FileSystem& fs, std::string_view path, std::string* out) {
   std::unique_ptr<ReadableFile> file;
   Status s = fs.OpenRead(path, &file);
   if (!s) return s;
-  // Room for the file's length plus one byte, to see the end at once; it grows only when
-  // the file grew meanwhile.
+  // Room for the length the open file tells plus one byte, to see the end at once; the
+  // reads, not that length, decide what is read (another program may write on meanwhile).
   FileInfo info;
   const std::size_t expected = file->GetInfo(&info) ? static_cast<std::size_t>(info.size) + 1 : kReadChunk;
-  if (expected > kReadChunk) {
-    out->reserve(expected);
-    std::string chunk(kReadChunk, '\0');
-    for (;;) {
-      std::size_t got = 0;
-      s = file->Read(chunk.data(), chunk.size(), &got);
-      if (!s) {
-        out->clear();
-        return s;
-      }
-      if (got == 0) return Status::Ok();
-      out->append(chunk.data(), got);
-    }
-  }
-  out->resize(expected);
-  std::size_t filled = 0;
+  out->reserve(expected);
+  std::string chunk(std::clamp<std::size_t>(expected, 4096, kReadChunk), '\0');
   for (;;) {
-    if (filled == out->size()) out->resize(out->size() * 2);
     std::size_t got = 0;
-    s = file->Read(out->data() + filled, out->size() - filled, &got);
+    s = file->Read(chunk.data(), chunk.size(), &got);
     if (!s) {
       out->clear();
       return s;
     }
-    if (got == 0) break;
-    filled += got;
+    if (got == 0) return Status::Ok();
+    out->append(chunk.data(), got);
   }
-  out->resize(filled);
-  return Status::Ok();
 }
 
 bool LineReader::ReadLine(std::string_view* line, std::size_t max_bytes) {
