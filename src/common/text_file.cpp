@@ -55,9 +55,9 @@ Status ReplaceFileWhole(FileSystem& fs, std::string_view path, std::string_view 
 
 namespace {
 
-// A file is read through a buffer of its size, from 4 KiB up to this, which stays in the cache, and
-// appended: the text's fresh memory is then touched once, by the copy. Reading straight
-// into a resized string first fills it with zeros, a pass of its own over fresh memory.
+// A file is read through a buffer of its size (4 KiB to this), which stays in the cache,
+// and appended: the text's fresh memory is then touched once, by the copy. Reading
+// straight into a resized string first fills it with zeros, a pass of its own over it.
 constexpr std::size_t kReadChunk = 256 * 1024;
 
 }  // namespace
