@@ -47,10 +47,6 @@ bool AdmitDroppedPath(BatchWriter& out, const DroppedPath& item) {
     out.ReportSystem(err::kInvalidName, item.path);
     return false;
   }
-  if (!item.representable) {
-    out.ReportSystem(err::kNoUnicodeTranslation, item.path);
-    return false;
-  }
   if (item.path.size() > kMaxDroppedPath) {
     out.ReportFileTooLong(item.path);
     return false;
@@ -194,7 +190,7 @@ DropOutcome RegisterDrop(DropContext& ctx, const std::vector<DroppedPath>& items
 DropOutcome RegisterDrop(DropContext& ctx, const std::vector<std::string>& paths, char type_digit) {
   std::vector<DroppedPath> items;
   items.reserve(paths.size());
-  for (const std::string& path : paths) items.push_back({path, true});
+  for (const std::string& path : paths) items.push_back({path});
   return RegisterDrop(ctx, items, type_digit);
 }
 

@@ -126,8 +126,7 @@ bool TakesDrop(bool dialog_open, RegistrationPhase phase);
 bool PressStopsScan(int x, int y, int f, RegistrationPhase phase);
 
 struct DroppedPath {
-  std::string path;          // Shift-JIS, as the shell gave it
-  bool representable = true;  // false: code page 932 cannot hold the shell's path
+  std::string path;  // Shift-JIS with escapes, as the shell gave it
 };
 
 enum class DropOutcome {

@@ -157,11 +157,7 @@ class DirList {
 };
 
 // Whether a subfolder the walk found may be listed; a refused one gets its report line.
-bool AdmitSubfolder(BatchWriter& out, const FileInfo& entry, const std::string& path) {
-  if (!entry.name_representable) {
-    out.ReportSystem(err::kNoUnicodeTranslation, FolderText(path));
-    return false;
-  }
+bool AdmitSubfolder(BatchWriter& out, const std::string& path) {
   // Its marker line, and the copies below it, would pass the destination's path limit.
   if (!out.PathFits(path.size())) {
     out.ReportEntryTooLong(FolderText(path), "");
@@ -181,9 +177,7 @@ void RegisterListedFiles(BatchWriter& out, std::string_view folder, Status liste
   } else {
     for (const FileInfo& entry : entries) {
       if (IsIgnoredName(entry.name) || entry.is_directory()) continue;
-      if (!entry.name_representable) {
-        out.ReportSystem(err::kNoUnicodeTranslation, folder_text + entry.name);
-      } else if (!out.PathFits(folder_text.size() + entry.name.size())) {
+      if (!out.PathFits(folder_text.size() + entry.name.size())) {
         out.ReportEntryTooLong(folder_text, entry.name);
       } else if (out.AddFile(folder, entry.name, entry.size)) {
         ++registered;
@@ -214,7 +208,7 @@ void WalkAndRegister(DropContext& ctx, BatchWriter& out, DirList& list, const st
     if (IsIgnoredName(entry.name)) continue;
     if (entry.is_directory()) {
       const std::string path = folder + '\\' + entry.name;
-      if (AdmitSubfolder(out, entry, path)) {
+      if (AdmitSubfolder(out, path)) {
         ++ctx.batch.folders_found;
         if (!list.Add(path)) return;
         if (ctx.keep_going) WalkAndRegister(ctx, out, list, path);

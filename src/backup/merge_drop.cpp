@@ -1,5 +1,6 @@
 #include "backup/merge_drop.hpp"
 
+
 #include <algorithm>
 #include <unordered_map>
 
@@ -8,6 +9,7 @@
 #include "common/error_report.hpp"
 #include "common/list_sort.hpp"
 #include "common/registration_list.hpp"
+#include "common/shift_jis.hpp"
 #include "common/text_file.hpp"
 
 namespace bk {
@@ -169,7 +171,8 @@ MergeResult MergeDrop(const MergeRequest& r, ListBuffer* list) {
 
   WriteTextFile(r.fs, kRejectedWorkPath, rejected);
   if (result.rejected_files > 0) {
-    (void)ReplaceFileWhole(r.fs, kDuplicateListPath, DuplicateListHeader(r.clock.Today(), r.type_digit) + rejected);
+    (void)ReplaceFileWhole(r.fs, kDuplicateListPath,
+                           DuplicateListHeader(r.clock.Today(), r.type_digit) + sjis::ReadableText(rejected));
   }
 
   // Repeats already in the stored list are cleaned quietly, so that the in-type message

@@ -219,7 +219,7 @@ void RegistrationDrop(Shell& shell, HDROP dropped) {
       DragQueryFileW(dropped, i, w.data(), n + 1);
       w.resize(n);
       DroppedPath item;
-      item.representable = FromWide(w, &item.path);
+      FromWide(w, &item.path);
       items.push_back(std::move(item));
     }
     drop->ctx.drive = s.tables.current.drive;

@@ -1,9 +1,11 @@
 #include "common/error_report.hpp"
 
+
 #include <string>
 #include <unordered_set>
 #include <vector>
 
+#include "common/shift_jis.hpp"
 #include "common/text_file.hpp"
 
 namespace bk {
@@ -56,6 +58,8 @@ void ErrorReport::Close() {
 
 void ErrorReport::AddLine(std::string line) {
   has_errors_ = true;
+  // The report is read by a person: a character code page 932 lacks reads "[U+00E9]".
+  line = sjis::ReadableText(line);
   if (holding_) {
     held_ += line;
   } else if (file_) {

@@ -25,8 +25,11 @@ int MinimumWidth(DialogMode mode, int f) {
 
 }  // namespace
 
-WrappedMessage WrapMessageText(std::string_view text) {
-  if (const auto zero = text.find('\0'); zero != std::string_view::npos) text = text.substr(0, zero);
+WrappedMessage WrapMessageText(std::string_view raw) {
+  if (const auto zero = raw.find('\0'); zero != std::string_view::npos) raw = raw.substr(0, zero);
+  // A name in a message reads as in the report: "[U+00E9]" for what code page 932 lacks.
+  const std::string readable = sjis::ReadableText(raw);
+  std::string_view text = readable;
 
   WrappedMessage out;
   std::string& o = out.text;

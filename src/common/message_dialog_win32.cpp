@@ -133,8 +133,7 @@ std::wstring DisplayText(std::string_view text) {
   if (ToWide(text, &wide)) return wide;
   std::wstring one;
   for (std::size_t i = 0; i < text.size();) {
-    const std::size_t n =
-        sjis::IsLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size() ? 2 : 1;
+    const std::size_t n = sjis::CharWidthAt(text, i);
     if (ToWide(text.substr(i, n), &one)) {
       wide += one;
     } else {

@@ -1,5 +1,8 @@
 #include "common/shift_jis.hpp"
 
+#include <cstdint>
+#include <cstdio>
+
 namespace bk::sjis {
 
 namespace {
@@ -38,13 +41,47 @@ std::size_t NextSeparator(std::string_view path, std::size_t from) {
 std::string_view CutAtCharBoundary(std::string_view text, std::size_t max_bytes) {
   if (text.size() <= max_bytes) return text;
   std::size_t end = 0;
-  ForEachCharStart(text, [&](std::size_t i, unsigned char b) {
-    const std::size_t width = IsLeadByte(b) ? 2 : 1;
-    if (i + width > max_bytes) return false;
+  for (std::size_t i = 0; i < text.size();) {
+    const std::size_t width = IsEscapeAt(text, i) ? kEscapeLength : IsLeadByte(static_cast<unsigned char>(text[i])) ? 2 : 1;
+    if (i + width > max_bytes) break;
     end = i + width;
-    return true;
-  });
+    i += width;
+  }
   return text.substr(0, end);
+}
+
+std::string EscapeUnit(char16_t unit) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string out(1, kEscapeByte);
+  for (int shift = 12; shift >= 0; shift -= 4) out += kHex[(unit >> shift) & 0xF];
+  return out;
+}
+
+std::string ReadableText(std::string_view text) {
+  if (text.find(kEscapeByte) == std::string_view::npos) return std::string(text);
+  std::string out;
+  out.reserve(text.size() + 16);
+  for (std::size_t i = 0; i < text.size();) {
+    if (!IsEscapeAt(text, i)) {
+      const std::size_t width = CharWidthAt(text, i);
+      out.append(text.substr(i, width));
+      i += width;
+      continue;
+    }
+    std::uint32_t code = EscapedUnit(text, i);
+    i += kEscapeLength;
+    if (code >= 0xD800 && code <= 0xDBFF && IsEscapeAt(text, i)) {
+      const char16_t low = EscapedUnit(text, i);
+      if (low >= 0xDC00 && low <= 0xDFFF) {
+        code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
+        i += kEscapeLength;
+      }
+    }
+    char buffer[16];
+    std::snprintf(buffer, sizeof buffer, "[U+%04X]", static_cast<unsigned>(code));
+    out += buffer;
+  }
+  return out;
 }
 
 bool EndsWithLeadByte(std::string_view text) {

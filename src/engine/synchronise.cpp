@@ -661,10 +661,6 @@ class SyncPass {
         ctx_.report.AddAccessDenied(source_path);
         continue;
       }
-      if (!e->name_representable) {
-        ctx_.report.AddSystem(ctx_.fs.ErrorMessage(err::kNoUnicodeTranslation), source_path);
-        continue;
-      }
       const std::string dest_path = DestinationPath(target_, source_path);
       if (dest_path.size() > kMaxPathBytes) {
         ctx_.report.AddPathTooLong(dest_path);

@@ -67,8 +67,7 @@ inline constexpr std::uint32_t kBasic = kReadOnly | kHidden | kSystem | kArchive
 using FileTime = std::uint64_t;
 
 struct FileInfo {
-  std::string name;           // Shift-JIS; for ListFolder entries only
-  bool name_representable = true;  // false: code page 932 cannot hold the real name
+  std::string name;  // Shift-JIS, escapes where code page 932 lacks a character; ListFolder only
   std::uint32_t attributes = 0;
   std::uint64_t size = 0;
   FileTime last_write = 0;

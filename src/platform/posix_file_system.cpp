@@ -1,10 +1,10 @@
 #include "platform/posix_file_system.hpp"
 
 #include "common/shift_jis.hpp"
+#include "platform/wide.hpp"
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <iconv.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <sys/xattr.h>
@@ -28,32 +28,68 @@ bool IsAscii(std::string_view s) {
   return std::all_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
-// One converter per direction and thread; iconv descriptors carry state.
-class Converter {
- public:
-  Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
-  ~Converter() {
-    if (cd_ != reinterpret_cast<iconv_t>(-1)) iconv_close(cd_);
-  }
-  Converter(const Converter&) = delete;
-  Converter& operator=(const Converter&) = delete;
+// Names on the host are UTF-8; a UTF-16 unit that UTF-8 cannot carry alone (half of a
+// surrogate pair, which Windows allows in a name) is written in the generalised form
+// (three bytes, as for any other unit of the range). A host name that is no such text
+// keeps each stray byte b as the unit U+DC00 + b, which goes back to the byte b: every
+// host name has a name here and every name here has one host name.
+constexpr char16_t kStrayByteBase = 0xDC00;
 
-  bool Convert(std::string_view in, std::string* out) {
-    if (cd_ == reinterpret_cast<iconv_t>(-1)) return false;
-    iconv(cd_, nullptr, nullptr, nullptr, nullptr);
-    out->assign(in.size() * 4 + 8, '\0');
-    char* src = const_cast<char*>(in.data());
-    std::size_t src_left = in.size();
-    char* dst = out->data();
-    std::size_t dst_left = out->size();
-    if (iconv(cd_, &src, &src_left, &dst, &dst_left) == static_cast<std::size_t>(-1)) return false;
-    out->resize(out->size() - dst_left);
-    return true;
-  }
+bool IsStrayByteUnit(char16_t u) { return u >= kStrayByteBase + 0x80 && u <= kStrayByteBase + 0xFF; }
 
- private:
-  iconv_t cd_;
-};
+void AppendHostUnit(std::u16string_view wide, std::size_t* i, std::string* out) {
+  std::uint32_t c = wide[*i];
+  if (IsStrayByteUnit(static_cast<char16_t>(c))) {
+    out->push_back(static_cast<char>(c - kStrayByteBase));
+    return;
+  }
+  if (c >= 0xD800 && c <= 0xDBFF && *i + 1 < wide.size() && wide[*i + 1] >= 0xDC00 && wide[*i + 1] <= 0xDFFF) {
+    c = 0x10000 + ((c - 0xD800) << 10) + (wide[*i + 1] - 0xDC00);
+    ++*i;
+  }
+  if (c < 0x80) {
+    out->push_back(static_cast<char>(c));
+  } else if (c < 0x800) {
+    out->push_back(static_cast<char>(0xC0 | (c >> 6)));
+    out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  } else if (c < 0x10000) {
+    out->push_back(static_cast<char>(0xE0 | (c >> 12)));
+    out->push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+    out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  } else {
+    out->push_back(static_cast<char>(0xF0 | (c >> 18)));
+    out->push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+    out->push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+    out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  }
+}
+
+// One character of a host name: its code point and byte count, or 0 bytes where the bytes
+// are no character (the first byte then stands alone as a stray byte).
+std::size_t HostCharAt(std::string_view host, std::size_t i, std::uint32_t* code) {
+  const auto b0 = static_cast<unsigned char>(host[i]);
+  if (b0 < 0x80) {
+    *code = b0;
+    return 1;
+  }
+  std::size_t n = 0;
+  std::uint32_t c = 0, min = 0;
+  if (b0 >= 0xC2 && b0 <= 0xDF) n = 2, c = b0 & 0x1F, min = 0x80;
+  else if (b0 >= 0xE0 && b0 <= 0xEF) n = 3, c = b0 & 0x0F, min = 0x800;
+  else if (b0 >= 0xF0 && b0 <= 0xF4) n = 4, c = b0 & 0x07, min = 0x10000;
+  else return 0;
+  if (i + n > host.size()) return 0;
+  for (std::size_t k = 1; k < n; ++k) {
+    const auto b = static_cast<unsigned char>(host[i + k]);
+    if ((b & 0xC0) != 0x80) return 0;
+    c = (c << 6) | (b & 0x3F);
+  }
+  if (c < min || c > 0x10FFFF) return 0;
+  // A unit kept for a stray byte is never written in three bytes: such bytes stay stray.
+  if (IsStrayByteUnit(static_cast<char16_t>(c)) && c <= 0xFFFF) return 0;
+  *code = c;
+  return n;
+}
 
 std::uint32_t FromErrno(int e) {
   switch (e) {
@@ -133,7 +169,6 @@ class PosixReadable final : public ReadableFile {
     char value[16] = {};
     FillInfo(st, ExtraAttributesFrom(value, ::fgetxattr(fd_, kAttributeXattr, value, sizeof value - 1)), info);
     info->name.clear();
-    info->name_representable = true;
     return Status::Ok();
   }
 
@@ -203,21 +238,49 @@ class PosixWritable final : public WritableFile {
 }  // namespace
 
 bool Cp932ToUtf8(std::string_view cp932, std::string* utf8) {
-  if (IsAscii(cp932)) {
+  // Plain ASCII is its own UTF-8; the escape byte and NUL are not plain.
+  if (IsAscii(cp932) && cp932.find_first_of(std::string_view("\x1B\0", 2)) == std::string_view::npos) {
     utf8->assign(cp932);
     return true;
   }
-  thread_local Converter converter("UTF-8", "CP932");
-  return converter.Convert(cp932, utf8);
+  std::u16string wide;
+  if (!ToUtf16(cp932, &wide)) return false;
+  utf8->clear();
+  utf8->reserve(wide.size() * 3);
+  for (std::size_t i = 0; i < wide.size(); ++i) AppendHostUnit(wide, &i, utf8);
+  return true;
 }
 
-bool Utf8ToCp932(std::string_view utf8, std::string* cp932) {
-  if (IsAscii(utf8)) {
-    cp932->assign(utf8);
-    return true;
+std::string Utf8ToCp932(std::string_view utf8) {
+  if (IsAscii(utf8)) return std::string(utf8);
+  std::u16string wide;
+  wide.reserve(utf8.size());
+  for (std::size_t i = 0; i < utf8.size();) {
+    std::uint32_t c = 0;
+    const std::size_t n = HostCharAt(utf8, i, &c);
+    if (n == 0) {
+      wide.push_back(static_cast<char16_t>(kStrayByteBase + static_cast<unsigned char>(utf8[i])));
+      ++i;
+      continue;
+    }
+    // A pair written as two three-byte halves is not how a name is stored: stray bytes.
+    std::uint32_t next = 0;
+    if (c >= 0xD800 && c <= 0xDBFF && i + n < utf8.size() && HostCharAt(utf8, i + n, &next) == 3 &&
+        next >= 0xDC00 && next <= 0xDFFF) {
+      for (std::size_t k = 0; k < n; ++k)
+        wide.push_back(static_cast<char16_t>(kStrayByteBase + static_cast<unsigned char>(utf8[i + k])));
+      i += n;
+      continue;
+    }
+    if (c >= 0x10000) {
+      wide.push_back(static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10)));
+      wide.push_back(static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF)));
+    } else {
+      wide.push_back(static_cast<char16_t>(c));
+    }
+    i += n;
   }
-  thread_local Converter converter("CP932", "UTF-8");
-  return converter.Convert(utf8, cp932);
+  return FromUtf16(wide);
 }
 
 FileTime FileTimeFromUnix(std::int64_t seconds, std::int64_t nanoseconds) {
@@ -285,10 +348,7 @@ Status PosixFileSystem::ListFolder(std::string_view folder, std::vector<FileInfo
     if (::fstatat(dfd, e->d_name, &st, 0) != 0) continue;  // vanished meanwhile
     FileInfo info;
     FillInfo(st, 0, &info);
-    if (!Utf8ToCp932(e->d_name, &info.name)) {
-      info.name_representable = false;
-      info.name = e->d_name;
-    }
+    info.name = Utf8ToCp932(e->d_name);
     entries->push_back(std::move(info));
   }
   ::closedir(dir);

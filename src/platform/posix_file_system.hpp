@@ -1,6 +1,6 @@
 // The POSIX adapter: lets the whole system run natively (tests, sanitizers, fuzzers,
 // benchmarks). Drive letters map to folders chosen by the caller; names are stored on
-// disk as UTF-8; free space, label and file-system name of a drive can be played.
+// disk as UTF-8 (converted as the system converts names); free space, label and file-system name of a drive can be played.
 #pragma once
 
 #include <map>
@@ -65,9 +65,11 @@ class PosixClock final : public Clock {
   LocalDate Today() override;
 };
 
-// Code page 932 <-> UTF-8 (iconv). Return false when the text cannot be converted.
+// A name's Shift-JIS text (escapes included) <-> its host name in UTF-8, converted as the
+// Win32 adapter converts to the system's UTF-16. The first is false for bytes that are no
+// such text; the second has an answer for every host name.
 bool Cp932ToUtf8(std::string_view cp932, std::string* utf8);
-bool Utf8ToCp932(std::string_view utf8, std::string* cp932);
+std::string Utf8ToCp932(std::string_view utf8);
 
 // FILETIME <-> POSIX time.
 FileTime FileTimeFromUnix(std::int64_t seconds, std::int64_t nanoseconds);

@@ -1,7 +1,7 @@
 // The Win32 adapter: the port over the system's wide (W) functions. Paths arrive as
-// Shift-JIS and are converted with code page 932 (platform/wide.hpp); a path that code
-// page 932 cannot convert is kInvalidName, and a listed name it cannot hold is marked
-// name_representable = false instead of being handed on with '?' in it.
+// Shift-JIS and are converted with code page 932 (platform/wide.hpp); bytes that are no
+// such text are kInvalidName, and a listed name with characters code page 932 lacks
+// carries them as escapes, never as '?'.
 #pragma once
 
 #include "platform/file_system.hpp"

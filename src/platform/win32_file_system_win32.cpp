@@ -191,7 +191,6 @@ class Win32Readable final : public ReadableFile {
         !GetFileInformationByHandleEx(h_.get(), FileStandardInfo, &standard, sizeof standard))
       return LastStatus();
     info->name.clear();
-    info->name_representable = true;
     info->attributes = basic.FileAttributes;
     info->size = (basic.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? 0 : static_cast<std::uint64_t>(standard.EndOfFile.QuadPart);
     info->last_write = static_cast<FileTime>(basic.LastWriteTime.QuadPart);
@@ -331,7 +330,7 @@ Status Win32FileSystem::ListFolder(std::string_view folder, std::vector<FileInfo
   do {
     if (IsDotName(data.cFileName)) continue;
     FileInfo info;
-    info.name_representable = FromWide(data.cFileName, &info.name);
+    FromWide(data.cFileName, &info.name);
     info.attributes = data.dwFileAttributes;
     info.size = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? 0 : Join(data.nFileSizeHigh, data.nFileSizeLow);
     info.last_write = ToFileTime(data.ftLastWriteTime);
@@ -352,7 +351,6 @@ Status Win32FileSystem::GetInfo(std::string_view path, FileInfo* info) {
   info->attributes = data.dwFileAttributes;
   info->size = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? 0 : Join(data.nFileSizeHigh, data.nFileSizeLow);
   info->last_write = ToFileTime(data.ftLastWriteTime);
-  info->name_representable = true;
   const std::size_t sep = sjis::LastSeparator(path);
   info->name = std::string(sep == std::string_view::npos ? path : path.substr(sep + 1));
   return Status::Ok();
@@ -560,9 +558,9 @@ Status Win32FileSystem::GetVolumeInfo(std::string_view root, VolumeInfo* info) {
     return LastStatus();
   }
   FromWide(file_system, &info->file_system);
-  // A label tells drives apart: one code page 932 cannot hold is reported, not matched
-  // as a '?' text that could equal another drive's label.
-  if (!FromWide(label, &info->label)) return Status::Error(err::kNoUnicodeTranslation);
+  // Every label has one exact text (escapes where code page 932 lacks a character), so
+  // two drives' labels are never taken for one.
+  FromWide(label, &info->label);
   return Status::Ok();
 }
 
@@ -577,7 +575,7 @@ std::string Win32FileSystem::ErrorMessage(std::uint32_t code) {
     text.remove_suffix(1);
   }
   std::string out;
-  FromWide(text, &out);  // for display: a '?' stands in for what code page 932 lacks
+  FromWide(text, &out);
   if (out.empty()) out = "エラー " + std::to_string(code) + " が発生しました。";
   return out;
 }

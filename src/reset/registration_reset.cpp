@@ -11,9 +11,6 @@ namespace bk {
 
 bool IsRegistrationFile(const FileInfo& entry) {
   if (entry.is_directory()) return false;
-  // A name code page 932 cannot hold would reach the system with '?' in it, naming
-  // nothing or another file: it is left alone.
-  if (!entry.name_representable) return false;
   constexpr std::string_view kExtension = ".INI";
   if (entry.name.size() < kExtension.size()) return false;
   // The last four bytes are ASCII only when no double-byte character ends there; a

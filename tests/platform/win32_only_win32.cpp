@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "common/shift_jis.hpp"
 #include "common/text_file.hpp"
 #include "platform/program_folder.hpp"
 #include "platform/wide.hpp"
@@ -26,30 +27,61 @@ TEST(Win32Wide, RoundTripKeepsCharactersEndingIn0x5C) {
   EXPECT_EQ(wide, L"\u30C7\u30FC\u30BF\u8868\u30BD\u80FD");
   EXPECT_EQ(std::count(wide.begin(), wide.end(), L'\\'), 0);
   std::string back;
-  ASSERT_TRUE(FromWide(wide, &back));
+  FromWide(wide, &back);
   EXPECT_EQ(back, sjis);
-
-  EXPECT_TRUE(ToWide("", &wide));
-  EXPECT_TRUE(wide.empty());
-  EXPECT_TRUE(FromWide(L"", &back));
-  EXPECT_TRUE(back.empty());
 }
 
-TEST(Win32Wide, RefusesBytesThatAreNotShiftJis) {
-  std::wstring wide;
-  EXPECT_FALSE(ToWide("ab\x81", &wide));  // a lead byte with nothing after it
-  EXPECT_FALSE(ToWide("\x81\x20", &wide));  // a lead byte before a byte that cannot follow it
+// The conversion every adapter uses is the system's code page 932, character for
+// character: every byte pair reads as the system reads it, and every UTF-16 unit is
+// written as the system writes it when the system's form leads back to the same unit
+// (without best fit), else as an escape.
+TEST(Win32Wide, TheTableIsTheSystemsCodePage932) {
+  int differences = 0;
+  auto note = [&](const char* what, unsigned code, unsigned ours, unsigned system) {
+    if (++differences <= 10) ADD_FAILURE() << what << " 0x" << std::hex << code << ": ours 0x" << ours << ", system 0x" << system;
+  };
+  for (unsigned first = 0; first < 0x100; ++first) {
+    for (unsigned second = 0; second < 0x100; ++second) {
+      const bool pair = sjis::IsLeadByte(static_cast<unsigned char>(first));
+      if (!pair && second > 0) break;
+      char bytes[2] = {static_cast<char>(first), static_cast<char>(second)};
+      const int n = pair ? 2 : 1;
+      WCHAR system[4] = {};
+      const int made = MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, bytes, n, system, 4);
+      std::u16string ours;
+      const bool ok = ToUtf16(std::string_view(bytes, static_cast<std::size_t>(n)), &ours);
+      // NUL and the escape byte are no name's bytes here; the system takes them as controls.
+      if (first == 0 || first == 0x1B) continue;
+      const bool system_ok = made == 1;
+      if (ok != system_ok || (ok && ours[0] != system[0])) note("bytes", first << 8 | second, ok ? ours[0] : 0, system_ok ? system[0] : 0);
+    }
+  }
+  for (unsigned u = 1; u < 0x10000; ++u) {
+    if (u == 0x1B || (u >= 0xD800 && u <= 0xDFFF)) continue;
+    const WCHAR unit = static_cast<WCHAR>(u);
+    char out[4] = {};
+    BOOL used_default = FALSE;
+    const int n = WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, &unit, 1, out, 4, "?", &used_default);
+    WCHAR again = 0;
+    const bool exact = n > 0 && !used_default && MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, out, n, &again, 1) == 1 && again == unit;
+    const std::string expected = exact ? std::string(out, static_cast<std::size_t>(n)) : sjis::EscapeUnit(static_cast<char16_t>(u));
+    const std::string ours = FromUtf16(std::u16string(1, static_cast<char16_t>(u)));
+    if (ours != expected) note("unit", u, ours.size() > 1 ? static_cast<unsigned char>(ours[0]) << 8 | static_cast<unsigned char>(ours[1]) : static_cast<unsigned char>(ours[0]), n > 1 ? static_cast<unsigned char>(out[0]) << 8 | static_cast<unsigned char>(out[1]) : static_cast<unsigned char>(out[0]));
+  }
+  EXPECT_EQ(differences, 0);
 }
 
-TEST(Win32Wide, RefusesCharactersWithoutAnExactForm) {
+TEST(Win32Wide, NamesBeyondCodePage932AreEscapedNeverReplaced) {
   std::string out;
   // U+00A5 must not become 0x5C (a backslash) nor é an 'e': either would name another file.
-  EXPECT_FALSE(FromWide(L"a\u00A5b", &out));
-  EXPECT_EQ(out.find('\\'), std::string::npos);
-  EXPECT_FALSE(FromWide(L"caf\u00E9", &out));
-  EXPECT_NE(out, "cafe");
-  EXPECT_FALSE(FromWide(L"\u2603.txt", &out));
-  EXPECT_EQ(out, "?.txt");  // still usable in a message
+  FromWide(L"a\u00A5b", &out);
+  EXPECT_EQ(out, "a\x1B" "00A5b");
+  FromWide(L"caf\u00E9", &out);
+  EXPECT_EQ(out, "caf\x1B" "00E9");
+  FromWide(L"\u2603.txt", &out);
+  std::wstring back;
+  ASSERT_TRUE(ToWide(out, &back));
+  EXPECT_EQ(back, L"\u2603.txt");
 }
 
 // Creates a file by its wide name, beyond what code page 932 can name.
@@ -59,25 +91,22 @@ void MakeWideFile(const std::wstring& path) {
   CloseHandle(h);
 }
 
-TEST(Win32Adapter, ListsUnrepresentableNamesAsSuch) {
+TEST(Win32Adapter, NamesBeyondCodePage932LeadToTheirFiles) {
   Sandbox box;
   box.Write("S:\\dir\\plain.txt", "x");
   MakeWideFile(L"S:\\dir\\\u2603.txt");
   std::vector<FileInfo> entries;
   ASSERT_TRUE(box.fs().ListFolder("S:\\dir", &entries).ok());
   ASSERT_EQ(entries.size(), 2u);
-  int unrepresentable = 0;
-  for (const FileInfo& e : entries) {
-    if (!e.name_representable) {
-      ++unrepresentable;
-      // The stand-in name leads to no file, certainly not to the snowman's.
-      FileInfo info;
-      EXPECT_FALSE(box.fs().GetInfo("S:\\dir\\" + e.name, &info).ok());
-    } else {
-      EXPECT_EQ(e.name, "plain.txt");
-    }
-  }
-  EXPECT_EQ(unrepresentable, 1);
+  std::sort(entries.begin(), entries.end(), [](const FileInfo& a, const FileInfo& b) { return a.name < b.name; });
+  EXPECT_EQ(entries[0].name, "\x1B" "2603.txt");
+  EXPECT_EQ(entries[1].name, "plain.txt");
+  // The escaped name leads to the snowman's file and to no other.
+  FileInfo info;
+  EXPECT_TRUE(box.fs().GetInfo("S:\\dir\\" + entries[0].name, &info).ok());
+  box.Write("S:\\dir\\" + entries[0].name, "snow");
+  EXPECT_EQ(box.Read("S:\\dir\\\x1B" "2603.txt"), "snow");
+  EXPECT_EQ(box.Read("S:\\dir\\plain.txt"), "x");
 }
 
 TEST(Win32Adapter, RefusesPathsThatCannotBeConverted) {

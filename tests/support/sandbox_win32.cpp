@@ -131,10 +131,7 @@ Sandbox::Sandbox() : impl_(std::make_unique<Impl>()) {
       const std::wstring wide = root + data.cFileName;
       ClearAttributes(wide, data.dwFileAttributes);
       std::string path;
-      if (!FromWide(wide, &path)) {
-        RemoveWide(wide, data.dwFileAttributes);
-        continue;
-      }
+      FromWide(wide, &path);
       const Status s = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? impl_->fs.DeleteTree(path)
                                                                            : impl_->fs.DeleteFile(path);
       if (!s) throw std::runtime_error("sandbox: cannot delete " + path + " code " + std::to_string(s.code));
