@@ -30,19 +30,14 @@ bool IsAscii(std::string_view s) {
 
 // Names on the host are UTF-8; a UTF-16 unit that UTF-8 cannot carry alone (half of a
 // surrogate pair, which Windows allows in a name) is written in the generalised form
-// (three bytes, as for any other unit of the range). A host name that is no such text
-// keeps each stray byte b as the unit U+DC00 + b, which goes back to the byte b: every
-// host name has a name here and every name here has one host name.
+// (three bytes, as for any other unit of the range), so every name has one host name and
+// comes back from it. A host name that is no such text (stray bytes no Windows name
+// has) keeps each stray byte b as the unit U+DC00 + b: it is listed, and calls on it are
+// answered "not found" like those on a file that vanished.
 constexpr char16_t kStrayByteBase = 0xDC00;
-
-bool IsStrayByteUnit(char16_t u) { return u >= kStrayByteBase + 0x80 && u <= kStrayByteBase + 0xFF; }
 
 void AppendHostUnit(std::u16string_view wide, std::size_t* i, std::string* out) {
   std::uint32_t c = wide[*i];
-  if (IsStrayByteUnit(static_cast<char16_t>(c))) {
-    out->push_back(static_cast<char>(c - kStrayByteBase));
-    return;
-  }
   if (c >= 0xD800 && c <= 0xDBFF && *i + 1 < wide.size() && wide[*i + 1] >= 0xDC00 && wide[*i + 1] <= 0xDFFF) {
     c = 0x10000 + ((c - 0xD800) << 10) + (wide[*i + 1] - 0xDC00);
     ++*i;
@@ -85,8 +80,6 @@ std::size_t HostCharAt(std::string_view host, std::size_t i, std::uint32_t* code
     c = (c << 6) | (b & 0x3F);
   }
   if (c < min || c > 0x10FFFF) return 0;
-  // A unit kept for a stray byte is never written in three bytes: such bytes stay stray.
-  if (IsStrayByteUnit(static_cast<char16_t>(c)) && c <= 0xFFFF) return 0;
   *code = c;
   return n;
 }
@@ -252,7 +245,9 @@ bool Cp932ToUtf8(std::string_view cp932, std::string* utf8) {
 }
 
 std::string Utf8ToCp932(std::string_view utf8) {
-  if (IsAscii(utf8)) return std::string(utf8);
+  if (IsAscii(utf8) && utf8.find_first_of(std::string_view("\x1B\0", 2)) == std::string_view::npos) {
+    return std::string(utf8);
+  }
   std::u16string wide;
   wide.reserve(utf8.size());
   for (std::size_t i = 0; i < utf8.size();) {

@@ -65,26 +65,31 @@ bool NeedsEscape(char16_t u) { return u == 0 || u == 0x1B || Encoder()[u] == 0; 
 
 namespace {
 
-// The unit of the character at text[i] and its width in bytes; unit 0 where the bytes are
-// no character: a byte that leads none, a pair the table lacks, a lead byte at the end, a
-// NUL (it would end the text at the system call and name another file), a raw 0x1B, and
-// an escape FromUtf16 never writes (every name has one text).
-char16_t UnitAt(std::string_view text, std::size_t i, std::size_t* width) {
+// The unit of the character at text[i] and its width in bytes; -1 where the bytes are no
+// character: a byte that leads none, a pair the table lacks, a lead byte at the end, a NUL
+// (it would end the text at the system call and name another file), a raw 0x1B, and an
+// escape FromUtf16 never writes (every name has one text).
+int UnitAt(std::string_view text, std::size_t i, std::size_t* width) {
   const auto b = static_cast<unsigned char>(text[i]);
   *width = 1;
   if (b == 0x1B) {
-    if (!sjis::IsEscapeAt(text, i)) return 0;
+    if (!sjis::IsEscapeAt(text, i)) return -1;
     const char16_t u = sjis::EscapedUnit(text, i);
     *width = sjis::kEscapeLength;
-    return NeedsEscape(u) ? u : 0;
+    return NeedsEscape(u) ? u : -1;
   }
   const int row = cp932::LeadRow(b);
-  if (row < 0) return SingleByteUnit(b);
-  if (i + 1 >= text.size()) return 0;
-  const unsigned trail = static_cast<unsigned char>(text[i + 1]);
-  if (trail < cp932::kFirstTrail || trail >= cp932::kFirstTrail + cp932::kTrailCount) return 0;
-  *width = 2;
-  return cp932::kDoubleByte[row][trail - cp932::kFirstTrail];
+  char16_t u = 0;
+  if (row < 0) {
+    u = SingleByteUnit(b);
+  } else {
+    if (i + 1 >= text.size()) return -1;
+    const unsigned trail = static_cast<unsigned char>(text[i + 1]);
+    if (trail < cp932::kFirstTrail || trail >= cp932::kFirstTrail + cp932::kTrailCount) return -1;
+    *width = 2;
+    u = cp932::kDoubleByte[row][trail - cp932::kFirstTrail];
+  }
+  return u == 0 ? -1 : u;
 }
 
 }  // namespace
@@ -94,12 +99,12 @@ bool ToUtf16(std::string_view text, std::u16string* out) {
   out->reserve(text.size());
   for (std::size_t i = 0; i < text.size();) {
     std::size_t width = 1;
-    const char16_t u = UnitAt(text, i, &width);
-    if (u == 0) {
+    const int u = UnitAt(text, i, &width);
+    if (u < 0) {
       out->clear();
       return false;
     }
-    out->push_back(u);
+    out->push_back(static_cast<char16_t>(u));
     i += width;
   }
   return true;
