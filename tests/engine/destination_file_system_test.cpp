@@ -192,12 +192,17 @@ TEST_P(TooLargeForFat, IsReportedOnceAndNeverAttempted) {
   BK_PLAY("FAT32");
   const char type = GetParam();
   SetUpSources(type);
+  // Any opening of the file, for reading or writing (its copy or a temporary beside it),
+  // would be counted as a failure here.
+  faulty().Add({FsOp::OpenRead, "huge.bin"});
+  faulty().Add({FsOp::CreateWrite, "huge.bin"});
   for (int run = 0; run < 2; ++run) {
     hooks_.copies.clear();
     faulty().ForgetWrites();
     Run();
     EXPECT_EQ(ReportLines(), std::vector<std::string>{Line("FAT32")}) << "run " << run;
     EXPECT_FALSE(AttemptedHuge()) << "run " << run;
+    EXPECT_EQ(faulty().failures(), 0) << "run " << run;
     EXPECT_FALSE(box().Exists("T:\\BK\\big\\huge.bin"));
     EXPECT_FALSE(box().Exists(CopyTemporaryName("T:\\BK\\big\\huge.bin")));
     // Not charged to the free space: the small file after it is copied.
