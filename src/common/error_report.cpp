@@ -32,6 +32,7 @@ std::string DateHeader(const LocalDate& date) {
 void ErrorReport::Begin(std::string_view before) {
   Close();
   has_errors_ = false;
+  written_once_.clear();
   holding_ = false;
   held_.clear();
   if (!CreateTextFile(fs_, kErrorReportPath, &file_)) {
@@ -47,6 +48,7 @@ void ErrorReport::Begin(std::string_view before) {
 void ErrorReport::BeginHeld() {
   Close();
   has_errors_ = false;
+  written_once_.clear();
   holding_ = true;
   held_ = DateHeader(clock_.Today());
 }
@@ -121,6 +123,14 @@ void ErrorReport::AddCopyNoSpace(std::string_view root, std::string_view source_
 
 void ErrorReport::AddNewFileNoSpace(std::string_view root, std::string_view source_path) {
   AddLine(Concat({"(ADD)ドライブ ", root, " の空き領域不足のためコピーしません。", source_path, "\n"}));
+}
+
+void ErrorReport::AddTooLargeForFileSystem(std::string_view root, std::string_view file_system,
+                                           std::string_view source_path) {
+  std::string line = Concat({"(CPY)ドライブ ", root, " のファイルシステム ", file_system,
+                             " は 4GB 以上のファイルを保存できないためコピーしません。", source_path, "\n"});
+  if (!written_once_.insert(line).second) return;
+  AddLine(std::move(line));
 }
 
 std::string RemoveDuplicateReportLines(std::string_view text) {

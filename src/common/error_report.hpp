@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 
 #include "platform/file_system.hpp"
 
@@ -65,6 +66,10 @@ class ErrorReport {
   void AddUpdateNoSpace(std::string_view root, std::string_view source_path);
   void AddCopyNoSpace(std::string_view root, std::string_view source_path);
   void AddNewFileNoSpace(std::string_view root, std::string_view source_path);
+  // (CPY) the destination's file system (FAT) cannot hold a file of 4 GiB or more. Written
+  // once per report: the new-file search meets the registered files again.
+  void AddTooLargeForFileSystem(std::string_view root, std::string_view file_system,
+                                std::string_view source_path);
 
  private:
   void AddLine(std::string line);
@@ -75,6 +80,7 @@ class ErrorReport {
   bool holding_ = false;
   std::string held_;
   bool has_errors_ = false;
+  std::unordered_set<std::string> written_once_;
 };
 
 // Of lines equal from their sixth byte on (the code not compared), only the last stays,

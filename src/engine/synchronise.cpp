@@ -15,13 +15,13 @@
 #include "common/list_sort.hpp"
 #include "common/shift_jis.hpp"
 #include "common/text_file.hpp"
+#include "platform/destination_time.hpp"
 #include "platform/file_copy.hpp"
 
 namespace bk {
 
 namespace {
 
-constexpr FileTime kFatTimeStep = 20000000;  // two seconds in 100 ns steps
 constexpr std::size_t kMaxPathBytes = 259;
 constexpr std::uint64_t kMiB = 1048576;
 // Groups of a single-file list up to this many files are asked for by name rather than
@@ -199,16 +199,6 @@ bool IsContainedSource(std::string_view folder, std::string_view name) {
   return IsPlainPart(name) && sjis::NextSeparator(name) == std::string_view::npos;
 }
 
-bool IsFatFileSystem(std::string_view file_system) {
-  const std::string upper = sjis::AsciiUpper(file_system);
-  return upper == "FAT" || upper == "FAT12" || upper == "FAT16" || upper == "FAT32";
-}
-
-bool SameWriteTime(FileTime a, FileTime b, bool fat_destination) {
-  if (!fat_destination) return a == b;
-  return (a > b ? a - b : b - a) < kFatTimeStep;
-}
-
 namespace {
 
 constexpr std::size_t kMostlyGoneFloor = 10;
@@ -273,9 +263,22 @@ class SyncPass {
     });
   }
 
+  // How the destination keeps times and sizes. A drive that does not tell its file
+  // system gets the rule of an unknown one (a second's tolerance, no size limit).
   void ReadDestinationKind() {
     VolumeInfo volume;
-    if (ctx_.fs.GetVolumeInfo(root_, &volume)) fat_ = IsFatFileSystem(volume.file_system);
+    if (!ctx_.fs.GetVolumeInfo(root_, &volume)) volume.file_system.clear();
+    file_system_ = volume.file_system;
+    time_rule_ = DestinationTimeRule::For(file_system_);
+  }
+
+  // A file the destination's file system cannot hold (4 GiB or more on FAT) is not
+  // attempted: no copy, no temporary file, no free-space charge. It gets one report line
+  // per run, and its line stays, so it is copied once the destination can hold it.
+  bool RefusedBySize(std::uint64_t size, const std::string& source_path) {
+    if (HoldsFileSize(time_rule_.kind, size)) return false;
+    ctx_.report.AddTooLargeForFileSystem(root_, file_system_, source_path);
+    return true;
   }
 
   // Both work files are made afresh for every pass. Without a deletion list that could be
@@ -565,10 +568,11 @@ class SyncPass {
     }
   }
 
-  // A copy is up to date when its time and its size are the source's. A size that
-  // differs under an equal time is a copy torn by a power loss: it is copied again.
+  // A copy is up to date when its time (as the destination's file system keeps it) and
+  // its size are the source's. A size that differs under an equal time is a copy torn by
+  // a power loss: it is copied again.
   bool SameCopy(const FileInfo& source, const FileInfo& copy) const {
-    return source.size == copy.size && SameWriteTime(source.last_write, copy.last_write, fat_);
+    return source.size == copy.size && time_rule_.Matches(source.last_write, copy.last_write);
   }
 
   void DeleteCopy(const std::string& dest_path) {
@@ -590,6 +594,9 @@ class SyncPass {
       if (ctx_.settings.mail_option == 1 && dest_path.size() >= 4 &&
           dest_path.compare(dest_path.size() - 4, 4, ".eml") == 0)
         return;
+    }
+    if (RefusedBySize(src.size, source_path)) return;
+    if (found == Lookup::Found) {
       std::uint64_t recorded = 0;
       (void)ReadSizeField(Text(l), &recorded);
       running_total_ += static_cast<std::int64_t>(src.size) - static_cast<std::int64_t>(recorded);
@@ -620,6 +627,8 @@ class SyncPass {
             std::optional<FileTime> stamp, bool space_test, Listing* dest) {
     std::uint64_t size = 0;
     (void)ReadSizeField(Text(l), &size);
+    // A hand-edited new-file line may name a file the destination cannot hold.
+    if (RefusedBySize(size, source_path)) return;
     running_total_ += static_cast<std::int64_t>(size);
     if (space_test && ctx_.settings.free_space_check && running_total_ > static_cast<std::int64_t>(free_space_)) {
       ctx_.report.AddCopyNoSpace(root_, source_path);
@@ -640,7 +649,9 @@ class SyncPass {
     ctx_.hooks.CopyEnded();
     if (s) {
       ++result_.copied;
-      // The new-file search of the folder modes meets the copy again and must see it made.
+      // The new-file search of the folder modes meets the copy again and must see it made,
+      // with the time as the destination keeps it.
+      copied.last_write = time_rule_.Stored(copied.last_write);
       if (dest && mode_ != SyncMode::SingleFiles) dest->by_name[copied.name] = copied;
       return;
     }
@@ -674,6 +685,7 @@ class SyncPass {
         if (SameCopy(*e, dst)) continue;
         old_size = dst.size;
       }
+      if (RefusedBySize(e->size, source_path)) continue;
       running_total_ += static_cast<std::int64_t>(e->size) - static_cast<std::int64_t>(old_size);
       if (ctx_.settings.free_space_check && running_total_ > static_cast<std::int64_t>(free_space_)) {
         ctx_.report.AddNewFileNoSpace(root_, source_path);
@@ -793,7 +805,8 @@ class SyncPass {
   const SyncTarget& target_;
   const std::string root_;
   const std::uint64_t free_space_;
-  bool fat_ = false;
+  std::string file_system_;
+  DestinationTimeRule time_rule_;
   std::vector<Line> lines_;
   std::int64_t running_total_ = 0;
   std::size_t marked_ = 0;

@@ -62,9 +62,7 @@ bool IsContainedSource(std::string_view folder, std::string_view name);
 // wildcard and no "." or ".." part: the only folders a mirror may delete.
 bool IsDeletableBackupFolder(const SyncTarget& target, std::string_view path);
 
-// Two last-write times count as equal; on FAT destinations, which keep times in steps of
-// two seconds, times less than two seconds apart are equal.
-bool SameWriteTime(FileTime a, FileTime b, bool fat_destination);
-bool IsFatFileSystem(std::string_view file_system);
+// Whether a copy's last-write time counts as its source's depends on the destination's
+// file system: DestinationTimeRule (platform/destination_time.hpp).
 
 }  // namespace bk

@@ -151,14 +151,35 @@ Status FaultFileSystem::Check(FsOp op, std::string_view path) {
     if (Status fault_ = Check(op, path); !fault_) return fault_; \
   } while (0)
 
+std::optional<std::uint64_t> FaultFileSystem::ToldSize(std::string_view path) const {
+  std::optional<std::uint64_t> told;
+  for (const auto& [part, size] : file_sizes_)
+    if (path.find(part) != std::string_view::npos) told = size;
+  return told;
+}
+
 Status FaultFileSystem::ListFolder(std::string_view folder, std::vector<FileInfo>* entries) {
   BK_FAULT_CHECK(FsOp::ListFolder, folder);
-  return inner_.ListFolder(folder, entries);
+  const Status s = inner_.ListFolder(folder, entries);
+  if (s && !file_sizes_.empty()) {
+    std::string path(folder);
+    if (!path.empty() && path.back() != '\\') path += '\\';
+    const std::size_t stem = path.size();
+    for (FileInfo& e : *entries) {
+      if (e.is_directory()) continue;
+      path.resize(stem);
+      path += e.name;
+      if (const auto told = ToldSize(path)) e.size = *told;
+    }
+  }
+  return s;
 }
 
 Status FaultFileSystem::GetInfo(std::string_view path, FileInfo* info) {
   BK_FAULT_CHECK(FsOp::GetInfo, path);
-  return inner_.GetInfo(path, info);
+  const Status s = inner_.GetInfo(path, info);
+  if (const auto told = ToldSize(path); s && told && !info->is_directory()) info->size = *told;
+  return s;
 }
 
 Status FaultFileSystem::OpenRead(std::string_view path, std::unique_ptr<ReadableFile>* file) {
@@ -169,6 +190,7 @@ Status FaultFileSystem::OpenRead(std::string_view path, std::unique_ptr<Readable
   std::optional<std::uint64_t> told_size;
   for (const auto& [part, size] : open_file_sizes_)
     if (path.find(part) != std::string_view::npos) told_size = size;
+  if (const auto told = ToldSize(path); told && !told_size) told_size = told;
   if (!a && !told_size) {
     *file = std::move(inner);
     return Status::Ok();

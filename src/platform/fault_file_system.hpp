@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -50,9 +51,16 @@ class FaultFileSystem final : public FileSystem {
   void SetOpenFileSize(std::string path_contains, std::uint64_t size) {
     open_file_sizes_.emplace_back(std::move(path_contains), size);
   }
+  // A file whose path holds path_contains tells this size everywhere: GetInfo, its
+  // folder's listing and its open handle (a file of 5 GiB without writing 5 GiB). Reads
+  // still give its real bytes.
+  void SetFileSize(std::string path_contains, std::uint64_t size) {
+    file_sizes_.emplace_back(std::move(path_contains), size);
+  }
   void Clear() {
     faults_.clear();
     open_file_sizes_.clear();
+    file_sizes_.clear();
   }
   // How many calls a fault has made fail so far.
   int failures() const;
@@ -93,6 +101,8 @@ class FaultFileSystem final : public FileSystem {
 
  private:
   Status Check(FsOp op, std::string_view path);
+  // The size SetFileSize gives path, if any.
+  std::optional<std::uint64_t> ToldSize(std::string_view path) const;
 
   FileSystem& inner_;
   std::vector<Armed> faults_;
@@ -100,6 +110,7 @@ class FaultFileSystem final : public FileSystem {
   std::map<char, std::string> file_system_;
   std::vector<std::string> flushed_, created_new_;
   std::vector<std::pair<std::string, std::uint64_t>> open_file_sizes_;
+  std::vector<std::pair<std::string, std::uint64_t>> file_sizes_;
 };
 
 }  // namespace bk

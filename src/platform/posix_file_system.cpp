@@ -1,6 +1,7 @@
 #include "platform/posix_file_system.hpp"
 
 #include "common/shift_jis.hpp"
+#include "platform/destination_time.hpp"
 #include "platform/wide.hpp"
 
 #include <dirent.h>
@@ -169,14 +170,19 @@ class PosixReadable final : public ReadableFile {
   int fd_;
 };
 
+// Plays the file system of the file's drive: the time given is kept as that file system
+// keeps it, and a FAT file cannot grow past 4 GiB - 1 byte (the system answers "disk
+// full" there). Files are opened empty, so the bytes written are the file's size.
 class PosixWritable final : public WritableFile {
  public:
-  PosixWritable(int fd, bool flushes) : fd_(fd), flushes_(flushes) {}
+  PosixWritable(int fd, bool flushes, FileSystemKind kind) : fd_(fd), flushes_(flushes), rule_{kind} {}
   ~PosixWritable() override {
     if (fd_ >= 0) ::close(fd_);
   }
   Status Write(const void* data, std::size_t size) override {
     time_applied_ = false;  // a write moves the time on: it is given again at Close
+    if (!HoldsFileSize(rule_.kind, written_ + size)) return Status::Error(err::kDiskFull);
+    written_ += size;
     const char* p = static_cast<const char*>(data);
     while (size > 0) {
       const ssize_t n = ::write(fd_, p, size);
@@ -213,7 +219,7 @@ class PosixWritable final : public WritableFile {
   Status ApplyTime() {
     if (!has_time_ || time_applied_) return Status::Ok();
     std::int64_t sec = 0, nsec = 0;
-    UnixFromFileTime(pending_time_, &sec, &nsec);
+    UnixFromFileTime(rule_.Stored(pending_time_), &sec, &nsec);
     const struct timespec times[2] = {{0, UTIME_OMIT}, {static_cast<time_t>(sec), static_cast<long>(nsec)}};
     if (::futimens(fd_, times) != 0) return Status::Error(FromErrno(errno));
     time_applied_ = true;
@@ -222,6 +228,8 @@ class PosixWritable final : public WritableFile {
 
   int fd_;
   const bool flushes_;
+  const DestinationTimeRule rule_;
+  std::uint64_t written_ = 0;
   FileTime pending_time_ = 0;
   bool has_time_ = false;
   bool time_applied_ = false;
@@ -306,6 +314,12 @@ void PosixFileSystem::UnmapDrive(char letter) {
   drives_.erase(static_cast<char>(std::toupper(static_cast<unsigned char>(letter))));
 }
 
+FileSystemKind PosixFileSystem::KindOf(std::string_view path) const {
+  if (path.size() < 2 || path[1] != ':') return FileSystemKind::Exact;  // the program folder
+  const auto it = drives_.find(static_cast<char>(std::toupper(static_cast<unsigned char>(path[0]))));
+  return it == drives_.end() ? FileSystemKind::Exact : FileSystemKindOf(it->second.file_system);
+}
+
 Status PosixFileSystem::HostPath(std::string_view path, std::string* host) const {
   std::string_view rest = path;
   std::string prefix;
@@ -382,7 +396,7 @@ Status PosixFileSystem::CreateWrite(std::string_view path, std::unique_ptr<Writa
   if (Status s = HostPath(path, &host); !s) return s;
   const int fd = ::open(host.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd < 0) return ErrnoStatus(errno, host);
-  *file = std::make_unique<PosixWritable>(fd, flushes_);
+  *file = std::make_unique<PosixWritable>(fd, flushes_, KindOf(path));
   return Status::Ok();
 }
 
@@ -391,7 +405,7 @@ Status PosixFileSystem::CreateNew(std::string_view path, std::unique_ptr<Writabl
   if (Status s = HostPath(path, &host); !s) return s;
   const int fd = ::open(host.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
   if (fd < 0) return errno == EEXIST ? Status::Error(err::kFileExists) : ErrnoStatus(errno, host);
-  *file = std::make_unique<PosixWritable>(fd, flushes_);
+  *file = std::make_unique<PosixWritable>(fd, flushes_, KindOf(path));
   return Status::Ok();
 }
 
@@ -399,7 +413,7 @@ Status PosixFileSystem::SetLastWriteTime(std::string_view path, FileTime time) {
   std::string host;
   if (Status s = HostPath(path, &host); !s) return s;
   std::int64_t sec = 0, nsec = 0;
-  UnixFromFileTime(time, &sec, &nsec);
+  UnixFromFileTime(DestinationTimeRule{KindOf(path)}.Stored(time), &sec, &nsec);
   const struct timespec times[2] = {{0, UTIME_OMIT}, {static_cast<time_t>(sec), static_cast<long>(nsec)}};
   if (::utimensat(AT_FDCWD, host.c_str(), times, 0) != 0) return ErrnoStatus(errno, host);
   return Status::Ok();

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/destination_time.hpp"
 #include "platform/file_system.hpp"
 
 namespace bk {
@@ -14,6 +15,9 @@ namespace bk {
 struct PosixDrive {
   std::string folder;                       // host folder the drive's root maps to
   std::string label;                        // Shift-JIS
+  // The drive plays this file system: a last-write time given to a file on it is kept as
+  // that file system keeps it (DestinationTimeRule::Stored), and a file on a FAT drive
+  // cannot be written past 4 GiB - 1 byte.
   std::string file_system = "NTFS";
   std::optional<std::uint64_t> free_space;  // nothing: the host's real free space
   bool absent = false;                      // a removed stick: every call is "not ready"
@@ -54,6 +58,9 @@ class PosixFileSystem final : public FileSystem {
   std::string ErrorMessage(std::uint32_t code) override;
 
  private:
+  // The file system the drive of path plays; the program folder is exact.
+  FileSystemKind KindOf(std::string_view path) const;
+
   std::string base_;
   std::map<char, PosixDrive> drives_;
   bool flushes_ = true;

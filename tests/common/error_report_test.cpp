@@ -47,6 +47,25 @@ TEST(ErrorReport, EveryLineFormat) {
             "(ADD)ドライブ E:\\ の空き領域不足のためコピーしません。C:\\a\n");
 }
 
+TEST(ErrorReport, TooLargeForTheFileSystemIsWrittenOncePerReport) {
+  test::Sandbox box;
+  FixedClock clock;
+  ErrorReport report(box.fs(), clock);
+  for (int run = 0; run < 2; ++run) {
+    report.Begin();
+    report.AddTooLargeForFileSystem("T:\\", "FAT32", "C:\\v\\movie.mp4");
+    report.AddTooLargeForFileSystem("T:\\", "FAT32", "C:\\v\\movie.mp4");
+    report.AddTooLargeForFileSystem("U:\\", "FAT", "C:\\v\\movie.mp4");
+    EXPECT_TRUE(report.has_errors());
+    report.Close();
+    EXPECT_EQ(box.Read(kErrorReportPath),
+              "発生日付[2026/03/09]\n"
+              "(CPY)ドライブ T:\\ のファイルシステム FAT32 は 4GB 以上のファイルを保存できないためコピーしません。C:\\v\\movie.mp4\n"
+              "(CPY)ドライブ U:\\ のファイルシステム FAT は 4GB 以上のファイルを保存できないためコピーしません。C:\\v\\movie.mp4\n")
+        << "run " << run;
+  }
+}
+
 TEST(ErrorReport, DuplicateRemovalKeepsTheLastOfEqualLinesInPlace) {
   const std::string long_a = "(SYS)" + std::string(514, 'a');  // 519 bytes
   const std::string long_b = "(SYS)" + std::string(600, 'b');  // longer than any line buffer

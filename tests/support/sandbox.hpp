@@ -39,6 +39,10 @@ class Sandbox {
   bool Exists(std::string_view path);
   // Makes a file of the given size without writing its bytes (sparse where possible).
   void MakeLargeFile(std::string_view path, std::uint64_t size);
+  // Makes a drive play a file system ("FAT32", "exFAT", ...): its volume information
+  // names it and the adapter keeps times and sizes as it does. Only the POSIX adapter
+  // can; elsewhere nothing changes and the answer is false.
+  bool PlayFileSystem(char letter, std::string_view file_system);
 
   struct Impl;
 

@@ -47,6 +47,13 @@ FileSystem& Sandbox::fs() { return *impl_->fs; }
 Clock& Sandbox::clock() { return impl_->clock; }
 const char* Sandbox::AdapterName() { return "posix"; }
 
+bool Sandbox::PlayFileSystem(char letter, std::string_view file_system) {
+  PosixDrive* drive = impl_->fs->Drive(letter);
+  if (!drive) return false;
+  drive->file_system = std::string(file_system);
+  return true;
+}
+
 void Sandbox::MakeLargeFile(std::string_view path, std::uint64_t size) {
   std::string host;
   ASSERT_TRUE(impl_->fs->HostPath(path, &host).ok());

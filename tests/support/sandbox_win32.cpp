@@ -148,6 +148,8 @@ FileSystem& Sandbox::fs() { return impl_->fs; }
 Clock& Sandbox::clock() { return impl_->clock; }
 const char* Sandbox::AdapterName() { return "win32"; }
 
+bool Sandbox::PlayFileSystem(char, std::string_view) { return false; }
+
 void Sandbox::MakeLargeFile(std::string_view path, std::uint64_t size) {
   std::wstring w;
   ASSERT_TRUE(ToWide(path, &w)) << path;
