@@ -163,7 +163,7 @@ bool AdmitSubfolder(BatchWriter& out, const FileInfo& entry, const std::string& 
     return false;
   }
   // Its marker line, and the copies below it, would pass the destination's path limit.
-  if (!out.PathFits(path.size())) {
+  if (!out.PathFits(path)) {
     out.ReportEntryTooLong(FolderText(path), "");
     return false;
   }
@@ -183,7 +183,7 @@ void RegisterListedFiles(BatchWriter& out, std::string_view folder, Status liste
       if (IsIgnoredName(entry.name) || entry.is_directory()) continue;
       if (!entry.name_representable) {
         out.ReportSystem(err::kNoUnicodeTranslation, folder_text + entry.name);
-      } else if (!out.PathFits(folder_text.size() + entry.name.size())) {
+      } else if (!out.PathFits(folder_text + entry.name)) {
         out.ReportEntryTooLong(folder_text, entry.name);
       } else if (out.AddFile(folder, entry.name, entry.size)) {
         ++registered;
@@ -234,7 +234,7 @@ void WalkAndRegister(DropContext& ctx, BatchWriter& out, DirList& list, const st
 
 void FolderScan(DropContext& ctx, BatchWriter& out, std::string_view folder) {
   // The dropped folder itself must leave room for its marker line and copies.
-  if (!out.PathFits(folder.size())) {
+  if (!out.PathFits(folder)) {
     out.ReportEntryTooLong(FolderText(folder), "");
     return;
   }
