@@ -1,5 +1,7 @@
 #include "backup/drop_registration.hpp"
 
+#include <algorithm>
+
 #include "backup/folder_scan.hpp"
 #include "common/registration_list.hpp"
 #include "common/shift_jis.hpp"
@@ -22,6 +24,13 @@ std::string MixedDropMessage(std::string_view path, std::string_view refusal) {
   return text;
 }
 
+std::string CopyPathOf(char drive, std::string_view destination_folder, std::string_view source_path) {
+  std::string path{drive, ':', '\\'};
+  path += destination_folder;
+  path += source_path.substr(std::min<std::size_t>(2, source_path.size()));
+  return path;
+}
+
 void SetPhase(DropContext& ctx, RegistrationPhase phase) {
   ctx.phase = phase;
   ctx.hooks.PhaseChanged(phase);
@@ -42,13 +51,20 @@ std::string_view WithoutTrailingSeparator(std::string_view path) {
 }
 
 // Refusals that need no look at the disk; true when the item may be looked at.
-bool AdmitDroppedPath(BatchWriter& out, const DroppedPath& item) {
+bool AdmitDroppedPath(DropContext& ctx, BatchWriter& out, const DroppedPath& item) {
   if (!IsDrivePath(item.path)) {
     out.ReportSystem(err::kInvalidName, item.path);
     return false;
   }
-  if (item.path.size() > kMaxDroppedPath) {
-    out.ReportFileTooLong(item.path);
+  // Refused before any look at the disk (the system would not even answer for some of
+  // them): a path whose copy the system cannot hold. A folder type's item gets the line of
+  // a scanned folder, as a folder would.
+  if (!out.PathFits(item.path)) {
+    if (ctx.batch.type_digit == static_cast<char>(RegType::File)) {
+      out.ReportFileTooLong(item.path);
+    } else {
+      out.ReportEntryTooLong(std::string(WithoutTrailingSeparator(item.path)) + '\\', "");
+    }
     return false;
   }
   return true;
@@ -57,10 +73,6 @@ bool AdmitDroppedPath(BatchWriter& out, const DroppedPath& item) {
 void RegisterDroppedFile(DropContext& ctx, BatchWriter& out, const std::string& path, const FileInfo& info) {
   if (info.is_directory()) {
     ctx.messages.ShowMessage(MixedDropMessage(path, kFolderOnFileType), DialogMode::Ok);
-    return;
-  }
-  if (!out.PathFits(path.size())) {
-    out.ReportFileTooLong(path);
     return;
   }
   const std::size_t sep = sjis::LastSeparator(path);
@@ -78,7 +90,7 @@ void RegisterDroppedFolder(DropContext& ctx, BatchWriter& out, const std::string
 }
 
 void RegisterItem(DropContext& ctx, BatchWriter& out, const DroppedPath& item) {
-  if (!AdmitDroppedPath(out, item)) return;
+  if (!AdmitDroppedPath(ctx, out, item)) return;
   FileInfo info;
   if (const Status s = ctx.fs.GetInfo(item.path, &info); !s) {
     out.ReportSystem(s.code, item.path);

@@ -24,8 +24,6 @@ namespace bk {
 inline constexpr std::uint32_t kErrorFileTooLarge = 223;
 
 inline constexpr std::string_view kDropListPath = "BkList\\BkList.tmp";
-// Longest path a 260-byte path buffer holds.
-inline constexpr std::size_t kMaxDroppedPath = 259;
 
 inline constexpr std::string_view kAbortBoxText = " 登録中断 ";
 inline constexpr std::string_view kFolderOnFileType =
@@ -45,11 +43,9 @@ enum class RegistrationPhase : int {
   MergePending = 3,  // BkList.tmp waits for the merge
 };
 
-// Longest source path whose copy under root + folder still fits 259 bytes
-// (root "X:\", the folder, then the source path without its drive letter and colon).
-constexpr std::ptrdiff_t MaxSourcePath(std::string_view destination_folder) {
-  return 258 - static_cast<std::ptrdiff_t>(destination_folder.size());
-}
+// The path of a source's copy: root "X:\", the destination folder, then the source path
+// without its drive letter and colon.
+std::string CopyPathOf(char drive, std::string_view destination_folder, std::string_view source_path);
 
 // The window side of a drop. The defaults do nothing, for drops without a window.
 class DropHooks {

@@ -159,7 +159,7 @@ class DirList {
 // Whether a subfolder the walk found may be listed; a refused one gets its report line.
 bool AdmitSubfolder(BatchWriter& out, const std::string& path) {
   // Its marker line, and the copies below it, would pass the destination's path limit.
-  if (!out.PathFits(path.size())) {
+  if (!out.PathFits(path)) {
     out.ReportEntryTooLong(FolderText(path), "");
     return false;
   }
@@ -177,7 +177,7 @@ void RegisterListedFiles(BatchWriter& out, std::string_view folder, Status liste
   } else {
     for (const FileInfo& entry : entries) {
       if (IsIgnoredName(entry.name) || entry.is_directory()) continue;
-      if (!out.PathFits(folder_text.size() + entry.name.size())) {
+      if (!out.PathFits(folder_text + entry.name)) {
         out.ReportEntryTooLong(folder_text, entry.name);
       } else if (out.AddFile(folder, entry.name, entry.size)) {
         ++registered;
@@ -228,7 +228,7 @@ void WalkAndRegister(DropContext& ctx, BatchWriter& out, DirList& list, const st
 
 void FolderScan(DropContext& ctx, BatchWriter& out, std::string_view folder) {
   // The dropped folder itself must leave room for its marker line and copies.
-  if (!out.PathFits(folder.size())) {
+  if (!out.PathFits(folder)) {
     out.ReportEntryTooLong(FolderText(folder), "");
     return;
   }

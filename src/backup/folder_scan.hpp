@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "backup/drop_registration.hpp"
+#include "common/path_limit.hpp"
 
 namespace bk {
 
@@ -46,8 +47,10 @@ class BatchWriter {
   // folder that is itself too long).
   void ReportEntryTooLong(std::string_view folder_text, std::string_view name);
 
-  bool PathFits(std::size_t length) const {
-    return static_cast<std::ptrdiff_t>(length) <= MaxSourcePath(ctx_.folder);
+  // Whether the system can hold the copy of source_path under the destination (its
+  // long form: every name and the whole path).
+  bool PathFits(std::string_view source_path) const {
+    return PathFitsSystem(CopyPathOf(ctx_.drive, ctx_.folder, source_path));
   }
 
  private:

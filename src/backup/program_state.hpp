@@ -38,7 +38,6 @@ struct ProgramState {
   bool highlight = false;       // a type box is shown highlighted
   SearchState search;
   int width_adjust = 0;         // the registration window's width change, for this run only
-  int max_source_path = 0;      // MaxSourcePath
   std::string free_text;        // the destination's free space as painted
   std::size_t duplicate_checked = 0;  // the merge's duplicate check, as painted
   std::size_t duplicate_total = 0;

@@ -292,8 +292,10 @@ LRESULT RegistrationNotify(Shell& shell, NMHDR* header) {
     if ((info->item.mask & LVIF_TEXT) && info->item.cchTextMax > 0) {
       const std::string_view cell = CellText(s.view, static_cast<std::size_t>(info->item.iItem), info->item.iSubItem);
       std::wstring w;
-      ToWide(sjis::CutAtCharBoundary(cell, 259), &w);
-      const std::size_t n = std::min<std::size_t>(w.size(), static_cast<std::size_t>(info->item.cchTextMax - 1));
+      ToWide(cell, &w);
+      // A long path is shown as far as the control's buffer goes, never half a surrogate pair.
+      std::size_t n = std::min<std::size_t>(w.size(), static_cast<std::size_t>(info->item.cchTextMax - 1));
+      if (n > 0 && n < w.size() && w[n - 1] >= 0xD800 && w[n - 1] <= 0xDBFF) --n;
       std::copy_n(w.data(), n, info->item.pszText);
       info->item.pszText[n] = L'\0';
     }
@@ -459,7 +461,6 @@ void RunRegistrationWindow(Shell& shell) {
   ProgramState& s = shell.state;
   const int f = s.f();
   const CurrentDestination& d = s.tables.current;
-  s.max_source_path = 258 - static_cast<int>(d.folder.size());
   if (s.free_space_check) {
     std::uint64_t bytes = 0;
     (void)shell.fs.FreeSpace(std::string(1, d.drive) + ":\\", &bytes);

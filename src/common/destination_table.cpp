@@ -66,6 +66,12 @@ bool IsReservedDeviceName(std::string_view name) {
          base[3] >= '1' && base[3] <= '9';
 }
 
+bool IsBareDeviceName(std::string_view name) {
+  // Without the dots and spaces the system's plain form trims off the end ("NUL.", "CON ").
+  while (!name.empty() && (name.back() == '.' || name.back() == ' ')) name.remove_suffix(1);
+  return name.find('.') == std::string_view::npos && IsReservedDeviceName(name);
+}
+
 bool FolderNameAcceptable(std::string_view name) {
   if (name.empty() || name == "." || name == ".." || name.size() > kMaxFolderName) return false;
   if (sjis::EndsWithLeadByte(name)) return false;

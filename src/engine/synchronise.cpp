@@ -13,6 +13,7 @@
 
 #include "common/destination_table.hpp"
 #include "common/list_sort.hpp"
+#include "common/path_limit.hpp"
 #include "common/shift_jis.hpp"
 #include "common/text_file.hpp"
 #include "platform/destination_time.hpp"
@@ -22,7 +23,6 @@ namespace bk {
 
 namespace {
 
-constexpr std::size_t kMaxPathBytes = 259;
 constexpr std::uint64_t kMiB = 1048576;
 // Groups of a single-file list up to this many files are asked for by name rather than
 // listed (see QueryByName).
@@ -157,10 +157,11 @@ bool IsAllDotsAndSpaces(std::string_view part) {
 
 // One part of a path: not empty, no relative step, no stream or drive colon, no other
 // separator, no wildcard, no control byte (none of these bytes can be the second byte
-// of a Shift-JIS character), and no device name: a copy written to "NUL" would report
-// success and keep nothing.
+// of a Shift-JIS character), and no bare device name: a copy written to "NUL" would
+// report success and keep nothing. The adapters open paths in their long form, where a
+// device name with an extension ("aux.c") is an ordinary file.
 bool IsPlainPart(std::string_view part) {
-  if (part.empty() || IsAllDotsAndSpaces(part) || IsReservedDeviceName(part)) return false;
+  if (part.empty() || IsAllDotsAndSpaces(part) || IsBareDeviceName(part)) return false;
   for (const char c : part)
     if (static_cast<unsigned char>(c) < 0x20 || c == ':' || c == '/' || c == '*' || c == '?') return false;
   return true;
@@ -556,6 +557,14 @@ class SyncPass {
       if (info.is_directory() || !IsCopyTemporaryName(name, &base)) continue;
       bool ours = source.Find(base) != nullptr;
       for (std::size_t m = 0; !ours && m < members.size(); ++m) ours = SplitLine(Text(lines_[members[m]])).name == base;
+      // A long name's temporary name is shortened and names no file: it is ours when it
+      // is the temporary name of a name the folder holds or registers.
+      if (!ours && IsShortenedCopyTemporaryName(name)) {
+        for (std::size_t i = 0; !ours && i < source.in_order.size(); ++i)
+          ours = IsCopyTemporaryFor(name, source.in_order[i]->name);
+        for (std::size_t m = 0; !ours && m < members.size(); ++m)
+          ours = IsCopyTemporaryFor(name, SplitLine(Text(lines_[members[m]])).name);
+      }
       if (ours) leftovers.push_back(name);
     }
     for (const std::string& name : leftovers) {
@@ -673,7 +682,7 @@ class SyncPass {
         continue;
       }
       const std::string dest_path = DestinationPath(target_, source_path);
-      if (dest_path.size() > kMaxPathBytes) {
+      if (!PathFitsSystem(dest_path)) {
         ctx_.report.AddPathTooLong(dest_path);
         continue;
       }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "common/path_limit.hpp"
 #include "common/shift_jis.hpp"
 
 namespace bk {
@@ -10,14 +11,54 @@ namespace bk {
 namespace {
 constexpr std::string_view kTemporaryPrefix = ".";
 constexpr std::string_view kTemporarySuffix = ".~bk";
+// A name of up to 250 units keeps its temporary name within the system's 255 units per
+// name. A longer one (a name may have 255) gets a shortened temporary name: its first
+// 241 units, "~" and eight hexadecimal digits of a hash of the whole name, 255 units at
+// most. The hash keeps two long names with the same start apart; the name stays a dot
+// name with the usual ending, so registration and the new-file search skip it like any
+// temporary, and leftover removal finds it by making the temporary names of the names
+// it knows (CopyTemporaryFor). A limit on source names instead would leave such files
+// without a backup, although the system holds them.
+constexpr std::size_t kTemporaryFrameUnits = 5;  // "." and ".~bk"
+constexpr std::size_t kHashTextUnits = 9;        // "~" and eight digits
+constexpr std::size_t kKeptNameUnits = kMaxNameUnits - kTemporaryFrameUnits - kHashTextUnits;
+
+// FNV-1a over the name's bytes.
+std::uint32_t NameHash(std::string_view name) {
+  std::uint32_t h = 2166136261u;
+  for (const char c : name) {
+    h ^= static_cast<unsigned char>(c);
+    h *= 16777619u;
+  }
+  return h;
+}
+
+std::string HashText(std::uint32_t h) {
+  std::string text = "~";
+  for (int shift = 28; shift >= 0; shift -= 4) text += "0123456789ABCDEF"[(h >> shift) & 0xF];
+  return text;
+}
+
+bool IsShortenedBase(std::string_view base) {
+  if (base.size() <= kHashTextUnits || base[base.size() - kHashTextUnits] != '~') return false;
+  for (const char c : base.substr(base.size() - kHashTextUnits + 1))
+    if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'))) return false;
+  return Utf16Units(base) == kMaxNameUnits - kTemporaryFrameUnits;
+}
 }  // namespace
 
 std::string CopyTemporaryName(std::string_view destination) {
   const std::size_t sep = sjis::LastSeparator(destination);
   const std::size_t name_at = sep == std::string_view::npos ? 0 : sep + 1;
+  const std::string_view name = destination.substr(name_at);
   std::string tmp(destination.substr(0, name_at));
   tmp += kTemporaryPrefix;
-  tmp += destination.substr(name_at);
+  if (Utf16Units(name) + kTemporaryFrameUnits <= kMaxNameUnits) {
+    tmp += name;
+  } else {
+    tmp += name.substr(0, BytesWithinUnits(name, kKeptNameUnits));  // every character is one unit
+    tmp += HashText(NameHash(name));
+  }
   tmp += kTemporarySuffix;
   return tmp;
 }
@@ -27,6 +68,15 @@ bool IsCopyTemporaryName(std::string_view name, std::string_view* base) {
   if (name.size() <= frame || !name.starts_with(kTemporaryPrefix) || !name.ends_with(kTemporarySuffix)) return false;
   *base = name.substr(kTemporaryPrefix.size(), name.size() - frame);
   return true;
+}
+
+bool IsShortenedCopyTemporaryName(std::string_view name) {
+  std::string_view base;
+  return IsCopyTemporaryName(name, &base) && IsShortenedBase(base);
+}
+
+bool IsCopyTemporaryFor(std::string_view temporary, std::string_view name) {
+  return CopyTemporaryName(name) == temporary;
 }
 
 namespace {

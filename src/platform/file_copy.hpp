@@ -33,10 +33,16 @@ struct CopyOptions {
 // The name of the temporary file a copy to destination writes first: "." + name + ".~bk"
 // beside it. Registration and the new-file search skip names beginning with ".", so no
 // registered or newly found file can have it.
+// A name of more than 250 units gets a shortened form (see file_copy.cpp), whose base is
+// not the copy's name.
 std::string CopyTemporaryName(std::string_view destination);
 // True when name (without folder) has the form of a temporary file; base is the name
-// of the copy it was made for.
+// of the copy it was made for, unless the name is a shortened one.
 bool IsCopyTemporaryName(std::string_view name, std::string_view* base);
+// True when name is a temporary name in the shortened form of a long name.
+bool IsShortenedCopyTemporaryName(std::string_view name);
+// True when temporary is the temporary name of a copy named name (both without folder).
+bool IsCopyTemporaryFor(std::string_view temporary, std::string_view name);
 
 // Copies source over destination. The error code returned is the one of the step that
 // failed (open, read, write, close, time, rename). On success *copy (when given) describes

@@ -6,7 +6,18 @@
 
 #include "platform/file_system.hpp"
 
+#include <string>
+#include <string_view>
+
 namespace bk {
+
+// The long form ("\\?\") of an absolute path, which every call on a source or backup path
+// takes: "D:\BK\a" gives "\\?\D:\BK\a", "D:" gives "\\?\D:\", "\\server\share\x" gives
+// "\\?\UNC\server\share\x". It is built by hand, never through the system's resolution,
+// which trims trailing dots and spaces ("foo." would name "foo") and takes "aux.c" for a
+// device. Relative paths (the program's own files), paths rooted on the working drive and
+// paths with a "." or ".." part or a bare device name ("NUL", "com1") keep their plain form.
+std::wstring LongPathForm(std::wstring_view path);
 
 class Win32FileSystem final : public FileSystem {
  public:

@@ -71,15 +71,7 @@ Status LastStatus() {
   return Status::Error(e != ERROR_SUCCESS ? e : err::kIoDevice);
 }
 
-// Plain paths stop at MAX_PATH (folders a little earlier: room for an 8.3 name).
-constexpr std::size_t kPlainPathLimit = MAX_PATH;
-constexpr std::size_t kPlainFolderLimit = MAX_PATH - 12;
-
 bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
-
-bool StartsWith(const std::wstring& w, std::wstring_view prefix) {
-  return w.size() >= prefix.size() && std::wstring_view(w).substr(0, prefix.size()) == prefix;
-}
 
 bool IsDriveLetter(wchar_t c) { return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z'); }
 
@@ -99,42 +91,75 @@ std::size_t RootLength(const std::wstring& w) {
   return 0;
 }
 
-// The absolute form of a path, as the system resolves it; empty on failure.
-std::wstring FullPath(const std::wstring& w) {
-  std::wstring full(std::max<std::size_t>(w.size() + MAX_PATH, MAX_PATH), L'\0');
-  for (int attempt = 0; attempt < 4; ++attempt) {
-    const DWORD n = GetFullPathNameW(w.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
-    if (n == 0) return {};
-    if (n < full.size()) {
-      full.resize(n);
-      return full;
-    }
-    full.resize(n + 1);
+bool IsLongPathForm(std::wstring_view w) { return w.starts_with(L"\\\\?\\"); }
+
+// CON, PRN, AUX, NUL, COM1-9, LPT1-9 (the system also takes ¹²³ for the digit) without
+// extension, and without the dots and spaces the plain form trims off.
+bool IsBareDeviceName(std::wstring_view part) {
+  while (!part.empty() && (part.back() == L'.' || part.back() == L' ')) part.remove_suffix(1);
+  if (part.size() != 3 && part.size() != 4) return false;
+  std::wstring upper(part);
+  for (wchar_t& c : upper)
+    if (c >= L'a' && c <= L'z') c = static_cast<wchar_t>(c - L'a' + L'A');
+  if (upper == L"CON" || upper == L"PRN" || upper == L"AUX" || upper == L"NUL") return true;
+  const wchar_t d = upper.size() == 4 ? upper[3] : 0;
+  const bool digit = (d >= L'1' && d <= L'9') || d == L'\u00B9' || d == L'\u00B2' || d == L'\u00B3';
+  return digit && (upper.starts_with(L"COM") || upper.starts_with(L"LPT"));
+}
+
+}  // namespace
+
+std::wstring LongPathForm(std::wstring_view path) {
+  if (path.starts_with(L"\\\\?\\") || path.starts_with(L"\\\\.\\")) return std::wstring(path);
+  std::wstring prefix;
+  std::size_t rest = 0;  // where the parts after the root begin
+  if (path.size() >= 2 && IsDriveLetter(path[0]) && path[1] == L':') {
+    if (path.size() > 2 && !IsSeparator(path[2])) return std::wstring(path);  // "D:a" is relative
+    prefix = L"\\\\?\\";
+    prefix += path.substr(0, 2);
+    rest = std::min<std::size_t>(path.size(), 3);
+  } else if (path.size() > 2 && IsSeparator(path[0]) && IsSeparator(path[1]) && !IsSeparator(path[2])) {
+    prefix = L"\\\\?\\UNC";
+    rest = 2;
+  } else {
+    return std::wstring(path);  // relative, or rooted on the working drive
   }
-  return {};
+  // The parts as they are; a "." or ".." part is left to the system's own resolution,
+  // which the long form does not do. A doubled separator names no part.
+  std::wstring out = prefix;
+  out += L'\\';
+  const std::size_t base = out.size();
+  for (std::size_t pos = rest; pos < path.size();) {
+    std::size_t sep = pos;
+    while (sep < path.size() && !IsSeparator(path[sep])) ++sep;
+    const std::wstring_view part = path.substr(pos, sep - pos);
+    if (part == L"." || part == L"..") return std::wstring(path);
+    // In the long form "NUL" would be made as a file that other programs cannot open or
+    // delete; the plain form reaches the device, which RequireDiskFile then refuses.
+    if (IsBareDeviceName(part)) return std::wstring(path);
+    if (!part.empty()) {
+      if (out.size() > base) out += L'\\';
+      out += part;
+    }
+    pos = sep + 1;
+  }
+  // A trailing separator stays: "D:\a\" names the folder a as the caller wrote it.
+  if (out.size() > base && IsSeparator(path.back())) out += L'\\';
+  return out;
 }
 
-// A path at or beyond the plain limit gets the "\\?\" form, so that temporary names
-// beside long paths still work. The system resolves the path first, as it would for a
-// short one (the "\\?\" form itself resolves nothing).
-std::wstring Lengthen(std::wstring w, std::size_t limit = kPlainPathLimit) {
-  if (w.size() < limit || StartsWith(w, L"\\\\?\\") || StartsWith(w, L"\\\\.\\")) return w;
-  const std::wstring full = FullPath(w);
-  if (full.size() >= 3 && IsDriveLetter(full[0]) && full[1] == L':' && full[2] == L'\\') return L"\\\\?\\" + full;
-  if (full.size() > 2 && full[0] == L'\\' && full[1] == L'\\') return L"\\\\?\\UNC\\" + full.substr(2);
-  return w;
-}
+namespace {
 
-// A Shift-JIS path in wide form, not yet lengthened. A NUL byte would cut the path short
-// at the system call and name another file, so it is refused like any unconvertible byte.
+// A Shift-JIS path in wide form, still plain. A NUL byte would cut the path short at the
+// system call and name another file, so it is refused like any unconvertible byte.
 Status WidePath(std::string_view path, std::wstring* out) {
   if (path.find('\0') != std::string_view::npos || !ToWide(path, out)) return Status::Error(err::kInvalidName);
   return Status::Ok();
 }
 
-Status SystemPath(std::string_view path, std::wstring* out, std::size_t limit = kPlainPathLimit) {
+Status SystemPath(std::string_view path, std::wstring* out) {
   if (Status s = WidePath(path, out); !s) return s;
-  *out = Lengthen(std::move(*out), limit);
+  *out = LongPathForm(*out);
   return Status::Ok();
 }
 
@@ -256,8 +281,8 @@ class Win32Writable final : public WritableFile {
   bool time_applied_ = false;
 };
 
-// Deletes a folder with everything below it through the plain calls, in "\\?\" form
-// where paths grow long. A linked folder inside is unlinked, never followed; read-only
+// Deletes a folder (given in its long form) with everything below it through the plain
+// calls. A linked folder inside is unlinked, never followed; read-only
 // entries go as well (a permanent tree delete takes them too); an entry that vanished
 // meanwhile is no failure. The walk keeps its folders in a list, not on the call stack,
 // so no depth of tree can overflow it: files go during the walk, then the folders, the
@@ -267,7 +292,7 @@ Status RemoveTreeDirect(const std::wstring& top) {
   for (std::size_t i = 0; i < folders.size(); ++i) {
     const std::wstring folder = folders[i];
     WIN32_FIND_DATAW data;
-    FindHandle find(FindFirstFileExW(Lengthen(folder + L"\\*").c_str(), FindExInfoBasic, &data,
+    FindHandle find(FindFirstFileExW((folder + L"\\*").c_str(), FindExInfoBasic, &data,
                                      FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH));
     if (!find) {
       if (GetLastError() == ERROR_FILE_NOT_FOUND || (i > 0 && GetLastError() == ERROR_PATH_NOT_FOUND)) continue;
@@ -278,7 +303,7 @@ Status RemoveTreeDirect(const std::wstring& top) {
       std::wstring child = folder + L"\\" + data.cFileName;
       const DWORD a = data.dwFileAttributes;
       const bool linked = (a & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-      const std::wstring sys = Lengthen(child);
+      const std::wstring& sys = child;
       if (a & FILE_ATTRIBUTE_READONLY) SetFileAttributesW(sys.c_str(), a & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
       if ((a & FILE_ATTRIBUTE_DIRECTORY) && !linked) {
         folders.push_back(std::move(child));
@@ -290,7 +315,7 @@ Status RemoveTreeDirect(const std::wstring& top) {
     if (GetLastError() != ERROR_NO_MORE_FILES) return LastStatus();
   }
   for (auto it = folders.rbegin(); it != folders.rend(); ++it) {
-    if (!RemoveDirectoryW(Lengthen(*it).c_str())) {
+    if (!RemoveDirectoryW(it->c_str())) {
       const Status failed = LastStatus();
       if (!IsNotFound(failed) || it + 1 == folders.rend()) return failed;  // the top must really go
     }
@@ -306,7 +331,7 @@ Status Win32FileSystem::ListFolder(std::string_view folder, std::vector<FileInfo
   if (Status s = WidePath(folder, &pattern); !s) return s;
   if (!pattern.empty() && !IsSeparator(pattern.back())) pattern.push_back(L'\\');
   pattern.push_back(L'*');
-  pattern = Lengthen(std::move(pattern));
+  pattern = LongPathForm(pattern);
 
   WIN32_FIND_DATAW data;
   FindHandle find(FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr,
@@ -469,7 +494,7 @@ Status Win32FileSystem::CreateFolderChain(std::string_view path) {
     return Status::Ok();
   }
 
-  const DWORD whole = GetFileAttributesW(Lengthen(w, kPlainFolderLimit).c_str());
+  const DWORD whole = GetFileAttributesW(LongPathForm(w).c_str());
   if (whole != INVALID_FILE_ATTRIBUTES) {
     return (whole & FILE_ATTRIBUTE_DIRECTORY) ? Status::Ok() : Status::Error(err::kAlreadyExists);
   }
@@ -480,7 +505,7 @@ Status Win32FileSystem::CreateFolderChain(std::string_view path) {
     while (sep < w.size() && !IsSeparator(w[sep])) ++sep;
     const bool last = sep >= w.size();
     if (sep > pos) {  // doubled separators make no empty folder name
-      const std::wstring sys = Lengthen(w.substr(0, sep), kPlainFolderLimit);
+      const std::wstring sys = LongPathForm(w.substr(0, sep));
       if (!CreateDirectoryW(sys.c_str(), nullptr)) {
         const Status failed = LastStatus();
         // An existing folder is fine, even where creating reports "access denied"
@@ -515,12 +540,11 @@ Status Win32FileSystem::DeleteTree(std::string_view path) {
   while (w.size() > root && IsSeparator(w.back())) w.pop_back();
   if (w.size() <= root) return Status::Error(err::kInvalidParameter);
 
-  // The walk runs on the full path; resolving it also settles a drive-relative path.
-  const std::wstring full = FullPath(w);
-  if (full.empty()) return LastStatus();
-  if (full.size() <= RootLength(full)) return Status::Error(err::kInvalidParameter);
+  // The walk runs on the long form of an absolute path: exactly the folder named, its
+  // trailing dots and spaces kept. A relative path would depend on the working folder.
+  const std::wstring sys = LongPathForm(w);
+  if (!IsLongPathForm(sys)) return Status::Error(err::kInvalidParameter);
 
-  const std::wstring sys = Lengthen(full);
   const DWORD a = GetFileAttributesW(sys.c_str());
   if (a == INVALID_FILE_ATTRIBUTES) {
     const Status failed = LastStatus();
@@ -537,7 +561,7 @@ Status Win32FileSystem::DeleteTree(std::string_view path) {
   // Not the shell's delete (SHFileOperationW): it works in MAX_PATH buffers, and where a
   // tree holds longer paths one implementation was seen to empty the process's working
   // folder instead (the program folder with its lists) while the tree stayed.
-  return RemoveTreeDirect(full);
+  return RemoveTreeDirect(sys);
 }
 
 Status Win32FileSystem::FreeSpace(std::string_view root, std::uint64_t* bytes) {

@@ -110,10 +110,9 @@ TEST_F(DropTest, ADropThatRegistersNothingEndsAtOnce) {
   EXPECT_EQ(hooks.phases, (std::vector<int>{1, 2, 0}));
   ASSERT_EQ(ui.texts.size(), 1u);  // the mixed-drop message only
 
-  ctx.folder = std::string(240, 'B');  // room for 18 bytes of source path
-  box.Write("S:\\dir\\long-name.txt", "");
-  EXPECT_EQ(Drop({"S:\\dir\\long-name.txt"}, '1'), DropOutcome::NothingRegistered);
-  EXPECT_EQ(Report(), kHeader + kTooLong + "T:\\" + ctx.folder + "\\dir\\long-name.txt\n");
+  const std::string long_name = "S:\\dir\\" + std::string(256, 'n');  // more than a name may hold
+  EXPECT_EQ(Drop({long_name}, '1'), DropOutcome::NothingRegistered);
+  EXPECT_EQ(Report(), kHeader + kTooLong + "T:\\BK" + long_name.substr(2) + "\n");
   EXPECT_EQ(ui.texts.back(), kRegistrationErrorNotice);
   EXPECT_EQ(ctx.phase, RegistrationPhase::Idle);
 }
@@ -149,19 +148,34 @@ TEST_F(DropTest, UnreadableDestinationDriveEndsTheDropWithAMessage) {
   EXPECT_EQ(Report(), "earlier");
 }
 
+// The copy's path is what the system must hold: 255 units per name, 32 767 in all with
+// the long form's prefix and NUL, the destination folder name included.
 TEST_F(DropTest, PathLimitFollowsTheDestinationFolderName) {
-  ctx.folder = "BACKUP01";  // 258 - 8: source paths of up to 250 bytes
+  ctx.folder = "BACKUP01";
   const std::string dir = "S:\\" + std::string(120, 'd');
-  const std::string fits = dir + "\\" + std::string(126, 'f');
-  const std::string over = dir + "\\" + std::string(127, 'f');
-  const std::string unholdable = "S:\\" + std::string(257, 'x');  // 260 bytes
-  ASSERT_EQ(fits.size(), 250u);
+  const std::string fits = dir + "\\" + std::string(255, 'f');  // 381 bytes
+  const std::string over = dir + "\\" + std::string(256, 'f');
+  const std::string unholdable = "S:\\" + std::string(257, 'x');
   box.Write(fits, "1");
-  box.Write(over, "2");
   EXPECT_EQ(Drop({fits, over, unholdable}, '1'), DropOutcome::MergePending);
-  EXPECT_EQ(Tmp(), "2" + dir + "\t" + std::string(126, 'f') + "\t10000000000001\n");
+  EXPECT_EQ(Tmp(), "2" + dir + "\t" + std::string(255, 'f') + "\t10000000000001\n");
   EXPECT_EQ(Report(), kHeader + kTooLong + "T:\\BACKUP01" + over.substr(2) + "\n" + kTooLong + "T:\\BACKUP01" +
                           unholdable.substr(2) + "\n");
+  Merged();
+
+  // "\\?\T:\BK" + the path without "S:" + NUL is 32 767 units; six more with BACKUP01.
+  constexpr std::size_t kDeepBytes = 32767 - 4 - 1 - 3;  // "T:\BK" is three bytes more than "S:"
+  std::string deep = "S:";
+  while (deep.size() + 201 < kDeepBytes) deep += "\\" + std::string(200, 'd');
+  deep += "\\" + std::string(kDeepBytes - deep.size() - 1, 'e');
+  ASSERT_EQ(4 + CopyPathOf('T', "BK", deep).size() + 1, 32767u);
+  ctx.folder = "BK";
+  (void)Drop({deep}, '1');
+  EXPECT_EQ(Report().find(kTooLong), std::string::npos);  // looked for on the disk
+  Merged();
+  ctx.folder = "BACKUP01";
+  (void)Drop({deep}, '1');
+  EXPECT_EQ(Report(), kHeader + kTooLong + "T:\\BACKUP01" + deep.substr(2) + "\n");
 }
 
 TEST_F(DropTest, PathsTheListCannotHoldAreRefused) {
@@ -179,12 +193,11 @@ TEST_F(DropTest, PathsTheListCannotHoldAreRefused) {
 }
 
 TEST_F(DropTest, PercentSignsAreNeverFormats) {
-  ctx.folder = std::string(240, 'B');  // source paths of up to 18 bytes
+  const std::string refused = "S:\\%d\\%s%s%s%s%" + std::string(250, 'x') + ".bin";  // a name of 263 units
   box.Write("S:\\%d\\100%s%n.txt", "%");
-  box.Write("S:\\%d\\%s%s%s%s%.bin", "%");
-  EXPECT_EQ(Drop({"S:\\%d\\100%s%n.txt", "S:\\%d\\%s%s%s%s%.bin"}, '1'), DropOutcome::MergePending);
+  EXPECT_EQ(Drop({"S:\\%d\\100%s%n.txt", refused}, '1'), DropOutcome::MergePending);
   EXPECT_EQ(Tmp(), "2S:\\%d\t100%s%n.txt\t10000000000001\n");
-  EXPECT_EQ(Report(), kHeader + kTooLong + "T:\\" + ctx.folder + "\\%d\\%s%s%s%s%.bin\n");
+  EXPECT_EQ(Report(), kHeader + kTooLong + "T:\\BK" + refused.substr(2) + "\n");
 }
 
 TEST_F(DropTest, AListThatCannotBeReadIsNeverOverwritten) {

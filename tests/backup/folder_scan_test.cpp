@@ -18,11 +18,13 @@ class ShapedFileSystem final : public FileSystem {
  public:
   explicit ShapedFileSystem(FileSystem& inner) : in_(inner) {}
   std::map<std::string, std::uint64_t> sizes;
+  std::map<std::string, std::string> shown_as;  // names longer than a test disk holds
 
   Status ListFolder(std::string_view folder, std::vector<FileInfo>* entries) override {
     const Status s = in_.ListFolder(folder, entries);
     for (FileInfo& e : *entries) {
       if (const auto it = sizes.find(e.name); it != sizes.end()) e.size = it->second;
+      if (const auto it = shown_as.find(e.name); it != shown_as.end()) e.name = it->second;
     }
     return s;
   }
@@ -166,20 +168,25 @@ TEST_F(FolderScanTest, DotNamesAreNeitherRegisteredNorWalked) {
 }
 
 TEST_F(FolderScanTest, WhatPassesThePathLimitIsReportedNeverCut) {
-  ctx.folder = std::string(240, 'B');  // source paths of up to 18 bytes
+  // The system holds 255 units per name: a longer file name is refused, a longer folder
+  // name is skipped whole, a dropped folder the copy cannot hold is not scanned.
   const std::string dest = "T:\\" + ctx.folder;
-  box.Write("S:\\D\\abcdefghijklm\\xy", "1");  // 18-byte folder: its file passes the limit
-  box.Write("S:\\D\\abcdefghijklmn\\z", "1");  // 19-byte folder: skipped whole
-  box.Write("S:\\D\\100%s%d%n.text", "1");     // 19 bytes
-  box.Write("S:\\longer-than-18-b\\f", "1");
-  EXPECT_EQ(Drop({"S:\\D", "S:\\longer-than-18-b"}, '3'), DropOutcome::MergePending);
+  const std::string n255(255, 'f');
+  const std::string long_folder(256, 'g');
+  const std::string long_file = "100%s%d%n" + std::string(247, 'h');  // 256 units
+  const std::string long_drop = "S:\\" + std::string(256, 'L');
+  box.Write("S:\\D\\abcdefghijklm\\" + n255, "1");
+  box.Write("S:\\D\\sub\\z", "1");
+  box.Write("S:\\D\\percent", "1");
+  shaped.shown_as = {{"sub", long_folder}, {"percent", long_file}};
+  EXPECT_EQ(Drop({"S:\\D", long_drop}, '3'), DropOutcome::MergePending);
   EXPECT_EQ(box.Read(kDirListPath), "S:\\D\nS:\\D\\abcdefghijklm\n");
   EXPECT_EQ(Sorted(kDropListPath),
-            Sort({"2S:\\D\\abcdefghijklm\t\b\b\b\t30000000000000", "2S:\\D\t\b\b\b\t30000000000000"}));
-  const Lines refused = Sort({kTooLong + dest + "\\D\\100%s%d%n.text", kTooLong + dest + "\\D\\abcdefghijklm\\xy",
-                             kTooLong + dest + "\\D\\abcdefghijklmn\\", kTooLong + dest + "\\longer-than-18-b\\"});
+            Sort({"2S:\\D\\abcdefghijklm\t" + n255 + "\t30000000000001", "2S:\\D\t\b\b\b\t30000000000000"}));
+  const Lines refused = Sort({kTooLong + dest + "\\D\\" + long_file, kTooLong + dest + "\\D\\" + long_folder + "\\",
+                              kTooLong + dest + long_drop.substr(2) + "\\"});
   EXPECT_EQ(Report(), refused);
-  EXPECT_EQ(ctx.batch.problems, 4u);
+  EXPECT_EQ(ctx.batch.problems, 3u);
 }
 
 TEST_F(FolderScanTest, EntriesTheListCannotHoldAreReported) {

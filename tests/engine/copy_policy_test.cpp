@@ -124,16 +124,20 @@ TEST_F(CopyPolicyTest, ATornCopyOfAFileFoundNewIsRepairedToo) {
   EXPECT_EQ(box().Read("T:\\BK\\w\\new.txt"), "a newly found file");
 }
 
-TEST(EngineLines, DeviceNamesAreNoPartOfASource) {
-  for (const char* name : {"CON", "prn", "Aux", "nul", "NUL.txt", "nul.tar.gz", "COM1", "com9.log", "LPT1",
-                           "lpt9", "CON ", "con .txt"}) {
+TEST(EngineLines, BareDeviceNamesAreNoPartOfASource) {
+  // Bare names, also with the dots and spaces the plain form trims ("NUL." is NUL there).
+  for (const char* name : {"CON", "prn", "Aux", "nul", "COM1", "LPT1", "lpt9", "CON ", "NUL.", "aux. .", "com1 "}) {
     EXPECT_FALSE(IsContainedSource("S:\\data", name)) << name;
     EXPECT_FALSE(IsContainedSource(std::string("S:\\data\\") + name + "\\x", "a.txt")) << name;
     EXPECT_FALSE(IsContainedSource(std::string("S:\\") + name, "a.txt")) << name;
   }
+  // The adapters open every source and copy in the long form, where a device name with an
+  // extension is an ordinary file.
   for (const char* name : {"CONSOLE", "console.txt", "NULL", "COM", "COM0", "COM10", "LPT", "xnul", "nul_",
-                           "aux-data", "CON\x81\x40"})
+                           "aux-data", "CON\x81\x40", "NUL.txt", "nul.tar.gz", "com9.log", "con .txt", "aux.c"}) {
     EXPECT_TRUE(IsContainedSource("S:\\data", name)) << name;
+    EXPECT_TRUE(IsContainedSource(std::string("S:\\data\\") + name, "a.txt")) << name;
+  }
 }
 
 TEST_F(EngineTest, LinesNamingADeviceAreReportedAndLeftAlone) {
@@ -143,16 +147,16 @@ TEST_F(EngineTest, LinesNamingADeviceAreReportedAndLeftAlone) {
   const std::vector<std::string> bad = {
       "2S:\\w\tNUL\t30000000000001\n",
       "2S:\\w\\con\ta.txt\t30000000000001\n",
-      "2S:\\w\tcom1.txt\t30000000000001\n",
+      "2S:\\w\tcom1\t30000000000001\n",
   };
   for (const std::string& line : bad) lists_['3'] += line;
-  lists_['1'] += "2S:\\w\tLpt1.log\t10000000000001\n";
+  lists_['1'] += "2S:\\w\tLpt1\t10000000000001\n";
   SaveLists();
   const std::string before = ListText('3') + ListText('1');
   Run();
   EXPECT_EQ(ListText('3') + ListText('1'), before);
   EXPECT_EQ(box().Read("T:\\BK\\w\\a.txt"), "a");
-  std::vector<std::string> expected = {"(PGM)アクセス拒否等。S:\\w\tLpt1.log\t10000000000001"};
+  std::vector<std::string> expected = {"(PGM)アクセス拒否等。S:\\w\tLpt1\t10000000000001"};
   for (const std::string& line : bad) expected.push_back("(PGM)アクセス拒否等。" + line.substr(1, line.size() - 2));
   std::vector<std::string> lines = ReportLines();
   std::sort(lines.begin(), lines.end());

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "common/path_limit.hpp"
 #include "platform/fault_file_system.hpp"
 #include "support/sandbox.hpp"
 
@@ -282,6 +283,56 @@ TEST(CopyTemporary, ItsNameBeginsWithADotSoNoRegisteredFileCanHaveIt) {
   EXPECT_EQ(base, "表");
   for (const char* name : {"x.~bk", ".~bk", "..~bk", ".x", ".x.~bkk", "x", ""})
     EXPECT_FALSE(IsCopyTemporaryName(name, &base)) << name;
+}
+
+// The system holds 255 units per name, and the temporary name adds five: a long name
+// gets a shortened temporary name that still fits, is still a dot name with the usual
+// ending, and is told apart from another long name with the same start.
+TEST(CopyTemporary, ALongNameGetsAShortenedTemporaryNameWithinTheNameLimit) {
+  const std::string n250(250, 'n');
+  EXPECT_EQ(CopyTemporaryName("T:\\BK\\" + n250), "T:\\BK\\." + n250 + ".~bk");
+  EXPECT_FALSE(IsShortenedCopyTemporaryName("." + n250 + ".~bk"));
+
+  const std::string a = std::string(241, 'n') + std::string(14, 'a');  // 255 units
+  const std::string b = std::string(241, 'n') + std::string(14, 'b');
+  const std::string c = std::string(251, 'n');
+  for (const std::string& name : {a, b, c}) {
+    const std::string tmp = CopyTemporaryName("T:\\BK\\" + name).substr(6);
+    EXPECT_LE(Utf16Units(tmp), kMaxNameUnits);
+    EXPECT_TRUE(tmp.starts_with("." + std::string(241, 'n') + "~")) << tmp;
+    std::string_view base;
+    EXPECT_TRUE(IsCopyTemporaryName(tmp, &base));
+    EXPECT_TRUE(IsShortenedCopyTemporaryName(tmp));
+    EXPECT_TRUE(IsCopyTemporaryFor(tmp, name));
+  }
+  EXPECT_NE(CopyTemporaryName(a), CopyTemporaryName(b));
+  EXPECT_FALSE(IsCopyTemporaryFor(CopyTemporaryName(a), b));
+
+  // Cut between characters: 255 表 keep 241 whole ones; an escape stays whole.
+  std::string kanji;
+  for (int i = 0; i < 255; ++i) kanji += "表";
+  const std::string tmp = CopyTemporaryName(kanji);
+  EXPECT_EQ(tmp.substr(0, 1 + 2 * 241), "." + kanji.substr(0, 2 * 241));
+  EXPECT_EQ(Utf16Units(tmp), kMaxNameUnits);
+  std::string escaped = std::string(240, 'e') + "\x1B" "2603" + std::string(14, 'e');
+  EXPECT_EQ(CopyTemporaryName(escaped).substr(0, 1 + 245), "." + escaped.substr(0, 245));
+  EXPECT_EQ(Utf16Units(CopyTemporaryName(escaped)), kMaxNameUnits);
+}
+
+TEST(CopyTemporary, ACopyOverAFileWithALongNameReplacesIt) {
+  // 255 bytes is the most a name may have on the test disks as well: the plain temporary
+  // name (260) could not be made there.
+  Sandbox box;
+  const std::string name(255, 'L');
+  box.Write("S:\\d\\" + name, "new content");
+  box.Write("T:\\BK\\d\\" + name, "old");
+  CopyOptions options;
+  options.destination_present = true;
+  ASSERT_TRUE(CopyFileReplacing(box.fs(), "S:\\d\\" + name, "T:\\BK\\d\\" + name, options, nullptr).ok());
+  EXPECT_EQ(box.Read("T:\\BK\\d\\" + name), "new content");
+  std::vector<FileInfo> entries;
+  ASSERT_TRUE(box.fs().ListFolder("T:\\BK\\d", &entries).ok());
+  EXPECT_EQ(entries.size(), 1u);  // no temporary left
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "common/text_file.hpp"
 #include "platform/program_folder.hpp"
 #include "platform/wide.hpp"
+#include "platform/win32_file_system.hpp"
 #include "support/sandbox.hpp"
 
 namespace bk::test {
@@ -174,6 +175,63 @@ TEST(Win32Adapter, DeleteTreeTakesOneRealFolderOnly) {
   EXPECT_TRUE(box.fs().DeleteTree("S:\\gone\\").ok());
   EXPECT_FALSE(box.Exists("S:\\gone"));
   EXPECT_TRUE(box.Exists("S:\\keep\\a.txt"));
+}
+
+TEST(Win32Adapter, LongPathFormIsBuiltByHand) {
+  EXPECT_EQ(LongPathForm(L"D:\\BK\\a"), L"\\\\?\\D:\\BK\\a");
+  EXPECT_EQ(LongPathForm(L"D:"), L"\\\\?\\D:\\");
+  EXPECT_EQ(LongPathForm(L"D:\\"), L"\\\\?\\D:\\");
+  EXPECT_EQ(LongPathForm(L"\\\\server\\share\\x"), L"\\\\?\\UNC\\server\\share\\x");
+  // Trailing dots and spaces and device names with an extension stay as they are.
+  EXPECT_EQ(LongPathForm(L"D:\\a\\foo."), L"\\\\?\\D:\\a\\foo.");
+  EXPECT_EQ(LongPathForm(L"D:\\a \\foo "), L"\\\\?\\D:\\a \\foo ");
+  EXPECT_EQ(LongPathForm(L"D:\\a\\aux.c"), L"\\\\?\\D:\\a\\aux.c");
+  // The long form takes no '/' and no empty part; a trailing separator is kept.
+  EXPECT_EQ(LongPathForm(L"D:/a//b\\"), L"\\\\?\\D:\\a\\b\\");
+  // Relative and drive-relative paths, and "." or ".." parts, keep the plain form.
+  for (const wchar_t* plain : {L"BkList\\TBK1.ini", L"D:a", L"\\a", L"D:\\a\\..\\b", L"D:\\.\\b",
+                               L"\\\\?\\D:\\x.", L"\\\\.\\COM1", L""})
+    EXPECT_EQ(LongPathForm(plain), plain);
+  // A bare device name anywhere keeps the plain form, which reaches the device (refused as
+  // no disk file) rather than making a file no other program can open.
+  for (const wchar_t* plain : {L"D:\\a\\NUL", L"D:\\con \\x", L"D:\\a\\com1.", L"D:\\lpt9", L"D:\\a\\Aux"})
+    EXPECT_EQ(LongPathForm(plain), plain);
+}
+
+TEST(Win32Adapter, NamesThePlainFormChangesAreFilesOfTheirOwn) {
+  Sandbox box;
+  const std::vector<std::string> names = {"foo", "foo.", "foo ", "aux.c"};
+  ASSERT_TRUE(box.fs().CreateFolderChain("S:\\d.").ok());  // a folder name ending in a dot
+  for (const std::string& name : names) {
+    std::unique_ptr<WritableFile> out;
+    ASSERT_TRUE(box.fs().CreateNew("S:\\d.\\" + name, &out).ok()) << name;
+    ASSERT_TRUE(out->Write(name.data(), name.size()).ok());
+    ASSERT_TRUE(out->Close().ok());
+  }
+  std::vector<FileInfo> entries;
+  ASSERT_TRUE(box.fs().ListFolder("S:\\d.", &entries).ok());
+  std::vector<std::string> listed;
+  for (const FileInfo& e : entries) listed.push_back(e.name);
+  std::sort(listed.begin(), listed.end());
+  std::vector<std::string> expected = names;
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(listed, expected);
+  for (const std::string& name : names) {
+    std::unique_ptr<ReadableFile> in;
+    ASSERT_TRUE(box.fs().OpenRead("S:\\d.\\" + name, &in).ok()) << name;
+    std::string got(16, '\0');
+    std::size_t n = 0;
+    ASSERT_TRUE(in->Read(got.data(), got.size(), &n).ok());
+    EXPECT_EQ(got.substr(0, n), name);
+  }
+  // A bare device name still reaches the device in the plain form and is refused as a
+  // file; a permanent tree delete takes no relative path.
+  std::unique_ptr<WritableFile> out;
+  EXPECT_FALSE(box.fs().CreateWrite("NUL", &out).ok());
+  EXPECT_EQ(box.fs().DeleteTree("S:d.").code, err::kInvalidParameter);
+  EXPECT_EQ(box.fs().DeleteTree("d.").code, err::kInvalidParameter);
+  EXPECT_TRUE(box.fs().DeleteTree("S:\\d.").ok());
+  EXPECT_FALSE(box.Exists("S:\\d."));
 }
 
 TEST(Win32Adapter, ErrorMessagesAreTrimmedText) {
