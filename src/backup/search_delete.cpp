@@ -51,7 +51,8 @@ bool RowMatches(std::string_view row_text, const std::vector<std::string_view>& 
         found = true;
         break;
       }
-      i += sjis::IsLeadByte(static_cast<unsigned char>(row_text[i])) ? 2 : 1;
+      // An escape is one character: its hex digits are no text of the name.
+      i += sjis::CharWidthAt(row_text, i);
     }
     if (!found) return false;
   }

@@ -15,7 +15,10 @@ std::string ShortenedName(std::string_view name, int n) {
   std::string out;
   bool marked = false;
   for (std::size_t i = 0; i < name.size();) {
-    const std::size_t width = sjis::IsLeadByte(static_cast<unsigned char>(name[i])) ? 2 : 1;
+    // An escape goes whole or not at all: half of one would blank the whole line.
+    const std::size_t width = sjis::IsEscapeAt(name, i)                                ? sjis::kEscapeLength
+                              : sjis::IsLeadByte(static_cast<unsigned char>(name[i])) ? 2
+                                                                                      : 1;
     if (i + width > name.size()) break;  // a lead byte without its second byte
     const long long start = static_cast<long long>(i);
     if (start < n - 24) {

@@ -159,11 +159,19 @@ bool IsAllDotsAndSpaces(std::string_view part) {
 // separator, no wildcard, no control byte (none of these bytes can be the second byte
 // of a Shift-JIS character), and no bare device name: a copy written to "NUL" would
 // report success and keep nothing. The adapters open paths in their long form, where a
-// device name with an extension ("aux.c") is an ordinary file.
+// device name with an extension ("aux.c") is an ordinary file. The escape of a character
+// code page 932 lacks is part of a real name (é, an emoji); only an escaped control
+// character is not.
 bool IsPlainPart(std::string_view part) {
   if (part.empty() || IsAllDotsAndSpaces(part) || IsBareDeviceName(part)) return false;
-  for (const char c : part)
+  for (std::size_t i = 0; i < part.size(); ++i) {
+    if (sjis::IsEscapeAt(part, i) && sjis::EscapedUnit(part, i) >= 0x20) {
+      i += sjis::kEscapeLength - 1;
+      continue;
+    }
+    const char c = part[i];
     if (static_cast<unsigned char>(c) < 0x20 || c == ':' || c == '/' || c == '*' || c == '?') return false;
+  }
   return true;
 }
 
