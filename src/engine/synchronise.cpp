@@ -158,11 +158,19 @@ bool IsAllDotsAndSpaces(std::string_view part) {
 // One part of a path: not empty, no relative step, no stream or drive colon, no other
 // separator, no wildcard, no control byte (none of these bytes can be the second byte
 // of a Shift-JIS character), and no device name: a copy written to "NUL" would report
-// success and keep nothing.
+// success and keep nothing. An escape (a character beyond code page 932) is a character
+// like any other, unless it stands for a control character.
 bool IsPlainPart(std::string_view part) {
   if (part.empty() || IsAllDotsAndSpaces(part) || IsReservedDeviceName(part)) return false;
-  for (const char c : part)
+  for (std::size_t i = 0; i < part.size(); ++i) {
+    if (sjis::IsEscapeAt(part, i)) {
+      if (sjis::EscapedUnit(part, i) < 0x20) return false;
+      i += sjis::kEscapeLength - 1;
+      continue;
+    }
+    const char c = part[i];
     if (static_cast<unsigned char>(c) < 0x20 || c == ':' || c == '/' || c == '*' || c == '?') return false;
+  }
   return true;
 }
 
