@@ -449,7 +449,7 @@ e2e_cancel_countdown() {
 # e2e_relay_calls: Wine's trace of calls (WINEDEBUG=+relay, set by the caller for one
 # program) names only these functions, with their arguments, in that program's log. The
 # list is kept in the prefix's registry, where it matters only to a program traced so.
-E2E_RELAY_CALLS='gdi32.TextOutW;advapi32.OpenProcessToken;advapi32.LookupPrivilegeValueW;advapi32.AdjustTokenPrivileges;advapi32.InitiateSystemShutdownExW'
+E2E_RELAY_CALLS='gdi32.TextOutW;user32.DrawTextW;advapi32.OpenProcessToken;advapi32.LookupPrivilegeValueW;advapi32.AdjustTokenPrivileges;advapi32.InitiateSystemShutdownExW'
 e2e_relay_calls() {
   e2e_user_reg_has 'Software\\Wine\\Debug' '"RelayInclude"="'"$E2E_RELAY_CALLS"'"' && return 0
   wine reg add 'HKCU\Software\Wine\Debug' /v RelayInclude /t REG_SZ /d "$E2E_RELAY_CALLS" /f >/dev/null 2>&1 ||

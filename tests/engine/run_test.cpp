@@ -371,6 +371,12 @@ TEST(EngineLines, OnlySourcesThatMapInsideTheDestinationAreContained) {
     EXPECT_FALSE(IsContainedSource(folder, "a.txt")) << folder;
   for (const char* name : {"", ".", "..", "..\\x", "a\\b", "x:y", "C:x", "a/b", "*", "a?", " .", "\b\b"})
     EXPECT_FALSE(IsContainedSource("S:\\data", name)) << name;
+  // Characters beyond code page 932 travel as escapes (0x1B and four hex digits); only
+  // one that stands for a control character, or a bare 0x1B, is refused.
+  EXPECT_TRUE(IsContainedSource("S:\\caf\x1B" "00E9\\\x1B" "D842\x1B" "DFB7", "Beyonc\x1B" "00E9 \x1B" "2013.mp3"));
+  EXPECT_TRUE(IsContainedSource("S:\\\x1B" "301C", "\x1B" "00A5"));
+  for (const char* name : {"\x1B" "001B", "a\x1B" "0001", "\x1B", "\x1B" "00e9", "\x1B" "00E"})
+    EXPECT_FALSE(IsContainedSource("S:\\data", name)) << name;
 }
 
 TEST_F(EngineTest, HandEditedLinesThatLeaveTheDestinationAreReportedAndLeftAlone) {
