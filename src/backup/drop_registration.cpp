@@ -5,6 +5,7 @@
 #include "backup/folder_scan.hpp"
 #include "common/registration_list.hpp"
 #include "common/shift_jis.hpp"
+#include "engine/tree_walk.hpp"
 
 namespace bk {
 
@@ -29,6 +30,10 @@ std::string CopyPathOf(char drive, std::string_view destination_folder, std::str
   path += destination_folder;
   path += source_path.substr(std::min<std::size_t>(2, source_path.size()));
   return path;
+}
+
+std::string DestinationInDropMessage(std::string_view path) {
+  return MixedDropMessage(path, "バックアップ先のフォルダーです\nバックアップ先とその配下はバックアップ元として登録しません");
 }
 
 void SetPhase(DropContext& ctx, RegistrationPhase phase) {
@@ -91,6 +96,10 @@ void RegisterDroppedFolder(DropContext& ctx, BatchWriter& out, const std::string
 
 void RegisterItem(DropContext& ctx, BatchWriter& out, const DroppedPath& item) {
   if (!AdmitDroppedPath(ctx, out, item)) return;
+  if (IsInsideDestination(ctx.destination_folders, WithoutTrailingSeparator(item.path))) {
+    TellDestinationPassed(ctx, item.path);
+    return;
+  }
   FileInfo info;
   if (const Status s = ctx.fs.GetInfo(item.path, &info); !s) {
     out.ReportSystem(s.code, item.path);

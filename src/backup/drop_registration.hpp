@@ -35,6 +35,8 @@ inline constexpr std::string_view kFileOnFolderType =
 std::string DriveUnreadableMessage(std::string_view root);
 // "<path>\n\n<refusal>"
 std::string MixedDropMessage(std::string_view path, std::string_view refusal);
+// "<path>\n\n" and that a backup destination is never registered as a source.
+std::string DestinationInDropMessage(std::string_view path);
 
 enum class RegistrationPhase : int {
   Idle = 0,          // no drop in progress
@@ -82,6 +84,7 @@ struct DropBatch {
   std::uint64_t running_total = 0;   // bytes of every file considered, refused ones included
   std::uint64_t free_space = 0;      // of the destination's drive, read at the start
   std::size_t slot_width = 0;        // SlotWidth: the list's, raised by the lines written
+  bool destination_told = false;     // the user heard that a destination folder is no source
   std::size_t new_lines() const { return files_registered + marker_lines; }
 };
 
@@ -99,6 +102,8 @@ struct DropContext {
   char drive = 0;     // CurrentDestination; 0 when none is set
   std::string folder;
   bool free_space_check = false;  // FreeSpaceCheck
+  // "D:\BK" texts of every destination: never registered as a source, nor below them.
+  std::vector<std::string> destination_folders;
 
   RegistrationPhase phase = RegistrationPhase::Idle;
   DropBatch batch;           // of the last drop

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "common/text_file.hpp"
+#include "engine/tree_walk.hpp"
 
 namespace bk {
 
@@ -100,6 +101,19 @@ void BatchWriter::ReportEntryTooLong(std::string_view folder_text, std::string_v
   ctx_.report.AddFolderEntryTooLong(ctx_.Root(), ctx_.folder, folder_text.substr(2), name);
 }
 
+void BatchWriter::ReportLinkNotFollowed(std::string_view path) {
+  ++ctx_.batch.problems;
+  std::string target;
+  (void)ctx_.fs.ReadLinkTarget(path, &target);
+  ctx_.report.AddLinkNotFollowed(path, target);
+}
+
+void TellDestinationPassed(DropContext& ctx, std::string_view path) {
+  if (ctx.batch.destination_told) return;
+  ctx.batch.destination_told = true;
+  ctx.messages.ShowMessage(DestinationInDropMessage(path), DialogMode::Ok);
+}
+
 // ---- progress -----------------------------------------------------------------
 
 bool ProgressPoint(DropContext& ctx) {
@@ -176,7 +190,7 @@ void RegisterListedFiles(BatchWriter& out, std::string_view folder, Status liste
     out.ReportSystem(listed.code, folder_text);
   } else {
     for (const FileInfo& entry : entries) {
-      if (IsIgnoredName(entry.name) || entry.is_directory()) continue;
+      if (IsSkippedName(entry.name) || entry.is_directory()) continue;
       if (!out.PathFits(folder_text + entry.name)) {
         out.ReportEntryTooLong(folder_text, entry.name);
       } else if (out.AddFile(folder, entry.name, entry.size)) {
@@ -199,30 +213,36 @@ void RegisterFolderFiles(DropContext& ctx, BatchWriter& out, std::string_view fo
 // registered from that listing, then its subfolders walked in the same order. BkList.tmp
 // gets the same lines in the same order as a walk followed by a pass over DirList.tmp.
 // After an abort the folders already listed in DirList.tmp are still registered.
-void WalkAndRegister(DropContext& ctx, BatchWriter& out, DirList& list, const std::string& folder) {
-  std::vector<FileInfo> entries;
-  const Status listed = ctx.fs.ListFolder(folder, &entries);
-  RegisterListedFiles(out, folder, listed, entries);
-  if (!listed || out.failed()) return;
-  for (const FileInfo& entry : entries) {
-    if (IsIgnoredName(entry.name)) continue;
-    if (entry.is_directory()) {
-      const std::string path = folder + '\\' + entry.name;
-      if (AdmitSubfolder(out, path)) {
-        ++ctx.batch.folders_found;
-        if (!list.Add(path)) return;
-        if (ctx.keep_going) WalkAndRegister(ctx, out, list, path);
-        else RegisterFolderFiles(ctx, out, path);
-        if (!list.ok() || out.failed()) return;
-      }
-    }
-    if (ProgressPoint(ctx)) {
-      ctx.hooks.ShowWalkProgress(ctx.batch.folders_found);
-      ctx.hooks.PumpOneMessage();
-    }
-    if (!ctx.keep_going) return;
+class RegistrationWalk final : public TreeWalk::Visitor {
+ public:
+  RegistrationWalk(DropContext& ctx, BatchWriter& out, DirList& list) : ctx_(ctx), out_(out), list_(list) {}
+
+  void Listed(const std::string& folder, Status listed, const std::vector<FileInfo>& entries) override {
+    RegisterListedFiles(out_, folder, listed, entries);
   }
-}
+  bool Admit(const std::string& path) override {
+    if (!AdmitSubfolder(out_, path)) return false;
+    ++ctx_.batch.folders_found;
+    return list_.Add(path);
+  }
+  void LinkPassed(const std::string& path, const FileInfo&) override { out_.ReportLinkNotFollowed(path); }
+  void DestinationPassed(const std::string& path) override { TellDestinationPassed(ctx_, path); }
+  bool KeepGoing() override {
+    if (Failed()) return false;
+    if (ProgressPoint(ctx_)) {
+      ctx_.hooks.ShowWalkProgress(ctx_.batch.folders_found);
+      ctx_.hooks.PumpOneMessage();
+    }
+    return ctx_.keep_going;
+  }
+  bool Stopped() override { return !ctx_.keep_going; }
+  bool Failed() override { return !list_.ok() || out_.failed(); }
+
+ private:
+  DropContext& ctx_;
+  BatchWriter& out_;
+  DirList& list_;
+};
 
 }  // namespace
 
@@ -236,7 +256,8 @@ void FolderScan(DropContext& ctx, BatchWriter& out, std::string_view folder) {
   if (!list.Create()) return;
   list.Add(folder);
   if (ctx.batch.recursive) {
-    WalkAndRegister(ctx, out, list, std::string(folder));
+    RegistrationWalk visitor(ctx, out, list);
+    TreeWalk(ctx.fs, ctx.destination_folders).Walk(std::string(folder), visitor);
     list.Close();
     return;
   }

@@ -17,8 +17,6 @@ inline constexpr std::string_view kDirListPath = "BkList\\DirList.tmp";
 // A progress point comes when the progress counter passes this (every 101 entries).
 inline constexpr int kProgressStep = 100;
 
-// Entries whose name begins with '.' are never registered nor walked.
-constexpr bool IsIgnoredName(std::string_view name) { return name.empty() || name[0] == '.'; }
 
 // The registration lines of one drop going to BkList.tmp, with the checks every file
 // passes and the report lines of every refusal. Keeps ctx.batch.
@@ -46,6 +44,8 @@ class BatchWriter {
   // An entry of a scanned folder (folder_text ends in a backslash; name is empty for a
   // folder that is itself too long).
   void ReportEntryTooLong(std::string_view folder_text, std::string_view name);
+  // A link to a folder the walk does not follow.
+  void ReportLinkNotFollowed(std::string_view path);
 
   // Whether the system can hold the copy of source_path under the destination (its
   // long form: every name and the whole path).
@@ -64,6 +64,9 @@ class BatchWriter {
   std::string pending_;
   bool failed_ = false;
 };
+
+// A destination folder met in a drop: the user is told once a drop that it is not registered.
+void TellDestinationPassed(DropContext& ctx, std::string_view path);
 
 // Counts one entry or folder; true at a progress point.
 bool ProgressPoint(DropContext& ctx);

@@ -72,7 +72,7 @@ void RefreshTotals(const ListOwner& owner, ListView* view) {
     if (!s) continue;
     NormaliseListText(&text);
     ForEachLine(text, [&](std::string_view line, std::size_t) {
-      if (!IsEmptyFolderMarkerLine(line)) ++view->files_all_types;
+      if (IsFileLine(line)) ++view->files_all_types;
     });
   }
   // An unreadable list leaves the total unknown (shown as such), never too small.
@@ -105,7 +105,8 @@ bool BuildListView(const ListOwner& owner, const ListBuffer& list, ListView* vie
   ForEachLine(text, [&](std::string_view line, std::size_t offset) {
     const LineParts p = SplitLine(line);
     const bool marker = p.well_formed && p.name == kEmptyFolderMarker;
-    if (!marker) ++view->files_shown;
+    const bool excluded = p.well_formed && p.name == kExclusionMarker;
+    if (!marker && !excluded) ++view->files_shown;
     std::string folder_text(p.folder);
     folder_text += '\\';
     if (!have_previous || folder_text != previous_folder) {
@@ -121,9 +122,13 @@ bool BuildListView(const ListOwner& owner, const ListBuffer& list, ListView* vie
     row.text = kFileRowIndent;
     // A registered folder without files shows as a blank file row of 0 bytes: its three
     // backspace bytes would show as boxes.
-    if (!marker) row.text += p.name;
+    if (excluded) {
+      row.text += kExcludedRowText;
+    } else if (!marker) {
+      row.text += p.name;
+    }
     std::uint64_t size = 0;
-    if (ReadSizeField(line, &size)) row.size_text = SizeText(size);
+    if (!excluded && ReadSizeField(line, &size)) row.size_text = SizeText(size);
     row.line_index = line_index++;
     row.line_offset = offset;
     view->rows.push_back(std::move(row));

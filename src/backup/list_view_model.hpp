@@ -56,6 +56,10 @@ struct ListView {
 
 // "1023 bytes", "1.00 KB", "1.50 MB" ... for a file row.
 std::string SizeText(std::uint64_t size);
+
+// The row of a folder left out of a registration that follows its tree (after the indent).
+// Deleting the row brings the folder back at the next run.
+inline constexpr std::string_view kExcludedRowText = "（除外：このフォルダーは配下も含めバックアップしません。この行の削除で除外を解除）";
 // The same units for the painted total, with "B" below 1024: "1023 B", "1.00 KB".
 std::string TotalSizeText(std::int64_t size);
 // What the paint draws for the total: TotalSizeText followed by 13 blanks, so a shorter

@@ -3,10 +3,12 @@
 
 #include <algorithm>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "backup/list_guard.hpp"
 #include "common/crc32.hpp"
 #include "common/error_report.hpp"
+#include "common/folder_exclusion.hpp"
 #include "common/list_sort.hpp"
 #include "common/registration_list.hpp"
 #include "common/shift_jis.hpp"
@@ -128,7 +130,8 @@ MergeResult MergeDrop(const MergeRequest& r, ListBuffer* list) {
   KeyIndex index;
   index.reserve(CountLines(others));
   ForEachLine(others, [&](std::string_view line, std::size_t offset) {
-    if (SplitLine(line).well_formed) index.try_emplace(LineKey(line), offset);
+    // A folder another type left out is no registration of it.
+    if (SplitLine(line).well_formed && !IsExclusionLine(line)) index.try_emplace(LineKey(line), offset);
   });
 
   // The cross-type check marks rejected new lines '0' in place.
@@ -184,11 +187,15 @@ MergeResult MergeDrop(const MergeRequest& r, ListBuffer* list) {
   // also a drop of folders without files alone.
   const bool all_files_rejected = result.rejected_files > 0 && result.rejected_files == checked;
   if (!all_files_rejected) {
+    std::unordered_set<std::string> registered_again;
     ForEachLine(drop, [&](std::string_view line, std::size_t) {
       if (line.empty() || line[0] == '0') return;
       list->text += line;
       list->text += '\n';
+      registered_again.emplace(SplitLine(line).folder);
     });
+    // A folder dropped again is no longer left out.
+    RemoveExclusionsOf(list, registered_again);
   }
   const DuplicateRemoval removal = RemoveTypeDuplicates(list);
   result.repeated_files = removal.repeated_files;

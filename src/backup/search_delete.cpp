@@ -4,6 +4,7 @@
 
 #include "backup/list_guard.hpp"
 #include "backup/settings_layout.hpp"
+#include "common/folder_exclusion.hpp"
 #include "common/list_sort.hpp"
 #include "common/registration_list.hpp"
 #include "common/shift_jis.hpp"
@@ -173,6 +174,14 @@ DeleteResult DeleteSelected(const ListOwner& owner, MessagePort& ui, std::span<c
     kept.text += '\n';
   });
   if (result.deleted_lines == 0) return result;
+  // A list that follows its tree would walk into a folder whose registration went: the
+  // folder is left out instead, while its parent is registered. Nothing but exclusions
+  // is an empty list.
+  if (FollowsTree(result.type_digit)) {
+    ExcludeDeletedFolders(list->text, result.type_digit, &kept);
+    if (!HoldsRegistrations(kept.text)) kept.clear();
+    SortLines(&kept);
+  }
 
   if (Status s = SaveList(owner.fs, owner.drive, owner.folder, result.type_digit, kept); !s) {
     result.status = s;

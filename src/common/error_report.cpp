@@ -102,7 +102,8 @@ void ErrorReport::AddDriveMissing(std::string_view root) {
 void ErrorReport::AddMostFoldersMissing(std::string_view source_root) {
   AddLine(Concat({"(SYS)ドライブ ", source_root,
                   " の登録フォルダーの大半が見つかりません（別のディスク？）。バックアップは削除せずに残しました。"
-                  "削除したのであれば登録を削除してください。\n"}));
+                  "削除したのであれば登録を削除してください。"
+                  "フォルダー名の変更や移動であれば、次回のバックアップで古いコピーが削除されます。\n"}));
 }
 
 void ErrorReport::AddAccessDenied(std::string_view line_after_state) {
@@ -123,6 +124,17 @@ void ErrorReport::AddCopyNoSpace(std::string_view root, std::string_view source_
 
 void ErrorReport::AddNewFileNoSpace(std::string_view root, std::string_view source_path) {
   AddLine(Concat({"(ADD)ドライブ ", root, " の空き領域不足のためコピーしません。", source_path, "\n"}));
+}
+
+void ErrorReport::AddLinkNotFollowed(std::string_view link_path, std::string_view target) {
+  AddLine(Concat({"(ENT)フォルダーへのリンクは辿らずに登録しません。", link_path, " > ", target, "\n"}));
+}
+
+void ErrorReport::AddNotOnThisComputer(std::string_view source_path) {
+  std::string line = Concat({"(CPY)内容がこのコンピューター上にない（クラウド上のみの）ファイルのためコピーしません。",
+                             source_path, "\n"});
+  if (!written_once_.insert(line).second) return;
+  AddLine(std::move(line));
 }
 
 void ErrorReport::AddTooLargeForFileSystem(std::string_view root, std::string_view file_system,

@@ -70,6 +70,11 @@ class ErrorReport {
   // once per report: the new-file search meets the registered files again.
   void AddTooLargeForFileSystem(std::string_view root, std::string_view file_system,
                                 std::string_view source_path);
+  // (ENT) a link to a folder met by a registration's walk: never followed. The target is
+  // what the link points to (empty when the system does not tell).
+  void AddLinkNotFollowed(std::string_view link_path, std::string_view target);
+  // (CPY) a cloud placeholder whose contents are not on this computer: never opened.
+  void AddNotOnThisComputer(std::string_view source_path);
 
  private:
   void AddLine(std::string line);

@@ -35,6 +35,16 @@ bool IsEmptyFolderMarkerLine(std::string_view line) {
   return p.well_formed && p.name == kEmptyFolderMarker;
 }
 
+bool IsExclusionLine(std::string_view line) {
+  const LineParts p = SplitLine(line);
+  return p.well_formed && p.name == kExclusionMarker;
+}
+
+bool IsFileLine(std::string_view line) {
+  const LineParts p = SplitLine(line);
+  return !p.well_formed || (p.name != kEmptyFolderMarker && p.name != kExclusionMarker);
+}
+
 bool ReadSizeField(std::string_view line, std::uint64_t* size) {
   if (!line.empty() && line.back() == '\n') line.remove_suffix(1);
   const LineParts p = SplitLine(line);
@@ -62,7 +72,7 @@ std::string MakeRegistrationLine(char state, std::string_view folder, std::strin
   line += name;
   line += '\t';
   line += type_digit;
-  line += SizeField(name == kEmptyFolderMarker ? 0 : size);
+  line += SizeField(name == kEmptyFolderMarker || name == kExclusionMarker ? 0 : size);
   line += '\n';
   return line;
 }
@@ -105,7 +115,7 @@ void WalkLines(ListBuffer* list, std::size_t* file_count) {
   ForEachLine(list->text, [&](std::string_view line, std::size_t) {
     ++lines;
     longest = std::max(longest, line.size() + 1);
-    if (!IsEmptyFolderMarkerLine(line)) ++files;
+    if (IsFileLine(line)) ++files;
   });
   list->line_count = lines;
   list->slot_width = longest + 4;

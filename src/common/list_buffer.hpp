@@ -13,6 +13,10 @@ namespace bk {
 
 // Three backspace bytes stand for "a registered folder that holds no registered file".
 inline constexpr std::string_view kEmptyFolderMarker = "\b\b\b";
+// Three bytes 0x18 in the same place stand for "a folder the user left out of a
+// registration that follows its tree": the walk never enters it nor anything below it.
+// An exclusion line is no registration: no file, no folder of the totals, no duplicate.
+inline constexpr std::string_view kExclusionMarker = "\x18\x18\x18";
 inline constexpr std::size_t kSizeDigits = 13;
 // The largest size the 13-digit field holds.
 inline constexpr std::uint64_t kMaxFieldSize = 9999999999999ULL;
@@ -44,6 +48,10 @@ LineParts SplitLine(std::string_view line);
 std::string_view LineKey(std::string_view line);
 
 bool IsEmptyFolderMarkerLine(std::string_view line);
+bool IsExclusionLine(std::string_view line);
+// A line that counts as a file: neither an empty-folder marker nor an exclusion (a line
+// that is not well formed counts, as it always has).
+bool IsFileLine(std::string_view line);
 
 // The size field as a number; false when the tail is not a type digit and 13 digits.
 bool ReadSizeField(std::string_view line, std::uint64_t* size);

@@ -232,7 +232,7 @@ DuplicateRemoval MarkRepeatedLines(std::string* text) {
       // has no state digit to mark (its only byte is its LF).
     } else if (have_previous && key == previous) {
       (*text)[pos] = '0';
-      if (IsEmptyFolderMarkerLine(line.substr(0, line.size() - (line.back() == '\n'))))
+      if (!IsFileLine(line.substr(0, line.size() - (line.back() == '\n'))))
         ++result.repeated_markers;
       else
         ++result.repeated_files;
@@ -265,7 +265,7 @@ DuplicateRemoval RemoveTypeDuplicates(ListBuffer* list) {
     const std::string_view key = RepeatKey(line);
     if (lines > 0 && key == kept_key) {
       ++result.removed;
-      ++(IsEmptyFolderMarkerLine(line) ? result.repeated_markers : result.repeated_files);
+      ++(IsFileLine(line) ? result.repeated_files : result.repeated_markers);
       return;
     }
     if (write != offset) std::memmove(text.data() + write, text.data() + offset, line.size());

@@ -140,6 +140,8 @@ class FileSystem {
   // Bytes available to the caller on the drive of root ("D:\").
   virtual Status FreeSpace(std::string_view root, std::uint64_t* bytes) = 0;
   virtual Status GetVolumeInfo(std::string_view root, VolumeInfo* info) = 0;
+  // What a link points to, for a report line.
+  virtual Status ReadLinkTarget(std::string_view /*path*/, std::string* /*target*/) { return Status::Error(1); }
   // The system's text for an error code, Shift-JIS, without trailing CR LF.
   virtual std::string ErrorMessage(std::uint32_t code) = 0;
 };

@@ -228,7 +228,8 @@ namespace {
 std::string HeldBackLine(char drive) {
   return std::string("(SYS)ドライブ ") + drive +
          ":\\ の登録フォルダーの大半が見つかりません（別のディスク？）。バックアップは削除せずに残しました。"
-         "削除したのであれば登録を削除してください。";
+         "削除したのであれば登録を削除してください。"
+         "フォルダー名の変更や移動であれば、次回のバックアップで古いコピーが削除されます。";
 }
 
 // Twelve registered folders of one file each on S:\ and two files on U:\, all mirrored.

@@ -9,6 +9,7 @@
 #include "backup/list_view_model.hpp"
 #include "backup/merge_drop.hpp"
 #include "backup/search_delete.hpp"
+#include "common/folder_exclusion.hpp"
 #include "common/progress_line.hpp"
 #include "engine_fixture.hpp"
 #include "platform/wide.hpp"
@@ -124,7 +125,7 @@ class RealNames : public EngineTest {
     ForEachLine(ListText(type), [&](std::string_view line, std::size_t) {
       const LineParts parts = SplitLine(line);
       EXPECT_TRUE(parts.well_formed) << sjis::ReadableText(line);
-      if (!IsEmptyFolderMarkerLine(line)) out.insert(std::string(parts.folder) + "\\" + std::string(parts.name));
+      if (IsFileLine(line)) out.insert(std::string(parts.folder) + "\\" + std::string(parts.name));
     });
     return out;
   }
@@ -306,6 +307,8 @@ TEST_F(RealNames, AnEscapedFolderIsDeletedFromItsListWithItsLines) {
     EXPECT_EQ(listed.size(), files_left) << label;
     EXPECT_EQ(listed.count(InnerFile(i)), 0u) << label;
     EXPECT_EQ(listed.count(RootFile(i)), 1u) << label;  // the file of the same name elsewhere stays
+    // The registration follows its tree: the folder is left out rather than walked again.
+    EXPECT_NE(ListText('3').find(MakeExclusionLine(FolderOf(i), '3')), std::string::npos) << label;
   }
   EXPECT_TRUE(ui_.texts.empty());
 }
