@@ -71,6 +71,7 @@ void RunBackupWindow(Shell& shell, int command) {
   settings.free_space_check = s.free_space_check;
   settings.mail_option = s.tables.mail_option;
   settings.volume_labels = s.labels;
+  settings.destination_folders = s.tables.destinations.entries();
   RunContext ctx{shell.fs, report, hooks, flags, settings};
   report.Begin();
   RunBackup(ctx, destinations);

@@ -225,6 +225,7 @@ void RegistrationDrop(Shell& shell, HDROP dropped) {
     drop->ctx.drive = s.tables.current.drive;
     drop->ctx.folder = s.tables.current.folder;
     drop->ctx.free_space_check = s.free_space_check;
+    drop->ctx.destination_folders = s.tables.destinations.entries();
     const char type = s.hovered_type;
     DragFinish(dropped);
     if (type != 0) RegisterDrop(drop->ctx, items, type);

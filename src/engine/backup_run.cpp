@@ -107,6 +107,8 @@ bool RunType(RunContext& ctx, const SyncTarget& target, char type_digit, RunOutc
 
 RunOutcome RunBackup(RunContext& ctx, const std::vector<SyncTarget>& destinations) {
   RunOutcome outcome;
+  // A destination of this run is never walked as a source, whatever the caller knew.
+  for (const SyncTarget& target : destinations) ctx.settings.destination_folders.push_back(target.Root() + target.folder);
   for (const SyncTarget& target : destinations) {
     // An unreadable list makes the total unknown; RunType reports that list when it gets to it.
     std::int64_t total = 0;

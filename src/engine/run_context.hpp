@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "common/error_report.hpp"
 #include "platform/file_system.hpp"
@@ -57,6 +58,8 @@ struct RunSettings {
   bool free_space_check = true;  // FreeSpaceCheck: some drive answered a free-space query
   int mail_option = 1;           // MailOption: 1 keeps changed .eml files from being recopied
   std::array<std::string, 26> volume_labels;  // VolumeLabels, by drive letter
+  // "D:\BK" texts of every destination: never walked as a source (a run adds its own).
+  std::vector<std::string> destination_folders;
   std::string_view LabelOf(char drive) const;
 };
 

@@ -12,11 +12,14 @@
 #include <vector>
 
 #include "common/destination_table.hpp"
+#include "common/folder_exclusion.hpp"
+#include "common/registration_list.hpp"
 #include "common/list_sort.hpp"
 #include "common/path_limit.hpp"
 #include "common/shift_jis.hpp"
 #include "common/text_file.hpp"
 #include "platform/destination_time.hpp"
+#include "engine/tree_walk.hpp"
 #include "platform/file_copy.hpp"
 
 namespace bk {
@@ -27,8 +30,6 @@ constexpr std::uint64_t kMiB = 1048576;
 // Groups of a single-file list up to this many files are asked for by name rather than
 // listed (see QueryByName).
 constexpr std::size_t kQueryByNameLimit = 16;
-
-bool StartsWithDot(std::string_view name) { return !name.empty() && name[0] == '.'; }
 
 std::string Join(std::string_view folder, std::string_view name) {
   std::string path(folder);
@@ -54,7 +55,7 @@ struct Listing {
     status = fs.ListFolder(folder, &entries);
     by_name.reserve(entries.size());
     for (FileInfo& e : entries) {
-      if (!e.is_directory() && !StartsWithDot(e.name)) has_file = true;
+      if (!e.is_directory() && !IsSkippedName(e.name)) has_file = true;
       by_name.emplace(e.name, std::move(e));
     }
     // Pointers into the map stay valid while nothing is erased.
@@ -268,7 +269,12 @@ class SyncPass {
   void IndexLines() {
     ForEachLine(list_.text, [&](std::string_view line, std::size_t offset) {
       lines_.push_back({offset, line.size()});
-      if (!IsEmptyFolderMarkerLine(line)) ++result_.files_in_list;
+      if (IsFileLine(line)) ++result_.files_in_list;
+      const LineParts p = SplitLine(line);
+      if (!p.well_formed) return;
+      // Every folder with a line of its own is a group of the list; a walk never enters it.
+      group_folders_.emplace(p.folder);
+      if (p.name == kExclusionMarker) excluded_.emplace(p.folder);
     });
   }
 
@@ -364,7 +370,8 @@ class SyncPass {
         if (p.folder != first.folder) break;
         members.push_back(j);
       }
-      Group(std::string(first.folder), members);
+      // A folder the user left out is never touched: its copies stay as they are.
+      if (excluded_.count(std::string(first.folder)) == 0) Group(std::string(first.folder), members);
       i = j;
     }
   }
@@ -463,6 +470,7 @@ class SyncPass {
       }
     }
     if (folder_mode) NewFileSearch(folder, members, source, dest);
+    if (FollowsTree(type_) && !source.queried) FollowSubfolders(folder, source);
   }
 
   // One side of a group: asked name by name when names are given, else listed whole (also
@@ -612,7 +620,7 @@ class SyncPass {
           dest_path.compare(dest_path.size() - 4, 4, ".eml") == 0)
         return;
     }
-    if (RefusedBySize(src.size, source_path)) return;
+    if (RefusedBySize(src.size, source_path) || RefusedAsCloudOnly(src, source_path)) return;
     if (found == Lookup::Found) {
       std::uint64_t recorded = 0;
       (void)ReadSizeField(Text(l), &recorded);
@@ -683,37 +691,145 @@ class SyncPass {
     const Line& first = lines_[members.front()];
     const bool first_is_marker = IsEmptyFolderMarkerLine(Text(first));
     for (const FileInfo* e : source.in_order) {
-      if (e->is_directory() || StartsWithDot(e->name)) continue;
-      const std::string source_path = Join(folder, e->name);
-      if (!IsContainedSource(folder, e->name)) {
-        ctx_.report.AddAccessDenied(source_path);
-        continue;
-      }
-      const std::string dest_path = DestinationPath(target_, source_path);
-      if (!PathFitsSystem(dest_path)) {
-        ctx_.report.AddPathTooLong(dest_path);
-        continue;
-      }
-      FileInfo dst;
-      std::uint64_t old_size = 0;
-      const Lookup found = Find(dest, dest_path, e->name, /*fallback=*/true, &dst);
-      if (found == Lookup::Unreadable) continue;
-      if (found == Lookup::Found) {
-        if (SameCopy(*e, dst)) continue;
-        old_size = dst.size;
-      }
-      if (RefusedBySize(e->size, source_path)) continue;
-      running_total_ += static_cast<std::int64_t>(e->size) - static_cast<std::int64_t>(old_size);
-      if (ctx_.settings.free_space_check && running_total_ > static_cast<std::int64_t>(free_space_)) {
-        ctx_.report.AddNewFileNoSpace(root_, source_path);
-        continue;
-      }
-      const std::string line = MakeRegistrationLine('1', folder, e->name, type_, e->size);
-      list_.slot_width = std::max(list_.slot_width, line.size() + 4);
-      AddNewLine(line);
+      if (e->is_directory() || IsSkippedName(e->name)) continue;
       // The folder holds a file again: its empty-folder marker goes.
-      if (first_is_marker) Mark(first, '0');
+      if (ConsiderNewFile(folder, *e, dest) == NewFile::Listed && first_is_marker) Mark(first, '0');
     }
+  }
+
+  enum class NewFile { Listed, Unchanged, Refused };
+
+  // A file of a source folder that the list does not hold yet: a new line "1" to copy, or
+  // no line when its copy is up to date (Unchanged) or it cannot be taken (reported).
+  NewFile ConsiderNewFile(const std::string& folder, const FileInfo& e, const Listing& dest) {
+    const std::string source_path = Join(folder, e.name);
+    if (!IsContainedSource(folder, e.name)) {
+      ctx_.report.AddAccessDenied(source_path);
+      return NewFile::Refused;
+    }
+    const std::string dest_path = DestinationPath(target_, source_path);
+    if (!PathFitsSystem(dest_path)) {
+      ctx_.report.AddPathTooLong(dest_path);
+      return NewFile::Refused;
+    }
+    FileInfo dst;
+    std::uint64_t old_size = 0;
+    const Lookup found = Find(dest, dest_path, e.name, /*fallback=*/true, &dst);
+    if (found == Lookup::Unreadable) return NewFile::Refused;
+    if (found == Lookup::Found) {
+      if (SameCopy(e, dst)) return NewFile::Unchanged;
+      old_size = dst.size;
+    }
+    if (RefusedBySize(e.size, source_path) || RefusedAsCloudOnly(e, source_path)) return NewFile::Refused;
+    running_total_ += static_cast<std::int64_t>(e.size) - static_cast<std::int64_t>(old_size);
+    if (ctx_.settings.free_space_check && running_total_ > static_cast<std::int64_t>(free_space_)) {
+      ctx_.report.AddNewFileNoSpace(root_, source_path);
+      return NewFile::Refused;
+    }
+    AddListLine(MakeRegistrationLine('1', folder, e.name, type_, e.size));
+    return NewFile::Listed;
+  }
+
+  void AddListLine(std::string line) {
+    list_.slot_width = std::max(list_.slot_width, line.size() + 4);
+    AddNewLine(std::move(line));
+  }
+
+  // A cloud placeholder whose contents are not on this computer is never opened (that
+  // would download it): it is reported while its backup is not up to date.
+  bool RefusedAsCloudOnly(const FileInfo& e, const std::string& source_path) {
+    if (!IsCloudOnly(e)) return false;
+    ctx_.report.AddNotOnThisComputer(source_path);
+    return true;
+  }
+
+  // ---- phase 1b: subfolders of a registration that follows its tree ----------------------
+
+  // A subfolder without a group of its own is new to the list (made, renamed or moved
+  // since the last run): it is walked as a registration walks, its files listed as new
+  // lines and copied in this pass. Folders the user left out have a group (an exclusion
+  // line) and are never entered.
+  void FollowSubfolders(const std::string& folder, const Listing& source) {
+    for (const FileInfo* e : source.in_order) {
+      if (Aborted()) return;
+      if (!e->is_directory() || IsSkippedName(e->name) || IsFolderLink(*e)) continue;
+      const std::string path = Join(folder, e->name);
+      if (group_folders_.count(path) > 0 || IsInsideDestination(ctx_.settings.destination_folders, path)) continue;
+      if (!walk_) walk_.emplace(ctx_.fs, ctx_.settings.destination_folders);
+      NewFolderWalk visitor(*this);
+      walk_->Walk(path, visitor);
+    }
+  }
+
+  class NewFolderWalk final : public TreeWalk::Visitor {
+   public:
+    explicit NewFolderWalk(SyncPass& pass) : pass_(pass) {}
+    void Listed(const std::string& folder, Status listed, const std::vector<FileInfo>& entries) override {
+      pass_.NewFolder(folder, listed, entries);
+    }
+    bool Admit(const std::string& path) override { return pass_.group_folders_.count(path) == 0; }
+    bool KeepGoing() override { return !pass_.Aborted(); }
+    bool Stopped() override { return pass_.Aborted(); }
+
+   private:
+    SyncPass& pass_;
+  };
+
+  // One folder of a walk: its files as new lines (a copy already up to date as a line "2"),
+  // or an empty-folder marker when it gives none. A file another type of this destination
+  // registers stays that type's: two types never write the same copy.
+  void NewFolder(const std::string& folder, Status listed, std::vector<FileInfo> entries) {
+    if (!listed) {
+      ctx_.report.AddSystem(ctx_.fs.ErrorMessage(listed.code), folder + "\\");
+      return;
+    }
+    std::sort(entries.begin(), entries.end(), [](const FileInfo& a, const FileInfo& b) { return a.name < b.name; });
+    const std::string dest_folder = DestinationPath(target_, folder);
+    Listing dest;
+    dest.Read(ctx_.fs, Listing::ListingPath(dest_folder));
+    std::size_t taken = 0;
+    for (const FileInfo& e : entries) {
+      if (e.is_directory() || IsSkippedName(e.name)) continue;
+      if (OtherTypes().files.count(std::string(folder) + '\t' + e.name) > 0) continue;
+      switch (ConsiderNewFile(folder, e, dest)) {
+        case NewFile::Listed: ++taken; break;
+        case NewFile::Unchanged:
+          AddListLine(MakeRegistrationLine('2', folder, e.name, type_, e.size));
+          ++taken;
+          break;
+        case NewFile::Refused: break;
+      }
+    }
+    if (taken == 0) {
+      if (OtherTypes().folders.count(folder) > 0) return;
+      AddListLine(MakeRegistrationLine('2', folder, kEmptyFolderMarker, type_, 0));
+    }
+    // The copies go into it in phase 4; an empty folder is kept as one.
+    if (!dest.status) (void)ctx_.fs.CreateFolderChain(dest_folder);
+  }
+
+  // What the other four types of this destination register, read once a pass when a walk
+  // first needs it: their file keys (folder, TAB, name) and their folders.
+  struct OtherRegistrations {
+    std::unordered_set<std::string> files;
+    std::unordered_set<std::string> folders;
+  };
+  const OtherRegistrations& OtherTypes() {
+    if (other_types_) return *other_types_;
+    other_types_.emplace();
+    for (char digit : kTypeDigits) {
+      if (digit == type_) continue;
+      ListBuffer other;
+      bool found = false;
+      if (!ReadListFile(ctx_.fs, ListFileName(target_.drive, target_.folder, digit), &other, &found) || !found) continue;
+      ForEachLine(other.text, [&](std::string_view line, std::size_t) {
+        const LineParts p = SplitLine(line);
+        if (!p.well_formed || p.name == kExclusionMarker) return;
+        other_types_->folders.emplace(p.folder);
+        if (p.name != kEmptyFolderMarker) other_types_->files.emplace(LineKey(line));
+      });
+    }
+    return *other_types_;
   }
 
   // ---- phase 2: compaction --------------------------------------------------------------
@@ -825,6 +941,10 @@ class SyncPass {
   std::string file_system_;
   DestinationTimeRule time_rule_;
   std::vector<Line> lines_;
+  std::unordered_set<std::string> group_folders_;  // every folder with a line of its own
+  std::unordered_set<std::string> excluded_;       // folders the user left out
+  std::optional<TreeWalk> walk_;                   // one a pass: it never enters a folder twice
+  std::optional<OtherRegistrations> other_types_;
   std::int64_t running_total_ = 0;
   std::size_t marked_ = 0;
   bool aborted_ = false;

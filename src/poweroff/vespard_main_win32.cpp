@@ -102,6 +102,7 @@ void RunPowerOffBackup(HINSTANCE instance, FileSystem& fs, Clock& clock, Progres
   settings.free_space_check = free_space_check;
   settings.mail_option = tables.mail_option;
   settings.volume_labels = DestinationLabels(fs, destinations);
+  settings.destination_folders = tables.destinations.entries();
 
   const BackupPlacement place = BackupWindowPlacement(f, s.settings.backup_x, s.settings.backup_y, s.screen);
   std::wstring title;

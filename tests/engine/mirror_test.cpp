@@ -124,19 +124,24 @@ TEST_F(MirrorTest, AWholeFolderGoneIsDeletedAtTheDestination) {
   EXPECT_EQ(box().Read("BkList\\del.tmp"), "T:\\BK\\data\\sub\n");
 }
 
-TEST_F(MirrorTest, NewFilesAreFoundAndCopiedButNewSubfoldersAreNot) {
+// A registration of all subfolders follows its tree: a new subfolder is walked, listed and
+// copied in the same pass; names that begin with '.' are never taken.
+TEST_F(MirrorTest, NewFilesAndNewSubfoldersAreFoundAndCopied) {
   Run();
   Source("S:\\data\\new.txt", "new", kT0 + 5 * kSecond);
   Source("S:\\data\\newsub\\x.txt", "x");
   Source("S:\\data\\.dotfile", "hidden by name");
+  Source("S:\\data\\.dotdir\\y.txt", "hidden by its folder's name");
   Run();
   EXPECT_EQ(box().Read("T:\\BK\\data\\new.txt"), "new");
-  EXPECT_FALSE(box().Exists("T:\\BK\\data\\newsub"));
+  EXPECT_EQ(box().Read("T:\\BK\\data\\newsub\\x.txt"), "x");
   EXPECT_FALSE(box().Exists("T:\\BK\\data\\.dotfile"));
+  EXPECT_FALSE(box().Exists("T:\\BK\\data\\.dotdir"));
   const std::string list = ListText('3');
   EXPECT_NE(list.find("2S:\\data\tnew.txt\t30000000000003\n"), std::string::npos);
-  EXPECT_EQ(list.find("newsub"), std::string::npos);
+  EXPECT_NE(list.find("2S:\\data\\newsub\tx.txt\t30000000000001\n"), std::string::npos);
   EXPECT_EQ(list.find('\n' + std::string("1")), std::string::npos);  // no line left at "1"
+  EXPECT_TRUE(ReportLines().empty());
 }
 
 TEST_F(MirrorTest, AbsentSourceDriveDeletesNothing) {

@@ -2,7 +2,9 @@
 // random faults during some passes. A small model, written without looking at how the
 // engine works, says what the destination and the list must hold after every pass:
 //   mirror: exactly the registered files that exist at the source, new files of registered
-//           folders included, and nothing of new subfolders;
+//           folders included; a registration of all subfolders follows its tree, so new,
+//           renamed and moved subfolders of a registered folder are registered and copied
+//           in the same pass (the other folder types take nothing of new subfolders);
 //   differential and single files: everything ever copied that has not been replaced.
 // After a pass without a fault the destination and the list must match the model exactly;
 // after a pass with a fault nothing the model held may be missing from the destination.
@@ -353,6 +355,15 @@ class ModelRun {
         }
       }
       return;
+    }
+    if (WithSubfolders()) {
+      // Every folder below a registered folder that is still there joins the registration.
+      for (const std::string& folder : folders_)
+        for (std::string up = folder; !up.empty(); up = up.find('\\') == std::string::npos ? "" : FolderOf(up))
+          if (registered_folders_.count(up) && folders_.count(up)) {
+            registered_folders_.insert(folder);
+            break;
+          }
     }
     std::map<std::string, SourceFile> mirror;
     for (auto it = registered_folders_.begin(); it != registered_folders_.end();) {
