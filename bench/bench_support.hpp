@@ -167,12 +167,13 @@ enum Call : std::size_t {
   kListFolder, kGetInfo, kOpenRead, kInfoOpen, kRead, kReadClose, kCreateWrite, kCreateNew, kWrite, kSetTimeOpen, kFlush,
   kWriteClose,
   kSetLastWriteTime, kSetAttributes, kRename, kCopyPlain, kDeleteFile, kCreateFolderChain, kDeleteTree,
-  kRemoveEmptyFolder, kFreeSpace, kGetVolumeInfo, kErrorMessage, kCallKinds
+  kRemoveEmptyFolder, kFreeSpace, kGetVolumeInfo, kGetFolderId, kReadLinkTarget, kErrorMessage, kCallKinds
 };
 inline constexpr std::array<std::string_view, kCallKinds> kCallNames = {
     "ListFolder", "GetInfo", "OpenRead", "GetInfo(open)", "Read", "(close read)", "CreateWrite", "CreateNew", "Write",
     "SetTime(open)", "Flush", "Close(write)", "SetLastWriteTime", "SetAttributes", "Rename", "CopyPlain", "DeleteFile",
-    "CreateFolderChain", "DeleteTree", "RemoveEmptyFolder", "FreeSpace", "GetVolumeInfo", "ErrorMessage"};
+    "CreateFolderChain", "DeleteTree", "RemoveEmptyFolder", "FreeSpace", "GetVolumeInfo", "GetFolderId",
+    "ReadLinkTarget", "ErrorMessage"};
 
 struct CallCounts {
   std::array<std::uint64_t, kCallKinds> calls {};
@@ -301,6 +302,12 @@ class CountingFileSystem final : public bk::FileSystem {
   }
   bk::Status GetVolumeInfo(std::string_view root, bk::VolumeInfo* info) override {
     return Timed(kGetVolumeInfo, [&] { return inner_.GetVolumeInfo(root, info); });
+  }
+  bk::Status GetFolderId(std::string_view folder, bk::FolderId* id) override {
+    return Timed(kGetFolderId, [&] { return inner_.GetFolderId(folder, id); });
+  }
+  bk::Status ReadLinkTarget(std::string_view path, std::string* target) override {
+    return Timed(kReadLinkTarget, [&] { return inner_.ReadLinkTarget(path, target); });
   }
   std::string ErrorMessage(std::uint32_t code) override {
     const double t0 = Now();

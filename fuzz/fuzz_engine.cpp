@@ -163,6 +163,14 @@ class GuardFileSystem final : public bk::FileSystem {
     FUZZ_CHECK(IsDriveRoot(root));
     return inner_.GetVolumeInfo(root, v);
   }
+  bk::Status GetFolderId(std::string_view f, bk::FolderId* id) override {
+    FUZZ_CHECK(MayRead(f));
+    return inner_.GetFolderId(f, id);
+  }
+  bk::Status ReadLinkTarget(std::string_view p, std::string* t) override {
+    FUZZ_CHECK(MayRead(p));
+    return inner_.ReadLinkTarget(p, t);
+  }
   std::string ErrorMessage(std::uint32_t code) override { return inner_.ErrorMessage(code); }
 
  private:

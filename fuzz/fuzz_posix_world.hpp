@@ -53,6 +53,8 @@ class AliasFileSystem final : public bk::FileSystem {
   bk::Status RemoveEmptyFolder(std::string_view p) override { return inner_.RemoveEmptyFolder(Alias(p)); }
   bk::Status FreeSpace(std::string_view r, std::uint64_t* b) override { return inner_.FreeSpace(r, b); }
   bk::Status GetVolumeInfo(std::string_view r, bk::VolumeInfo* v) override { return inner_.GetVolumeInfo(r, v); }
+  bk::Status GetFolderId(std::string_view f, bk::FolderId* id) override { return inner_.GetFolderId(Alias(f), id); }
+  bk::Status ReadLinkTarget(std::string_view p, std::string* t) override { return inner_.ReadLinkTarget(Alias(p), t); }
   std::string ErrorMessage(std::uint32_t code) override { return inner_.ErrorMessage(code); }
 
  private:

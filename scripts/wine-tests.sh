@@ -5,7 +5,8 @@
 #
 # Uses a private prefix (BUILD_DIR/wineprefix, made on first use), maps the drives the
 # sandbox expects to fresh temporary folders (P: program, S: source, T: backup,
-# U: second backup, each with its volume label), runs BUILD_DIR/tests/bk_tests.exe and
+# U: second backup, each with its volume label; L: a fixed tree of Unix symbolic links the
+# sandbox never empties), runs BUILD_DIR/tests/bk_tests.exe and
 # exits with its status. Runs on the same build folder take turns (a lock), since the
 # drive letters of one prefix are shared.
 set -euo pipefail
@@ -31,7 +32,7 @@ flock 9
 
 WORK=""
 LOG=""
-DRIVES=(p s t u)
+DRIVES=(p s t u l)
 cleanup() {
   local rc=$?
   wineserver -k >/dev/null 2>&1 || true
@@ -60,7 +61,7 @@ mkdir -p "$WINEPREFIX/dosdevices"
 
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/bk-wine-XXXXXX")
 LOG="$WORK.log"
-declare -A LABELS=([p]=PROGRAM [s]=SOURCE [t]=BACKUP [u]=BACKUP2)
+declare -A LABELS=([p]=PROGRAM [s]=SOURCE [t]=BACKUP [u]=BACKUP2 [l]=LINKS)
 for d in "${DRIVES[@]}"; do
   folder="$WORK/${d^^}"
   mkdir -p "$folder"
@@ -70,6 +71,16 @@ for d in "${DRIVES[@]}"; do
   rm -f "$link"
   ln -s "$folder" "$link"
 done
+
+# Unix symbolic links inside a drive, which Windows code cannot make: one to its parent
+# folder (a loop), one to a folder, one to a file and one whose target is gone. The tests
+# only read them (Win32UnixLinks).
+mkdir -p "$WORK/L/tree/sub"
+printf 'linked data' >"$WORK/L/tree/sub/data.txt"
+ln -s .. "$WORK/L/tree/sub/up"
+ln -s sub "$WORK/L/tree/folder-link"
+ln -s sub/data.txt "$WORK/L/tree/file-link"
+ln -s missing.txt "$WORK/L/tree/gone-link"
 
 # Shift-JIS output (paths in failure messages) is shown as UTF-8, line by line as it
 # comes; the raw bytes stay in the log for the summary.

@@ -4,19 +4,16 @@
 
 namespace bk {
 
-namespace {
-constexpr std::uint32_t kReparsePointBit = 0x400;
-constexpr std::uint32_t kRecallBits = 0x40000 | 0x400000;  // recall on open, on data access
-}  // namespace
-
-bool IsFolderLink(const FileInfo& entry) { return entry.is_directory() && (entry.attributes & kReparsePointBit) != 0; }
+bool IsFolderLink(const FileInfo& entry) { return entry.link == LinkKind::Folder; }
 
 bool IsSystemJunction(const FileInfo& entry) {
   constexpr std::uint32_t kHiddenSystem = attr::kHidden | attr::kSystem;
   return IsFolderLink(entry) && (entry.attributes & kHiddenSystem) == kHiddenSystem;
 }
 
-bool IsCloudOnly(const FileInfo& entry) { return !entry.is_directory() && (entry.attributes & kRecallBits) != 0; }
+bool IsCloudOnly(const FileInfo& entry) {
+  return !entry.is_directory() && (entry.attributes & (attr::kRecallOnOpen | attr::kRecallOnDataAccess)) != 0;
+}
 
 bool IsInsideDestination(const std::vector<std::string>& destination_folders, std::string_view path) {
   // Drive letters and folder names compare as the file system compares them.
@@ -31,7 +28,11 @@ bool IsInsideDestination(const std::vector<std::string>& destination_folders, st
 TreeWalk::TreeWalk(FileSystem& fs, std::vector<std::string> destination_folders)
     : fs_(fs), destinations_(std::move(destination_folders)) {}
 
-bool TreeWalk::EnteredBefore(const std::string& /*folder*/) { return false; }
+bool TreeWalk::EnteredBefore(const std::string& folder) {
+  FolderId id;
+  if (!fs_.GetFolderId(folder.size() == 2 ? folder + "\\" : folder, &id)) return false;
+  return !entered_.emplace(id.volume, id.index).second;
+}
 
 void TreeWalk::Walk(const std::string& folder, Visitor& visitor) {
   (void)EnteredBefore(folder);

@@ -17,8 +17,8 @@ bool SameDrive(std::string_view path, char letter) {
 class FaultReadable final : public ReadableFile {
  public:
   FaultReadable(std::unique_ptr<ReadableFile> inner, std::uint64_t budget, std::uint32_t code,
-                FaultFileSystem::Armed* armed, std::optional<std::uint64_t> told_size)
-      : inner_(std::move(inner)), budget_(budget), code_(code), armed_(armed), told_size_(told_size) {}
+                FaultFileSystem::Armed* armed, std::optional<std::uint64_t> told_size, std::uint32_t extra)
+      : inner_(std::move(inner)), budget_(budget), code_(code), armed_(armed), told_size_(told_size), extra_(extra) {}
   Status Read(void* buffer, std::size_t size, std::size_t* got) override {
     if (armed_ && done_ >= budget_) {
       ++armed_->failed;
@@ -33,6 +33,7 @@ class FaultReadable final : public ReadableFile {
   Status GetInfo(FileInfo* info) override {
     const Status s = inner_->GetInfo(info);
     if (s && told_size_) info->size = *told_size_;
+    if (s) info->attributes |= extra_;
     return s;
   }
 
@@ -42,6 +43,7 @@ class FaultReadable final : public ReadableFile {
   std::uint32_t code_;
   FaultFileSystem::Armed* armed_;
   std::optional<std::uint64_t> told_size_;
+  std::uint32_t extra_;
 };
 
 class FaultWritable final : public WritableFile {
@@ -158,17 +160,25 @@ std::optional<std::uint64_t> FaultFileSystem::ToldSize(std::string_view path) co
   return told;
 }
 
+std::uint32_t FaultFileSystem::ExtraAttributes(std::string_view path) const {
+  std::uint32_t bits = 0;
+  for (const auto& [part, extra] : extra_attributes_)
+    if (path.find(part) != std::string_view::npos) bits |= extra;
+  return bits;
+}
+
 Status FaultFileSystem::ListFolder(std::string_view folder, std::vector<FileInfo>* entries) {
   BK_FAULT_CHECK(FsOp::ListFolder, folder);
   const Status s = inner_.ListFolder(folder, entries);
-  if (s && !file_sizes_.empty()) {
+  if (s && (!file_sizes_.empty() || !extra_attributes_.empty())) {
     std::string path(folder);
     if (!path.empty() && path.back() != '\\') path += '\\';
     const std::size_t stem = path.size();
     for (FileInfo& e : *entries) {
-      if (e.is_directory()) continue;
       path.resize(stem);
       path += e.name;
+      e.attributes |= ExtraAttributes(path);
+      if (e.is_directory()) continue;
       if (const auto told = ToldSize(path)) e.size = *told;
     }
   }
@@ -179,6 +189,7 @@ Status FaultFileSystem::GetInfo(std::string_view path, FileInfo* info) {
   BK_FAULT_CHECK(FsOp::GetInfo, path);
   const Status s = inner_.GetInfo(path, info);
   if (const auto told = ToldSize(path); s && told && !info->is_directory()) info->size = *told;
+  if (s) info->attributes |= ExtraAttributes(path);
   return s;
 }
 
@@ -191,12 +202,13 @@ Status FaultFileSystem::OpenRead(std::string_view path, std::unique_ptr<Readable
   for (const auto& [part, size] : open_file_sizes_)
     if (path.find(part) != std::string_view::npos) told_size = size;
   if (const auto told = ToldSize(path); told && !told_size) told_size = told;
-  if (!a && !told_size) {
+  const std::uint32_t extra = ExtraAttributes(path);
+  if (!a && !told_size && extra == 0) {
     *file = std::move(inner);
     return Status::Ok();
   }
   *file = std::make_unique<FaultReadable>(std::move(inner), a ? a->fault.after_bytes : 0,
-                                          a ? a->fault.code : err::kOk, a, told_size);
+                                          a ? a->fault.code : err::kOk, a, told_size, extra);
   return Status::Ok();
 }
 
@@ -270,6 +282,20 @@ Status FaultFileSystem::GetVolumeInfo(std::string_view root, VolumeInfo* info) {
   const Status s = inner_.GetVolumeInfo(root, info);
   if (const auto it = file_system_.find(DriveOf(root)); s && it != file_system_.end()) info->file_system = it->second;
   return s;
+}
+
+Status FaultFileSystem::GetFolderId(std::string_view folder, FolderId* id) {
+  BK_FAULT_CHECK(FsOp::GetFolderId, folder);
+  const Status s = inner_.GetFolderId(folder, id);
+  if (!s) return s;  // a played id never stands for a folder that is not there
+  for (const auto& [part, played] : folder_ids_)
+    if (folder.find(part) != std::string_view::npos) *id = played;
+  return s;
+}
+
+Status FaultFileSystem::ReadLinkTarget(std::string_view path, std::string* target) {
+  BK_FAULT_CHECK(FsOp::ReadLinkTarget, path);
+  return inner_.ReadLinkTarget(path, target);
 }
 
 #undef BK_FAULT_CHECK

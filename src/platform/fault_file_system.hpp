@@ -18,7 +18,7 @@ enum class FsOp {
   CreateWrite,  // both ways of creating a file for writing: CreateWrite and CreateNew
   Write, Read, Flush, CloseWrite, SetLastWriteTime,
   SetAttributes, Rename, CopyPlain, DeleteFile, CreateFolderChain, DeleteTree, FreeSpace,
-  GetVolumeInfo, RemoveEmptyFolder
+  GetVolumeInfo, RemoveEmptyFolder, GetFolderId, ReadLinkTarget
 };
 
 struct Fault {
@@ -57,10 +57,23 @@ class FaultFileSystem final : public FileSystem {
   void SetFileSize(std::string path_contains, std::uint64_t size) {
     file_sizes_.emplace_back(std::move(path_contains), size);
   }
+  // Entries whose path holds path_contains carry these attribute bits as well, in their
+  // folder's listing, GetInfo and their open handle: a cloud placeholder (kRecallOnOpen,
+  // kRecallOnDataAccess, kOffline) without a cloud.
+  void SetExtraAttributes(std::string path_contains, std::uint32_t bits) {
+    extra_attributes_.emplace_back(std::move(path_contains), bits);
+  }
+  // A folder whose path holds path_contains answers GetFolderId with id: two folders that
+  // are one, reached without any link saying so.
+  void SetFolderIdOf(std::string path_contains, FolderId id) {
+    folder_ids_.emplace_back(std::move(path_contains), id);
+  }
   void Clear() {
     faults_.clear();
     open_file_sizes_.clear();
     file_sizes_.clear();
+    extra_attributes_.clear();
+    folder_ids_.clear();
   }
   // How many calls a fault has made fail so far.
   int failures() const;
@@ -88,6 +101,8 @@ class FaultFileSystem final : public FileSystem {
   Status RemoveEmptyFolder(std::string_view path) override;
   Status FreeSpace(std::string_view root, std::uint64_t* bytes) override;
   Status GetVolumeInfo(std::string_view root, VolumeInfo* info) override;
+  Status GetFolderId(std::string_view folder, FolderId* id) override;
+  Status ReadLinkTarget(std::string_view path, std::string* target) override;
   std::string ErrorMessage(std::uint32_t code) override { return inner_.ErrorMessage(code); }
 
   struct Armed {
@@ -103,6 +118,8 @@ class FaultFileSystem final : public FileSystem {
   Status Check(FsOp op, std::string_view path);
   // The size SetFileSize gives path, if any.
   std::optional<std::uint64_t> ToldSize(std::string_view path) const;
+  // The bits SetExtraAttributes gives path (0: none).
+  std::uint32_t ExtraAttributes(std::string_view path) const;
 
   FileSystem& inner_;
   std::vector<Armed> faults_;
@@ -111,6 +128,8 @@ class FaultFileSystem final : public FileSystem {
   std::vector<std::string> flushed_, created_new_;
   std::vector<std::pair<std::string, std::uint64_t>> open_file_sizes_;
   std::vector<std::pair<std::string, std::uint64_t>> file_sizes_;
+  std::vector<std::pair<std::string, std::uint32_t>> extra_attributes_;
+  std::vector<std::pair<std::string, FolderId>> folder_ids_;
 };
 
 }  // namespace bk

@@ -36,6 +36,7 @@ inline constexpr std::uint32_t kDirectory = 267;
 inline constexpr std::uint32_t kNoUnicodeTranslation = 1113;
 inline constexpr std::uint32_t kIoDevice = 1117;
 inline constexpr std::uint32_t kRequestAborted = 1235;
+inline constexpr std::uint32_t kNotAReparsePoint = 4390;  // ReadLinkTarget on a path that is no link
 }  // namespace err
 
 // The outcome of one port call: 0 or a Windows error code.
@@ -61,7 +62,34 @@ inline constexpr std::uint32_t kSystem = 0x04;
 inline constexpr std::uint32_t kDirectory = 0x10;
 inline constexpr std::uint32_t kArchive = 0x20;
 inline constexpr std::uint32_t kBasic = kReadOnly | kHidden | kSystem | kArchive;
+// Values checked against MinGW-w64's winnt.h (FILE_ATTRIBUTE_REPARSE_POINT 0x400,
+// FILE_ATTRIBUTE_OFFLINE 0x1000). Its version 10 has no FILE_ATTRIBUTE_RECALL_ON_*; those
+// two are the values the system documents, and the Win32 adapter checks them wherever the
+// header it is built with defines them.
+inline constexpr std::uint32_t kReparsePoint = 0x400;
+inline constexpr std::uint32_t kOffline = 0x1000;
+// A cloud placeholder: opening it, or reading its data, fetches it from the network.
+inline constexpr std::uint32_t kRecallOnOpen = 0x40000;
+inline constexpr std::uint32_t kRecallOnDataAccess = 0x400000;
 }  // namespace attr
+
+// What kind of link an entry is. A walk must never follow a folder link; a file link is
+// backed up as the file it points to.
+enum class LinkKind : std::uint8_t {
+  None,    // no link; other reparse points (cloud files, dedup) are ordinary entries
+  Folder,  // a junction (mount point) or a folder symbolic link: a folder with kReparsePoint
+  File,    // a file symbolic link: its size, time and attributes are its target's, with
+           // kReparsePoint kept; a dangling one is listed with size 0 and is "not found"
+           // for GetInfo and OpenRead
+};
+
+// The file system's own identity of a folder (volume, file index): two paths with the
+// same id are one folder, however they were reached.
+struct FolderId {
+  std::uint64_t volume = 0;
+  std::uint64_t index = 0;
+  bool operator==(const FolderId&) const = default;
+};
 
 // Last-write time in 100-nanosecond steps since 1601-01-01 UTC (the system's FILETIME).
 using FileTime = std::uint64_t;
@@ -71,6 +99,7 @@ struct FileInfo {
   std::uint32_t attributes = 0;
   std::uint64_t size = 0;
   FileTime last_write = 0;
+  LinkKind link = LinkKind::None;
   bool is_directory() const { return (attributes & attr::kDirectory) != 0; }
 };
 
@@ -91,7 +120,8 @@ class ReadableFile {
   // Reads up to size bytes; *got == 0 at the end of the file.
   virtual Status Read(void* buffer, std::size_t size, std::size_t* got) = 0;
   // Attributes, size and last-write time of the open file (the name is left empty): what
-  // GetInfo tells of its path, without looking the path up again.
+  // GetInfo tells of its path, without looking the path up again. A file opened through a
+  // link is its target, so kReparsePoint is not among them.
   virtual Status GetInfo(FileInfo* info) = 0;
 };
 
@@ -140,8 +170,12 @@ class FileSystem {
   // Bytes available to the caller on the drive of root ("D:\").
   virtual Status FreeSpace(std::string_view root, std::uint64_t* bytes) = 0;
   virtual Status GetVolumeInfo(std::string_view root, VolumeInfo* info) = 0;
-  // What a link points to, for a report line.
-  virtual Status ReadLinkTarget(std::string_view /*path*/, std::string* /*target*/) { return Status::Error(1); }
+  // The identity of a folder (a drive root "S:" or "S:\" too), following links: a link
+  // and its target give the same id. A file has one as well.
+  virtual Status GetFolderId(std::string_view folder, FolderId* id) = 0;
+  // What the link at path points to, as a path for a report line; kNotAReparsePoint
+  // where path is no link.
+  virtual Status ReadLinkTarget(std::string_view path, std::string* target) = 0;
   // The system's text for an error code, Shift-JIS, without trailing CR LF.
   virtual std::string ErrorMessage(std::uint32_t code) = 0;
 };

@@ -140,6 +140,23 @@ void FillInfo(const struct stat& st, std::uint32_t extra, FileInfo* info) {
   info->attributes = a;
 }
 
+// A symbolic link as the system shows one: to a folder a folder link (the link's own
+// time); to a file the target's size, time and read-only bit with kReparsePoint. A link
+// whose target is gone is a file link of size 0 (target_found false).
+void FillLinkInfo(const struct stat& link, const struct stat* target, FileInfo* info) {
+  if (target && S_ISDIR(target->st_mode)) {
+    FillInfo(link, 0, info);
+    info->attributes = attr::kDirectory | attr::kReparsePoint;
+    info->size = 0;
+    info->link = LinkKind::Folder;
+    return;
+  }
+  FillInfo(target ? *target : link, 0, info);
+  if (!target) info->size = 0;
+  info->attributes |= attr::kReparsePoint;
+  info->link = LinkKind::File;
+}
+
 class PosixReadable final : public ReadableFile {
  public:
   explicit PosixReadable(int fd) : fd_(fd) {}
@@ -353,10 +370,17 @@ Status PosixFileSystem::ListFolder(std::string_view folder, std::vector<FileInfo
   const int dfd = ::dirfd(dir);
   while (struct dirent* e = ::readdir(dir)) {
     if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) continue;
+    // One call for a plain entry; a link is asked for its target as well.
     struct stat st {};
-    if (::fstatat(dfd, e->d_name, &st, 0) != 0) continue;  // vanished meanwhile
+    if (::fstatat(dfd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;  // vanished meanwhile
     FileInfo info;
-    FillInfo(st, 0, &info);
+    if (S_ISLNK(st.st_mode)) {
+      struct stat target {};
+      const bool found = ::fstatat(dfd, e->d_name, &target, 0) == 0;
+      FillLinkInfo(st, found ? &target : nullptr, &info);
+    } else {
+      FillInfo(st, 0, &info);
+    }
     info.name = Utf8ToCp932(e->d_name);
     entries->push_back(std::move(info));
   }
@@ -370,8 +394,16 @@ Status PosixFileSystem::GetInfo(std::string_view path, FileInfo* info) {
   std::string host;
   if (Status s = HostPath(path, &host); !s) return s;
   struct stat st {};
-  if (::stat(host.c_str(), &st) != 0) return ErrnoStatus(errno, host);
-  FillInfo(st, ExtraAttributes(host), info);
+  if (::lstat(host.c_str(), &st) != 0) return ErrnoStatus(errno, host);
+  if (S_ISLNK(st.st_mode)) {
+    struct stat target {};
+    // A link whose target is gone (or that loops) is not there for anyone who would read it.
+    if (::stat(host.c_str(), &target) != 0)
+      return errno == ENOENT || errno == ELOOP ? Status::Error(err::kFileNotFound) : ErrnoStatus(errno, host);
+    FillLinkInfo(st, &target, info);
+  } else {
+    FillInfo(st, ExtraAttributes(host), info);
+  }
   const auto sep = sjis::LastSeparator(path);
   info->name = std::string(sep == std::string_view::npos ? path : path.substr(sep + 1));
   return Status::Ok();
@@ -514,6 +546,60 @@ Status PosixFileSystem::GetVolumeInfo(std::string_view root, VolumeInfo* info) {
   if (!d) return Status::Error(err::kPathNotFound);
   info->label = d->label;
   info->file_system = d->file_system;
+  return Status::Ok();
+}
+
+Status PosixFileSystem::GetFolderId(std::string_view folder, FolderId* id) {
+  std::string host;
+  if (Status s = HostPath(folder, &host); !s) return s;
+  struct stat st {};
+  if (::stat(host.c_str(), &st) != 0) return ErrnoStatus(errno, host);
+  id->volume = static_cast<std::uint64_t>(st.st_dev);
+  id->index = static_cast<std::uint64_t>(st.st_ino);
+  return Status::Ok();
+}
+
+std::string PosixFileSystem::SystemPathOf(std::string_view host) const {
+  const auto inside = [&](const std::string& folder) {
+    return host.size() >= folder.size() && host.substr(0, folder.size()) == folder &&
+           (host.size() == folder.size() || host[folder.size()] == '/' || folder == "/");
+  };
+  // The longest drive folder that holds the path names it (drive folders may nest).
+  const std::pair<const char, PosixDrive>* best = nullptr;
+  for (const auto& entry : drives_)
+    if (!entry.second.absent && inside(entry.second.folder) &&
+        (!best || entry.second.folder.size() > best->second.folder.size()))
+      best = &entry;
+  std::string rest(best ? host.substr(best->second.folder.size()) : host);
+  while (!rest.empty() && rest.front() == '/' && best) rest.erase(0, 1);
+  std::string out = Utf8ToCp932(rest);
+  // Shift-JIS may hold 0x2F only as itself (no trail byte is below 0x40): every one is a separator.
+  std::replace(out.begin(), out.end(), '/', '\\');
+  return best ? std::string(1, best->first) + ":\\" + out : out;
+}
+
+Status PosixFileSystem::ReadLinkTarget(std::string_view path, std::string* target) {
+  std::string host;
+  if (Status s = HostPath(path, &host); !s) return s;
+  struct stat st {};
+  if (::lstat(host.c_str(), &st) != 0) return ErrnoStatus(errno, host);
+  if (!S_ISLNK(st.st_mode)) return Status::Error(err::kNotAReparsePoint);
+  std::string text(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : 255) + 1, '\0');
+  for (;;) {
+    const ssize_t n = ::readlink(host.c_str(), text.data(), text.size());
+    if (n < 0) return ErrnoStatus(errno, host);
+    if (static_cast<std::size_t>(n) < text.size()) {
+      text.resize(static_cast<std::size_t>(n));
+      break;
+    }
+    text.resize(text.size() * 2);  // grew since lstat
+  }
+  // A relative target is read from the link's folder.
+  std::filesystem::path resolved(text);
+  if (resolved.is_relative()) resolved = std::filesystem::path(host).parent_path() / resolved;
+  std::string normal = resolved.lexically_normal().string();
+  while (normal.size() > 1 && normal.back() == '/') normal.pop_back();
+  *target = SystemPathOf(normal);
   return Status::Ok();
 }
 

@@ -55,11 +55,16 @@ class PosixFileSystem final : public FileSystem {
   Status RemoveEmptyFolder(std::string_view path) override;
   Status FreeSpace(std::string_view root, std::uint64_t* bytes) override;
   Status GetVolumeInfo(std::string_view root, VolumeInfo* info) override;
+  Status GetFolderId(std::string_view folder, FolderId* id) override;
+  Status ReadLinkTarget(std::string_view path, std::string* target) override;
   std::string ErrorMessage(std::uint32_t code) override;
 
  private:
   // The file system the drive of path plays; the program folder is exact.
   FileSystemKind KindOf(std::string_view path) const;
+  // A host path as the system path that names it: inside a drive's folder "S:\\a\\b", else
+  // the host path itself with its separators turned.
+  std::string SystemPathOf(std::string_view host) const;
 
   std::string base_;
   std::map<char, PosixDrive> drives_;

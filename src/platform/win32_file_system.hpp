@@ -36,6 +36,8 @@ class Win32FileSystem final : public FileSystem {
   Status RemoveEmptyFolder(std::string_view path) override;
   Status FreeSpace(std::string_view root, std::uint64_t* bytes) override;
   Status GetVolumeInfo(std::string_view root, VolumeInfo* info) override;
+  Status GetFolderId(std::string_view folder, FolderId* id) override;
+  Status ReadLinkTarget(std::string_view path, std::string* target) override;
   std::string ErrorMessage(std::uint32_t code) override;
 };
 

@@ -1,7 +1,9 @@
 // The port over the Win32 wide functions.
 #include "platform/win32_api.hpp"
+#include <winioctl.h>
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <utility>
@@ -12,6 +14,17 @@
 #include "platform/win32_file_system.hpp"
 
 namespace bk {
+
+// The port's attribute bits are the system's.
+static_assert(attr::kReparsePoint == FILE_ATTRIBUTE_REPARSE_POINT);
+static_assert(attr::kOffline == FILE_ATTRIBUTE_OFFLINE);
+#ifdef FILE_ATTRIBUTE_RECALL_ON_OPEN
+static_assert(attr::kRecallOnOpen == FILE_ATTRIBUTE_RECALL_ON_OPEN);
+#endif
+#ifdef FILE_ATTRIBUTE_RECALL_ON_DATA_ACCESS
+static_assert(attr::kRecallOnDataAccess == FILE_ATTRIBUTE_RECALL_ON_DATA_ACCESS);
+#endif
+static_assert(err::kNotAReparsePoint == ERROR_NOT_A_REPARSE_POINT);
 
 namespace {
 
@@ -195,6 +208,121 @@ Status RequireDiskFile(const Handle& h) {
   return Status::Ok();
 }
 
+// Only junctions and symbolic links are links; every other reparse point (cloud files,
+// deduplication, ...) is an ordinary file or folder. The system never gives a reparse point
+// the tag 0; Wine lists a Unix symbolic link to a folder so (the reparse bit, no tag), and
+// that is a link as well.
+constexpr DWORD kUntoldTag = 0;
+bool IsLinkTag(DWORD tag) {
+  return tag == IO_REPARSE_TAG_MOUNT_POINT || tag == IO_REPARSE_TAG_SYMLINK || tag == kUntoldTag;
+}
+
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+// Opens what sys names, a link's target rather than the link, for reading attributes only
+// (a folder as well): nothing is read, so no cloud file is fetched.
+Handle OpenForAttributes(const std::wstring& sys, DWORD extra_flags = 0) {
+  return Handle(CreateFileW(sys.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
+                            FILE_FLAG_BACKUP_SEMANTICS | extra_flags, nullptr));
+}
+
+// Attributes, size and time of what a file symbolic link points to.
+Status TargetInfo(const std::wstring& sys, FileInfo* info) {
+  const Handle h = OpenForAttributes(sys);
+  if (!h) return LastStatus();
+  FILE_BASIC_INFO basic;
+  FILE_STANDARD_INFO standard;
+  if (!GetFileInformationByHandleEx(h.get(), FileBasicInfo, &basic, sizeof basic) ||
+      !GetFileInformationByHandleEx(h.get(), FileStandardInfo, &standard, sizeof standard))
+    return LastStatus();
+  info->attributes = basic.FileAttributes;
+  info->size = (basic.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? 0 : static_cast<std::uint64_t>(standard.EndOfFile.QuadPart);
+  info->last_write = static_cast<FileTime>(basic.LastWriteTime.QuadPart);
+  return Status::Ok();
+}
+
+// The entry sys names as a link, given its listed attributes and reparse tag: a folder link
+// stays as listed; a file link tells its target's size, time and attributes. A dangling
+// one keeps its own with size 0, and the target's failure is returned.
+Status DescribeLink(const std::wstring& sys, DWORD tag, FileInfo* info) {
+  if (!(info->attributes & FILE_ATTRIBUTE_REPARSE_POINT) || !IsLinkTag(tag)) return Status::Ok();
+  if (info->attributes & FILE_ATTRIBUTE_DIRECTORY) {
+    info->link = LinkKind::Folder;
+    return Status::Ok();
+  }
+  FileInfo target;
+  if (const Status s = TargetInfo(sys, &target); !s) {
+    info->link = LinkKind::File;
+    info->size = 0;
+    return s;
+  }
+  info->attributes = target.attributes | FILE_ATTRIBUTE_REPARSE_POINT;
+  info->size = target.size;
+  info->last_write = target.last_write;
+  // A file link may point to a folder: it leads to a folder all the same.
+  info->link = target.is_directory() ? LinkKind::Folder : LinkKind::File;
+  return Status::Ok();
+}
+
+// The reparse tag of the entry sys names, from its folder's listing (nothing is opened).
+Status ReparseTag(std::wstring sys, DWORD* tag) {
+  while (sys.size() > 1 && IsSeparator(sys.back())) sys.pop_back();
+  WIN32_FIND_DATAW data;
+  FindHandle find(FindFirstFileExW(sys.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr, 0));
+  if (!find) return LastStatus();
+  *tag = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ? data.dwReserved0 : 0;
+  return Status::Ok();
+}
+
+// The final path of an open handle, "S:\a\b" (or "\\server\share\b"), in wide form.
+Status FinalPath(const Handle& h, std::wstring* out) {
+  std::wstring buffer(MAX_PATH + 1, L'\0');
+  for (;;) {
+    const DWORD n = GetFinalPathNameByHandleW(h.get(), buffer.data(), static_cast<DWORD>(buffer.size()),
+                                              FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    if (n == 0) return LastStatus();
+    if (n < buffer.size()) {
+      buffer.resize(n);
+      break;
+    }
+    buffer.assign(n + 1, L'\0');  // n counts the terminating NUL when the buffer was short
+  }
+  if (buffer.starts_with(L"\\\\?\\UNC\\")) buffer.replace(0, 8, L"\\\\");
+  else if (buffer.starts_with(L"\\\\?\\")) buffer.erase(0, 4);
+  *out = std::move(buffer);
+  return Status::Ok();
+}
+
+// The print name in a link's reparse data (a dangling link has no final path), or its
+// substitute name without the "\??\" prefix when the print name is empty.
+Status PrintName(const std::wstring& sys, std::wstring* out) {
+  const Handle h = OpenForAttributes(sys, FILE_FLAG_OPEN_REPARSE_POINT);
+  if (!h) return LastStatus();
+  std::vector<unsigned char> data(MAXIMUM_REPARSE_DATA_BUFFER_SIZE);
+  DWORD got = 0;
+  if (!DeviceIoControl(h.get(), FSCTL_GET_REPARSE_POINT, nullptr, 0, data.data(), static_cast<DWORD>(data.size()),
+                       &got, nullptr))
+    return LastStatus();
+  const auto u16 = [&](std::size_t at) -> std::size_t { return at + 2 <= got ? data[at] | (data[at + 1] << 8) : 0; };
+  if (got < 16) return Status::Error(err::kInvalidParameter);
+  const DWORD tag = static_cast<DWORD>(data[0] | (data[1] << 8) | (data[2] << 16)) | (static_cast<DWORD>(data[3]) << 24);
+  // Header (8 bytes), four name fields, and for a symbolic link four bytes of flags.
+  const std::size_t names = tag == IO_REPARSE_TAG_SYMLINK ? 20 : 16;
+  if (!IsLinkTag(tag)) return Status::Error(err::kNotAReparsePoint);
+  const auto name_at = [&](std::size_t field, std::wstring* name) {
+    const std::size_t offset = u16(8 + field), length = u16(10 + field);
+    if (length == 0 || names + offset + length > got || length % 2 != 0) return false;
+    name->assign(length / 2, L'\0');
+    std::memcpy(name->data(), data.data() + names + offset, length);
+    return true;
+  };
+  if (name_at(4, out)) return Status::Ok();
+  if (!name_at(0, out)) return Status::Error(err::kInvalidParameter);
+  if (out->starts_with(L"\\??\\UNC\\")) out->replace(0, 8, L"\\\\");
+  else if (out->starts_with(L"\\??\\")) out->erase(0, 4);
+  return Status::Ok();
+}
+
 class Win32Readable final : public ReadableFile {
  public:
   explicit Win32Readable(Handle h) : h_(std::move(h)) {}
@@ -352,6 +480,8 @@ Status Win32FileSystem::ListFolder(std::string_view folder, std::vector<FileInfo
   }
 
   std::vector<FileInfo> list;
+  std::wstring stem = pattern;  // the folder with its separator, for a link's own path
+  stem.pop_back();
   do {
     if (IsDotName(data.cFileName)) continue;
     FileInfo info;
@@ -359,6 +489,10 @@ Status Win32FileSystem::ListFolder(std::string_view folder, std::vector<FileInfo
     info.attributes = data.dwFileAttributes;
     info.size = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? 0 : Join(data.nFileSizeHigh, data.nFileSizeLow);
     info.last_write = ToFileTime(data.ftLastWriteTime);
+    // Only an entry with the reparse bit costs more than the listing.
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+      (void)DescribeLink(stem + data.cFileName, data.dwReserved0, &info);  // dangling: listed, size 0
+    }
     list.push_back(std::move(info));
   } while (FindNextFileW(find.get(), &data));
   // A listing cut short must not pass for the whole folder: a mirror would delete what
@@ -376,6 +510,14 @@ Status Win32FileSystem::GetInfo(std::string_view path, FileInfo* info) {
   info->attributes = data.dwFileAttributes;
   info->size = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ? 0 : Join(data.nFileSizeHigh, data.nFileSizeLow);
   info->last_write = ToFileTime(data.ftLastWriteTime);
+  info->link = LinkKind::None;
+  // The attributes are the link's own; a file link must tell its target's.
+  if (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+    DWORD tag = 0;
+    if (Status s = ReparseTag(w, &tag); !s) return s;
+    // A dangling link answers as its missing target does: "not found".
+    if (Status s = DescribeLink(w, tag, info); !s) return s;
+  }
   const std::size_t sep = sjis::LastSeparator(path);
   info->name = std::string(sep == std::string_view::npos ? path : path.substr(sep + 1));
   return Status::Ok();
@@ -585,6 +727,37 @@ Status Win32FileSystem::GetVolumeInfo(std::string_view root, VolumeInfo* info) {
   // Every label has one exact text (escapes where code page 932 lacks a character), so
   // two drives' labels are never taken for one.
   FromWide(label, &info->label);
+  return Status::Ok();
+}
+
+Status Win32FileSystem::GetFolderId(std::string_view folder, FolderId* id) {
+  std::wstring w;
+  if (Status s = SystemPath(folder, &w); !s) return s;
+  if (w.empty()) return Status::Error(err::kPathNotFound);
+  const Handle h = OpenForAttributes(w);
+  if (!h) return LastStatus();
+  BY_HANDLE_FILE_INFORMATION data;
+  if (!GetFileInformationByHandle(h.get(), &data)) return LastStatus();
+  id->volume = data.dwVolumeSerialNumber;
+  id->index = Join(data.nFileIndexHigh, data.nFileIndexLow);
+  return Status::Ok();
+}
+
+Status Win32FileSystem::ReadLinkTarget(std::string_view path, std::string* target) {
+  std::wstring w;
+  if (Status s = SystemPath(path, &w); !s) return s;
+  const DWORD a = GetFileAttributesW(w.c_str());
+  if (a == INVALID_FILE_ATTRIBUTES) return LastStatus();
+  if (!(a & FILE_ATTRIBUTE_REPARSE_POINT)) return Status::Error(err::kNotAReparsePoint);
+  DWORD tag = 0;
+  if (Status s = ReparseTag(w, &tag); !s) return s;
+  if (!IsLinkTag(tag)) return Status::Error(err::kNotAReparsePoint);
+  std::wstring wide;
+  const Handle h = OpenForAttributes(w);
+  Status s = h ? FinalPath(h, &wide) : LastStatus();
+  if (!s) s = PrintName(w, &wide);  // a dangling link still names its target
+  if (!s) return s;
+  FromWide(wide, target);
   return Status::Ok();
 }
 

@@ -42,6 +42,8 @@ class ShapedFileSystem final : public FileSystem {
   Status RemoveEmptyFolder(std::string_view p) override { return in_.RemoveEmptyFolder(p); }
   Status FreeSpace(std::string_view r, std::uint64_t* b) override { return in_.FreeSpace(r, b); }
   Status GetVolumeInfo(std::string_view r, VolumeInfo* v) override { return in_.GetVolumeInfo(r, v); }
+  Status GetFolderId(std::string_view f, FolderId* id) override { return in_.GetFolderId(f, id); }
+  Status ReadLinkTarget(std::string_view p, std::string* t) override { return in_.ReadLinkTarget(p, t); }
   std::string ErrorMessage(std::uint32_t code) override { return in_.ErrorMessage(code); }
 
  private:

@@ -287,3 +287,130 @@ TEST(FileSystemContract, OnlyAnEmptyFolderIsRemoved) {
 
 }  // namespace
 }  // namespace bk
+
+namespace bk {
+namespace {
+
+// A folder link and a file link beside a plain file: the walk must tell them apart, never
+// follow the first and back up the second as the file it points to.
+TEST(FileSystemContract, FolderAndFileLinksAreToldApartAndAFileLinkIsItsTarget) {
+  test::Sandbox box;
+  FileSystem& fs = box.fs();
+  box.Write("S:\\real\\sub\\inner.txt", "inner");
+  box.Write("S:\\real\\data.bin", std::string(4000, 'd'));
+  ASSERT_TRUE(fs.SetLastWriteTime("S:\\real\\data.bin", kSomeTime).ok());
+  box.Write("S:\\links\\plain.txt", "p");
+  if (!box.MakeLink("S:\\links\\folder-link", "S:\\real\\sub", true) ||
+      !box.MakeLink("S:\\links\\file-link", "S:\\real\\data.bin", false)) {
+    GTEST_SKIP() << "the system made no symbolic link (Wine 8's CreateSymbolicLinkW makes none)";
+  }
+
+  std::vector<FileInfo> entries;
+  ASSERT_TRUE(fs.ListFolder("S:\\links", &entries).ok());
+  ASSERT_EQ(entries.size(), 3u);
+  const FileInfo* plain = Find(entries, "plain.txt");
+  const FileInfo* folder = Find(entries, "folder-link");
+  const FileInfo* file = Find(entries, "file-link");
+  ASSERT_TRUE(plain && folder && file);
+  EXPECT_EQ(plain->link, LinkKind::None);
+  EXPECT_EQ(plain->attributes & attr::kReparsePoint, 0u);
+  EXPECT_EQ(folder->link, LinkKind::Folder);
+  EXPECT_TRUE(folder->is_directory());
+  EXPECT_NE(folder->attributes & attr::kReparsePoint, 0u);
+  EXPECT_EQ(file->link, LinkKind::File);
+  EXPECT_FALSE(file->is_directory());
+  EXPECT_NE(file->attributes & attr::kReparsePoint, 0u);
+  EXPECT_EQ(file->size, 4000u);
+  EXPECT_EQ(file->last_write, kSomeTime);
+
+  // GetInfo says what the listing says.
+  for (const FileInfo* listed : {plain, folder, file}) {
+    FileInfo info;
+    ASSERT_TRUE(fs.GetInfo("S:\\links\\" + listed->name, &info).ok()) << listed->name;
+    EXPECT_EQ(info.link, listed->link) << listed->name;
+    EXPECT_EQ(info.attributes, listed->attributes) << listed->name;
+    EXPECT_EQ(info.size, listed->size) << listed->name;
+    EXPECT_EQ(info.last_write, listed->last_write) << listed->name;
+  }
+  EXPECT_EQ(box.Read("S:\\links\\file-link"), std::string(4000, 'd'));
+  ASSERT_TRUE(fs.ListFolder("S:\\links\\folder-link", &entries).ok());
+  ASSERT_EQ(entries.size(), 1u);
+  EXPECT_EQ(entries[0].name, "inner.txt");
+
+  // A link and its target are one folder; its siblings and parent are others.
+  FolderId link_id, sub_id, real_id, links_id;
+  ASSERT_TRUE(fs.GetFolderId("S:\\links\\folder-link", &link_id).ok());
+  ASSERT_TRUE(fs.GetFolderId("S:\\real\\sub\\", &sub_id).ok());
+  ASSERT_TRUE(fs.GetFolderId("S:\\real", &real_id).ok());
+  ASSERT_TRUE(fs.GetFolderId("S:\\links", &links_id).ok());
+  EXPECT_EQ(link_id, sub_id);
+  EXPECT_FALSE(link_id == real_id);
+  EXPECT_FALSE(link_id == links_id);
+
+  std::string target;
+  ASSERT_TRUE(fs.ReadLinkTarget("S:\\links\\file-link", &target).ok());
+  EXPECT_EQ(target, "S:\\real\\data.bin");
+  ASSERT_TRUE(fs.ReadLinkTarget("S:\\links\\folder-link", &target).ok());
+  EXPECT_EQ(target, "S:\\real\\sub");
+  EXPECT_EQ(fs.ReadLinkTarget("S:\\links\\plain.txt", &target).code, err::kNotAReparsePoint);
+  EXPECT_EQ(fs.ReadLinkTarget("S:\\real", &target).code, err::kNotAReparsePoint);
+  EXPECT_TRUE(IsNotFound(fs.ReadLinkTarget("S:\\links\\none", &target)));
+}
+
+// A file link whose target is gone: listed (a walk sees it and can report it), but
+// nothing reads from it.
+TEST(FileSystemContract, ADanglingFileLinkIsListedAndNotFound) {
+  test::Sandbox box;
+  FileSystem& fs = box.fs();
+  box.Write("S:\\links\\target.txt", "soon gone");
+  if (!box.MakeLink("S:\\links\\gone", "S:\\links\\target.txt", false)) {
+    GTEST_SKIP() << "the system made no symbolic link (Wine 8's CreateSymbolicLinkW makes none)";
+  }
+  ASSERT_TRUE(fs.DeleteFile("S:\\links\\target.txt").ok());
+  std::vector<FileInfo> entries;
+  ASSERT_TRUE(fs.ListFolder("S:\\links", &entries).ok());
+  ASSERT_EQ(entries.size(), 1u);
+  EXPECT_EQ(entries[0].name, "gone");
+  EXPECT_EQ(entries[0].link, LinkKind::File);
+  EXPECT_EQ(entries[0].size, 0u);
+  EXPECT_FALSE(entries[0].is_directory());
+  EXPECT_NE(entries[0].attributes & attr::kReparsePoint, 0u);
+  FileInfo info;
+  EXPECT_TRUE(IsNotFound(fs.GetInfo("S:\\links\\gone", &info)));
+  std::unique_ptr<ReadableFile> in;
+  EXPECT_TRUE(IsNotFound(fs.OpenRead("S:\\links\\gone", &in)));
+  std::string target;
+  ASSERT_TRUE(fs.ReadLinkTarget("S:\\links\\gone", &target).ok());
+  EXPECT_EQ(target, "S:\\links\\target.txt");
+}
+
+TEST(FileSystemContract, FolderIdsNameOneFolderEachAndDriveRootsHaveOne) {
+  test::Sandbox box;
+  FileSystem& fs = box.fs();
+  ASSERT_TRUE(fs.CreateFolderChain("S:\\a\\b").ok());
+  ASSERT_TRUE(fs.CreateFolderChain("S:\\c").ok());
+  FolderId a1, a2, b, c, root1, root2, other_root;
+  ASSERT_TRUE(fs.GetFolderId("S:\\a", &a1).ok());
+  ASSERT_TRUE(fs.GetFolderId("S:\\a\\", &a2).ok());
+  ASSERT_TRUE(fs.GetFolderId("S:\\a\\b", &b).ok());
+  ASSERT_TRUE(fs.GetFolderId("S:\\c", &c).ok());
+  ASSERT_TRUE(fs.GetFolderId("S:", &root1).ok());
+  ASSERT_TRUE(fs.GetFolderId("S:\\", &root2).ok());
+  ASSERT_TRUE(fs.GetFolderId("T:\\", &other_root).ok());
+  EXPECT_EQ(a1, a2);
+  EXPECT_EQ(root1, root2);
+  EXPECT_FALSE(a1 == b);
+  EXPECT_FALSE(a1 == c);
+  EXPECT_FALSE(a1 == root1);
+  EXPECT_FALSE(root1 == other_root);
+  // Renamed, a folder keeps its identity: it is the folder, not its name.
+  ASSERT_TRUE(fs.Rename("S:\\c", "S:\\moved").ok());
+  FolderId moved;
+  ASSERT_TRUE(fs.GetFolderId("S:\\moved", &moved).ok());
+  EXPECT_EQ(moved, c);
+  EXPECT_TRUE(IsNotFound(fs.GetFolderId("S:\\c", &c)));
+  EXPECT_TRUE(IsNotFound(fs.GetFolderId("S:\\no\\such", &c)));
+}
+
+}  // namespace
+}  // namespace bk

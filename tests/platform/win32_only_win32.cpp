@@ -1,10 +1,13 @@
 // Behaviour only the Win32 adapter has: the code page 932 conversion at the system
 // boundary, names the system can hold but code page 932 cannot, and long paths.
 #include "platform/win32_api.hpp"
+#include <winioctl.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -242,6 +245,129 @@ TEST(Win32Adapter, ErrorMessagesAreTrimmedText) {
   EXPECT_NE(known.back(), '\r');
   EXPECT_NE(known.back(), ' ');
   EXPECT_EQ(box.fs().ErrorMessage(0x2FFFFFFF), "エラー 805306367 が発生しました。");
+}
+
+// Makes folder a junction to target (both absolute wide paths): the mount-point reparse
+// data the system's own tools write. The answer is the system's error, 0 on success.
+DWORD MakeJunction(const std::wstring& folder, const std::wstring& target) {
+  if (!CreateDirectoryW(folder.c_str(), nullptr)) return GetLastError();
+  HANDLE h = CreateFileW(folder.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                         FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    const DWORD error = GetLastError();
+    RemoveDirectoryW(folder.c_str());
+    return error;
+  }
+  const std::wstring substitute = L"\\??\\" + target;
+  const std::size_t sub_bytes = substitute.size() * 2, print_bytes = target.size() * 2;
+  // Tag, data length, reserved; four name fields; both names with their NULs.
+  std::vector<unsigned char> data(8 + 8 + sub_bytes + 2 + print_bytes + 2, 0);
+  const auto put16 = [&](std::size_t at, std::size_t v) {
+    data[at] = static_cast<unsigned char>(v);
+    data[at + 1] = static_cast<unsigned char>(v >> 8);
+  };
+  const DWORD tag = IO_REPARSE_TAG_MOUNT_POINT;
+  std::memcpy(data.data(), &tag, 4);
+  put16(4, data.size() - 8);
+  put16(8, 0);
+  put16(10, sub_bytes);
+  put16(12, sub_bytes + 2);
+  put16(14, print_bytes);
+  std::memcpy(data.data() + 16, substitute.data(), sub_bytes);
+  std::memcpy(data.data() + 16 + sub_bytes + 2, target.data(), print_bytes);
+  DWORD got = 0;
+  const BOOL ok = DeviceIoControl(h, FSCTL_SET_REPARSE_POINT, data.data(), static_cast<DWORD>(data.size()), nullptr, 0,
+                                  &got, nullptr);
+  const DWORD error = ok ? 0 : GetLastError();
+  CloseHandle(h);
+  if (error) RemoveDirectoryW(folder.c_str());
+  return error;
+}
+
+TEST(Win32Links, AJunctionIsAFolderLinkAndATreeDeleteTakesOnlyTheLink) {
+  Sandbox box;
+  FileSystem& fs = box.fs();
+  box.Write("S:\\real\\sub\\inner.txt", "inner");
+  ASSERT_TRUE(fs.CreateFolderChain("S:\\links").ok());
+  if (const DWORD error = MakeJunction(L"S:\\links\\junction", L"S:\\real\\sub"); error != 0) {
+    GTEST_SKIP() << "FSCTL_SET_REPARSE_POINT made no junction, error " << error;
+  }
+  std::vector<FileInfo> entries;
+  ASSERT_TRUE(fs.ListFolder("S:\\links", &entries).ok());
+  ASSERT_EQ(entries.size(), 1u);
+  EXPECT_EQ(entries[0].link, LinkKind::Folder);
+  EXPECT_TRUE(entries[0].is_directory());
+  EXPECT_NE(entries[0].attributes & attr::kReparsePoint, 0u);
+  FileInfo info;
+  ASSERT_TRUE(fs.GetInfo("S:\\links\\junction", &info).ok());
+  EXPECT_EQ(info.link, LinkKind::Folder);
+  FolderId link, target;
+  ASSERT_TRUE(fs.GetFolderId("S:\\links\\junction", &link).ok());
+  ASSERT_TRUE(fs.GetFolderId("S:\\real\\sub", &target).ok());
+  EXPECT_EQ(link, target);
+  std::string named;
+  ASSERT_TRUE(fs.ReadLinkTarget("S:\\links\\junction", &named).ok());
+  EXPECT_EQ(named, "S:\\real\\sub");
+  ASSERT_TRUE(fs.DeleteTree("S:\\links").ok());
+  EXPECT_EQ(box.Read("S:\\real\\sub\\inner.txt"), "inner");
+}
+
+// scripts/wine-tests.sh maps L: to a tree of Unix symbolic links made on the Linux side,
+// which no Windows call can make: tree\sub\up -> .., tree\folder-link -> sub,
+// tree\file-link -> sub\data.txt, tree\gone-link -> missing.txt. Read only.
+bool HasLinkDrive() {
+  const HANDLE h = CreateFileW(L"L:\\.windows-label", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  char label[8] = {};
+  DWORD got = 0;
+  ReadFile(h, label, sizeof label - 1, &got, nullptr);
+  CloseHandle(h);
+  return std::string(label, got) == "LINKS";
+}
+
+TEST(Win32UnixLinks, ALoopThroughAUnixLinkIsTheSameFolderAndNeverAPlainOne) {
+  if (!HasLinkDrive()) GTEST_SKIP() << "no L: drive of Unix links (run scripts/wine-tests.sh)";
+  Sandbox box;
+  FileSystem& fs = box.fs();
+  FolderId tree, up, sub, folder_link;
+  ASSERT_TRUE(fs.GetFolderId("L:\\tree", &tree).ok());
+  ASSERT_TRUE(fs.GetFolderId("L:\\tree\\sub\\up", &up).ok());
+  ASSERT_TRUE(fs.GetFolderId("L:\\tree\\sub", &sub).ok());
+  ASSERT_TRUE(fs.GetFolderId("L:\\tree\\folder-link", &folder_link).ok());
+  EXPECT_EQ(up, tree);
+  EXPECT_EQ(folder_link, sub);
+  EXPECT_FALSE(sub == tree);
+  // Deeper through the loop, still the same folders.
+  FolderId deeper;
+  ASSERT_TRUE(fs.GetFolderId("L:\\tree\\sub\\up\\sub\\up", &deeper).ok());
+  EXPECT_EQ(deeper, tree);
+
+  std::vector<FileInfo> entries;
+  ASSERT_TRUE(fs.ListFolder("L:\\tree", &entries).ok());
+  auto find = [&](std::string_view name) -> const FileInfo* {
+    for (const FileInfo& e : entries)
+      if (e.name == name) return &e;
+    return nullptr;
+  };
+  const FileInfo* folder = find("folder-link");
+  const FileInfo* file = find("file-link");
+  ASSERT_TRUE(folder && file);
+  EXPECT_TRUE(folder->is_directory());
+  // Wine marks a Unix link to a folder with the reparse bit and no tag: a folder link.
+  EXPECT_EQ(folder->link, LinkKind::Folder) << std::hex << folder->attributes;
+  // A Unix link to a file is shown as the file itself.
+  EXPECT_FALSE(file->is_directory());
+  EXPECT_EQ(file->size, 11u);
+  EXPECT_EQ(box.Read("L:\\tree\\file-link"), "linked data");
+  FileInfo info;
+  ASSERT_TRUE(fs.GetInfo("L:\\tree\\sub\\up", &info).ok());
+  EXPECT_EQ(info.link, LinkKind::Folder) << std::hex << info.attributes;
+  std::string named;
+  const Status read = fs.ReadLinkTarget("L:\\tree\\folder-link", &named);
+  std::printf("Wine: folder-link attributes 0x%x, file-link 0x%x, gone-link %s, ReadLinkTarget %s\n",
+              static_cast<unsigned>(folder->attributes), static_cast<unsigned>(file->attributes),
+              find("gone-link") ? "listed" : "not listed",
+              read ? named.c_str() : ("error " + std::to_string(read.code)).c_str());
 }
 
 TEST(Win32ProgramFolder, EntersTheExecutablesFolder) {

@@ -43,6 +43,9 @@ class Sandbox {
   // names it and the adapter keeps times and sizes as it does. Only the POSIX adapter
   // can; elsewhere nothing changes and the answer is false.
   bool PlayFileSystem(char letter, std::string_view file_system);
+  // Makes a symbolic link at link to target (both system paths), a folder link when
+  // folder is true. False where the system made none (see sandbox_win32.cpp).
+  bool MakeLink(std::string_view link, std::string_view target, bool folder);
 
   struct Impl;
 

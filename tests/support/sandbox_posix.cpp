@@ -54,6 +54,12 @@ bool Sandbox::PlayFileSystem(char letter, std::string_view file_system) {
   return true;
 }
 
+bool Sandbox::MakeLink(std::string_view link, std::string_view target, bool) {
+  std::string from, to;
+  if (!impl_->fs->HostPath(link, &from) || !impl_->fs->HostPath(target, &to)) return false;
+  return ::symlink(to.c_str(), from.c_str()) == 0;
+}
+
 void Sandbox::MakeLargeFile(std::string_view path, std::uint64_t size) {
   std::string host;
   ASSERT_TRUE(impl_->fs->HostPath(path, &host).ok());
