@@ -41,7 +41,9 @@ tr -d '\r' <"$UTF8" | cmp -s - "$ROOT/packaging/guide/$GUIDE" || fail "the guide
 for want in backup.exe Vespard.exe initialize.exe thread.exe BkList "「　エラー報告.txt」" \
   "「ファイル、フォルダーの登録」" "「バックアップの実行」" "「登録全てのバックアップ」" \
   "「バックアップ後、自動でPCの電源を切る時のバックアップ先」" "「本当に削除（初期化）しますか？」" \
-  "「ミラー(全て)」" "「差分(除外)」" "(SYS)" "(ENT)" "(PGM)" "(UPD)" "(CPY)" "(ADD)"; do
+  "「ミラー(全て)」" "「差分(除外)」" "(SYS)" "(ENT)" "(PGM)" "(UPD)" "(CPY)" "(ADD)" \
+  "名前を変えたフォルダー" "「除外」の行" "名前が「.」で始まるファイルとフォルダー" "フォルダーへのリンク" \
+  "ほかのプログラムが使用中のファイル"; do
   grep -qF -- "$want" "$UTF8" || fail "the guide never says $want"
 done
 echo "$NAME: ok"
