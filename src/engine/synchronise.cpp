@@ -205,7 +205,7 @@ bool IsContainedSource(std::string_view folder, std::string_view name) {
       start = sep + 1;
     }
   }
-  if (name == kEmptyFolderMarker) return true;
+  if (name == kEmptyFolderMarker || name == kExclusionMarker) return true;
   return IsPlainPart(name) && sjis::NextSeparator(name) == std::string_view::npos;
 }
 
@@ -250,6 +250,10 @@ class SyncPass {
     ShowPendingProgress();
     if (mode_ == SyncMode::Mirror) DeleteFolders();
     RemoveTypeDuplicates(&list_);
+    // A folder left out whose parent went from the list is nothing any walk would enter;
+    // a list of exclusions alone is an empty list.
+    if (DropStaleExclusions(&list_) > 0) SortLines(&list_);
+    if (!HoldsRegistrations(list_.text)) list_.clear();
     return result_;
   }
 

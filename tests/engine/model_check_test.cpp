@@ -5,7 +5,9 @@
 //           folders included; a registration of all subfolders follows its tree, so new,
 //           renamed and moved subfolders of a registered folder are registered and copied
 //           in the same pass (the other folder types take nothing of new subfolders);
-//   differential and single files: everything ever copied that has not been replaced.
+//   differential and single files: everything ever copied that has not been replaced;
+//   a folder the user left out of a registration of all subfolders (its registration
+//   deleted): never walked, its copies kept as they were when it was left out.
 // After a pass without a fault the destination and the list must match the model exactly;
 // after a pass with a fault nothing the model held may be missing from the destination.
 //
@@ -20,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "common/folder_exclusion.hpp"
 #include "engine_fixture.hpp"
 
 namespace bk::test {
@@ -98,7 +101,7 @@ class ModelRun {
   void Change() {
     const int changes = Pick(1, 8);
     for (int c = 0; c < changes; ++c) {
-      switch (Pick(0, 9)) {
+      switch (Pick(0, 13)) {
         case 0: case 1: DeleteRandomFile(); break;
         case 2: case 3: UpdateRandomFile(false); break;
         case 4: UpdateRandomFile(true); break;
@@ -106,6 +109,10 @@ class ModelRun {
         case 7: RemoveRandomFolder(false); break;
         case 8: AddSubfolder(); break;
         case 9: RemoveRandomFolder(true); break;
+        case 10: MoveRandomFolder(); break;
+        case 11: MoveRandomFile(); break;
+        case 12: if (WithSubfolders()) LeaveOutRandomFolder(); break;
+        case 13: if (WithSubfolders()) BringBackRandomFolder(); break;
       }
     }
   }
@@ -128,6 +135,13 @@ class ModelRun {
       faulty_.RemoveDriveAfterListings('S', Pick(0, 12));
     }
 
+    if (std::getenv("BK_MODEL_VERBOSE")) {
+      std::string text;
+      (void)ReadWholeFile(box_.fs(), ListFileName('T', "BK", type_), &text);
+      std::size_t files = 0;
+      ForEachLine(text, [&](std::string_view line, std::size_t) { files += IsFileLine(line) && !excluded_.count(std::string(SplitLine(line).folder)); });
+      std::printf("pass: gone %zu, model registered %zu, list file lines %zu\n", gone_this_round_, RegisteredFileCount(), files);
+    }
     RunContext ctx{faulty_, report_, hooks_, flags_, settings_};
     report_.Begin();
     RunBackup(ctx, {SyncTarget{'T', "BK"}});
@@ -262,6 +276,7 @@ class ModelRun {
       ++gone_this_round_;
     }
     ASSERT_TRUE(box_.fs().DeleteFile(path).ok()) << path;
+    if (std::getenv("BK_MODEL_VERBOSE")) std::printf("delete %s\n", path.c_str());
     source_.erase(path);
   }
   void UpdateRandomFile(bool same_size) {
@@ -300,9 +315,17 @@ class ModelRun {
         ++it;
       }
     }
-    for (auto it = folders_.begin(); it != folders_.end();)
-      it = (*it == folder || IsBelow(*it, folder)) ? folders_.erase(it) : std::next(it);
+    std::vector<std::string> moved_folders;
+    for (auto it = folders_.begin(); it != folders_.end();) {
+      if (*it == folder || IsBelow(*it, folder)) {
+        moved_folders.push_back(*it);
+        it = folders_.erase(it);
+      } else {
+        ++it;
+      }
+    }
     ASSERT_TRUE(box_.fs().DeleteTree(folder).ok()) << folder;
+    if (std::getenv("BK_MODEL_VERBOSE")) std::printf("remove folder %s (rename %d)\n", folder.c_str(), rename);
     if (rename) {
       // The same files under a new name: a new, unregistered folder.
       const std::string renamed = folder + "-" + std::to_string(next_name_++);
@@ -312,10 +335,146 @@ class ModelRun {
         folders_.insert(FolderOf(to));
         WriteSource(to, file);
       }
-      folders_.insert(renamed);
-      ASSERT_TRUE(box_.fs().CreateFolderChain(renamed).ok());
+      // Its subfolders come along, empty ones too.
+      for (const std::string& f : moved_folders) {
+        const std::string to = renamed + f.substr(folder.size());
+        folders_.insert(to);
+        ASSERT_TRUE(box_.fs().CreateFolderChain(to).ok()) << to;
+      }
     }
   }
+  // Moves a folder below the top one into another folder (never into itself).
+  void MoveRandomFolder() {
+    std::vector<std::string> candidates;
+    for (const std::string& f : folders_)
+      if (f != "S:\\m") candidates.push_back(f);
+    if (candidates.empty()) return;
+    const std::string folder = candidates[static_cast<std::size_t>(Pick(0, static_cast<int>(candidates.size()) - 1))];
+    std::vector<std::string> parents;
+    for (const std::string& f : folders_)
+      if (f != folder && !IsBelow(f, folder) && f != FolderOf(folder)) parents.push_back(f);
+    if (parents.empty()) return;
+    const std::string parent = parents[static_cast<std::size_t>(Pick(0, static_cast<int>(parents.size()) - 1))];
+    const std::string to = parent + "\\" + NameOf(folder) + "-" + std::to_string(next_name_++);
+    std::size_t lost = 0;
+    for (const auto& [path, file] : source_)
+      if (IsBelow(path, folder) && IsRegisteredFile(path)) ++lost;
+    if (WouldLookLikeASwappedDisk(lost)) return;
+    ASSERT_TRUE(box_.fs().Rename(folder, to).ok()) << folder << " -> " << to;
+    if (std::getenv("BK_MODEL_VERBOSE")) std::printf("move folder %s -> %s\n", folder.c_str(), to.c_str());
+    gone_this_round_ += lost;
+    std::map<std::string, SourceFile> moved;
+    for (auto it = source_.begin(); it != source_.end();) {
+      if (IsBelow(it->first, folder)) {
+        moved[to + it->first.substr(folder.size())] = it->second;
+        it = source_.erase(it);
+      } else {
+        ++it;
+      }
+    }
+    source_.insert(moved.begin(), moved.end());
+    std::set<std::string> renamed;
+    for (auto it = folders_.begin(); it != folders_.end();) {
+      if (*it == folder || IsBelow(*it, folder)) {
+        renamed.insert(to + it->substr(folder.size()));
+        it = folders_.erase(it);
+      } else {
+        ++it;
+      }
+    }
+    folders_.insert(renamed.begin(), renamed.end());
+  }
+
+  // Moves a file into another folder, or into a new one.
+  void MoveRandomFile() {
+    const std::string path = RandomFile();
+    if (path.empty()) return;
+    std::string folder = RandomExistingFolder();
+    if (folder.empty() || folder == FolderOf(path)) return;
+    if (Pick(0, 1) == 0) {
+      folder += "\\" + FolderName(Pick(0, 15)) + std::to_string(next_name_++);
+      ASSERT_TRUE(box_.fs().CreateFolderChain(folder).ok()) << folder;
+      folders_.insert(folder);
+    }
+    if (IsRegisteredFile(path)) {
+      if (WouldLookLikeASwappedDisk(1)) return;
+      ++gone_this_round_;
+    }
+    const std::string to = folder + "\\" + NameOf(path);
+    if (source_.count(to)) return;
+    ASSERT_TRUE(box_.fs().Rename(path, to).ok()) << path << " -> " << to;
+    if (std::getenv("BK_MODEL_VERBOSE")) std::printf("move file %s -> %s\n", path.c_str(), to.c_str());
+    source_[to] = source_[path];
+    source_.erase(path);
+  }
+
+  // The user deletes the registration of a folder and of everything below it, as the
+  // list view does: the folder is left out while its parent is registered.
+  void LeaveOutRandomFolder() {
+    std::vector<std::string> candidates;
+    for (const std::string& f : registered_folders_)
+      if (f != "S:\\m" && registered_folders_.count(FolderOf(f)) && folders_.count(f)) candidates.push_back(f);
+    if (candidates.empty()) return;
+    const std::string folder = candidates[static_cast<std::size_t>(Pick(0, static_cast<int>(candidates.size()) - 1))];
+    // Files already gone this round must stay the smaller part of what stays registered.
+    std::size_t left_out = 0;
+    for (const auto& [f, paths] : listed_)
+      if (f == folder || IsBelow(f, folder)) left_out += paths.size();
+    const std::size_t remaining = RegisteredFileCount() - left_out;
+    if (gone_this_round_ >= 10 && 2 * gone_this_round_ > remaining) return;
+    EditList([&](std::string_view line) {
+      const std::string f(SplitLine(line).folder);
+      return f != folder && !IsBelow(f, folder);
+    });
+    for (auto it = registered_folders_.begin(); it != registered_folders_.end();)
+      it = (*it == folder || IsBelow(*it, folder)) ? registered_folders_.erase(it) : std::next(it);
+    for (auto it = markers_.begin(); it != markers_.end();)
+      it = (*it == folder || IsBelow(*it, folder)) ? markers_.erase(it) : std::next(it);
+    for (auto it = listed_.begin(); it != listed_.end();)
+      it = (it->first == folder || IsBelow(it->first, folder)) ? listed_.erase(it) : std::next(it);
+    // Its copies stay as they are now, whatever the source does from here on.
+    for (const auto& [path, file] : destination_)
+      if (IsBelow(path, folder)) frozen_[path] = file;
+    excluded_.insert(folder);
+    if (std::getenv("BK_MODEL_VERBOSE")) std::printf("leave out %s\n", folder.c_str());
+  }
+
+  // The user deletes an exclusion row: the folder is walked again from the next pass on.
+  void BringBackRandomFolder() {
+    if (excluded_.empty()) return;
+    auto it = excluded_.begin();
+    std::advance(it, Pick(0, static_cast<int>(excluded_.size()) - 1));
+    const std::string folder = *it;
+    excluded_.erase(it);
+    if (std::getenv("BK_MODEL_VERBOSE")) std::printf("bring back %s\n", folder.c_str());
+    EditList([&](std::string_view line) { return !(IsExclusionLine(line) && SplitLine(line).folder == folder); });
+  }
+
+  // Rewrites the stored list as a deletion in the list view does.
+  template <typename Keep>
+  void EditList(Keep keep) {
+    std::string text;
+    ASSERT_TRUE(ReadWholeFile(box_.fs(), ListFileName('T', "BK", type_), &text).ok());
+    ListBuffer kept;
+    ForEachLine(text, [&](std::string_view line, std::size_t) {
+      if (keep(line)) {
+        kept.text += line;
+        kept.text += '\n';
+      }
+    });
+    WalkLines(&kept);
+    ExcludeDeletedFolders(text, type_, &kept);
+    if (!HoldsRegistrations(kept.text)) kept.clear();
+    SortLines(&kept);
+    ASSERT_TRUE(SaveList(box_.fs(), 'T', "BK", type_, kept).ok());
+  }
+
+  bool IsExcluded(const std::string& folder) const {
+    for (const std::string& e : excluded_)
+      if (folder == e || IsBelow(folder, e)) return true;
+    return false;
+  }
+
   void AddSubfolder() {
     const std::string parent = RandomExistingFolder();
     if (parent.empty()) return;
@@ -331,7 +490,11 @@ class ModelRun {
     return gone >= 10 && 2 * gone > RegisteredFileCount();
   }
   bool IsRegisteredFile(const std::string& path) const {
-    return SingleFiles() ? registered_files_.count(path) > 0 : registered_folders_.count(FolderOf(path)) > 0;
+    if (SingleFiles()) return registered_files_.count(path) > 0;
+    // A registration of all subfolders may have taken in any folder a walk reached, also
+    // in a pass that a fault cut short (the model does not follow those): counted as such.
+    if (WithSubfolders()) return !IsExcluded(FolderOf(path));
+    return registered_folders_.count(FolderOf(path)) > 0;
   }
   std::size_t RegisteredFileCount() const {
     if (SingleFiles()) return registered_files_.size();
@@ -359,7 +522,8 @@ class ModelRun {
     if (WithSubfolders()) {
       // Every folder below a registered folder that is still there joins the registration.
       for (const std::string& folder : folders_)
-        for (std::string up = folder; !up.empty(); up = up.find('\\') == std::string::npos ? "" : FolderOf(up))
+        for (std::string up = folder; !IsExcluded(folder) && !up.empty();
+             up = up.find('\\') == std::string::npos ? "" : FolderOf(up))
           if (registered_folders_.count(up) && folders_.count(up)) {
             registered_folders_.insert(folder);
             break;
@@ -391,7 +555,17 @@ class ModelRun {
     }
     for (auto it = listed_.begin(); it != listed_.end();)
       it = registered_folders_.count(it->first) ? std::next(it) : listed_.erase(it);
+    // An exclusion stays while its parent is registered.
+    for (auto it = excluded_.begin(); it != excluded_.end();)
+      it = registered_folders_.count(FolderOf(*it)) ? std::next(it) : excluded_.erase(it);
+    // A kept copy that a registration names again is that registration's; one whose
+    // source went while its folder was left out stays, as no list names it.
+    for (auto it = frozen_.begin(); it != frozen_.end();) {
+      const auto listed = listed_.find(FolderOf(it->first));
+      it = listed != listed_.end() && listed->second.count(it->first) ? frozen_.erase(it) : std::next(it);
+    }
     if (Mirror()) destination_ = mirror;
+    for (const auto& [path, file] : frozen_) destination_[path] = file;
   }
 
   // The copy of source_path is at the destination, as one of the versions it may be.
@@ -429,8 +603,15 @@ class ModelRun {
       EXPECT_EQ(it->second, content) << path;
       EXPECT_EQ(TimeOf(path), destination_[std::string("S:") + path.substr(5)].time) << path;
     }
-    for (const auto& [path, content] : actual)
+    for (const auto& [path, content] : actual) {
       EXPECT_TRUE(expected.count(path)) << "at the destination but not in the model: " << path;
+      if (!expected.count(path) && std::getenv("BK_MODEL_VERBOSE")) {
+        for (const std::string& e : excluded_) std::printf("excluded %s\n", e.c_str());
+        for (const auto& [f, file] : frozen_) std::printf("frozen %s\n", f.c_str());
+        std::printf("source has it: %d, folders_ has folder: %d, registered: %d\n", (int)source_.count("S:" + path.substr(5)),
+                    (int)folders_.count(FolderOf("S:" + path.substr(5))), (int)registered_folders_.count(FolderOf("S:" + path.substr(5))));
+      }
+    }
   }
 
   FileTime TimeOf(const std::string& path) {
@@ -452,6 +633,7 @@ class ModelRun {
           expected.insert(MakeRegistrationLine('2', folder, NameOf(path), type_, source_[path].content.size()));
       for (const std::string& folder : markers_)
         expected.insert(MakeRegistrationLine('2', folder, kEmptyFolderMarker, type_, 0));
+      for (const std::string& folder : excluded_) expected.insert(MakeExclusionLine(folder, type_));
     }
     std::vector<std::string> lines;
     std::set<std::string> keys;
@@ -491,6 +673,8 @@ class ModelRun {
   std::set<std::string> registered_files_;         // single files
   std::map<std::string, std::set<std::string>> listed_;  // registered folder -> its listed files
   std::set<std::string> markers_;                  // registered folders held by a marker line
+  std::set<std::string> excluded_;                 // folders left out (exclusion lines)
+  std::map<std::string, SourceFile> frozen_;       // copies kept as they were left out
   std::map<std::string, SourceFile> destination_;  // source path -> the copy it must have
   // Copies seen at the destination by the last check, with every version each may hold
   // after passes with faults since then.
