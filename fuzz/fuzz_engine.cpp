@@ -25,6 +25,7 @@
 #include "fuzz_check.hpp"
 #include "fuzz_posix_world.hpp"
 #include "platform/posix_file_system.hpp"
+#include "platform/wide.hpp"
 
 namespace {
 
@@ -65,6 +66,12 @@ bool IsPlainRest(std::string_view rest) {
       const auto b = static_cast<unsigned char>(p[k]);
       if (bk::sjis::IsLeadByte(b) && k + 1 < p.size()) {
         ++k;
+        continue;
+      }
+      // A character code page 932 lacks, carried as the one escape the system's name has.
+      std::u16string unit;
+      if (bk::sjis::IsEscapeAt(p, k) && bk::ToUtf16(p.substr(k, bk::sjis::kEscapeLength), &unit) && unit[0] >= 0x20) {
+        k += bk::sjis::kEscapeLength - 1;
         continue;
       }
       if (b == ':' || b == '*' || b == '?' || b < 0x20) return false;

@@ -21,6 +21,7 @@
 #include "platform/destination_time.hpp"
 #include "engine/tree_walk.hpp"
 #include "platform/file_copy.hpp"
+#include "platform/wide.hpp"
 
 namespace bk {
 
@@ -163,10 +164,17 @@ bool IsAllDotsAndSpaces(std::string_view part) {
 // device name with an extension ("aux.c") is an ordinary file. The escape of a character
 // code page 932 lacks is part of a real name (é, an emoji); only an escaped control
 // character is not.
+// An escape as the system's name of a character has it: one FromUtf16 writes (never a
+// second text of a character code page 932 holds), and no control character.
+bool IsNameEscape(std::string_view part, std::size_t i) {
+  std::u16string unit;
+  return sjis::IsEscapeAt(part, i) && ToUtf16(part.substr(i, sjis::kEscapeLength), &unit) && unit[0] >= 0x20;
+}
+
 bool IsPlainPart(std::string_view part) {
   if (part.empty() || IsAllDotsAndSpaces(part) || IsBareDeviceName(part)) return false;
   for (std::size_t i = 0; i < part.size(); ++i) {
-    if (sjis::IsEscapeAt(part, i) && sjis::EscapedUnit(part, i) >= 0x20) {
+    if (IsNameEscape(part, i)) {
       i += sjis::kEscapeLength - 1;
       continue;
     }
