@@ -702,10 +702,20 @@ class SyncPass {
                      const Listing& dest) {
     const Line& first = lines_[members.front()];
     const bool first_is_marker = IsEmptyFolderMarkerLine(Text(first));
+    std::unordered_set<std::string_view> listed;
+    listed.reserve(members.size());
+    for (std::size_t m : members) listed.insert(SplitLine(Text(lines_[m])).name);
     for (const FileInfo* e : source.in_order) {
       if (e->is_directory() || IsSkippedName(e->name)) continue;
+      const NewFile found = ConsiderNewFile(folder, *e, dest);
+      // A file the list does not name whose copy is up to date (a file moved back where a
+      // differential backup kept its copy) is named now: a mirror deletes only what it names.
+      if (found == NewFile::Unchanged && listed.count(e->name) == 0) {
+        AddListLine(MakeRegistrationLine('2', folder, e->name, type_, e->size));
+      }
       // The folder holds a file again: its empty-folder marker goes.
-      if (ConsiderNewFile(folder, *e, dest) == NewFile::Listed && first_is_marker) Mark(first, '0');
+      if (found != NewFile::Refused && found != NewFile::Unchanged && first_is_marker) Mark(first, '0');
+      if (found == NewFile::Unchanged && listed.count(e->name) == 0 && first_is_marker) Mark(first, '0');
     }
   }
 

@@ -141,6 +141,7 @@ class ModelRun {
       std::size_t files = 0;
       ForEachLine(text, [&](std::string_view line, std::size_t) { files += IsFileLine(line) && !excluded_.count(std::string(SplitLine(line).folder)); });
       std::printf("pass: gone %zu, model registered %zu, list file lines %zu\n", gone_this_round_, RegisteredFileCount(), files);
+      if (std::getenv("BK_MODEL_LIST")) std::printf("%s", text.c_str());
     }
     RunContext ctx{faulty_, report_, hooks_, flags_, settings_};
     report_.Begin();
@@ -150,6 +151,18 @@ class ModelRun {
     if (std::getenv("BK_MODEL_VERBOSE") && box_.Exists(kErrorReportPath))
       std::printf("report after a pass (fault %d):\n%s", static_cast<int>(fault), box_.Read(kErrorReportPath).c_str());
 
+    // A pass cut short may have registered a kept copy's path again (a walk that got as far
+    // as it): the list says whether it did; from then on that copy is the registration's.
+    if (fault != FaultKind::None && !frozen_.empty()) {
+      std::string text;
+      (void)ReadWholeFile(box_.fs(), ListFileName('T', "BK", type_), &text);
+      std::set<std::string> named;
+      ForEachLine(text, [&](std::string_view line, std::size_t) {
+        const LineParts p = SplitLine(line);
+        if (IsFileLine(line) && p.well_formed) named.insert(std::string(p.folder) + "\\" + std::string(p.name));
+      });
+      for (auto it = frozen_.begin(); it != frozen_.end();) it = named.count(it->first) ? frozen_.erase(it) : std::next(it);
+    }
     if (fault == FaultKind::SourceDriveAbsent || fault == FaultKind::SourceDriveVanishes) {
       // Nothing at all may have gone; what the pass did before the drive went is done
       // again, or found done, by the next one. A file copied before the drive went is
@@ -432,9 +445,11 @@ class ModelRun {
       it = (*it == folder || IsBelow(*it, folder)) ? markers_.erase(it) : std::next(it);
     for (auto it = listed_.begin(); it != listed_.end();)
       it = (it->first == folder || IsBelow(it->first, folder)) ? listed_.erase(it) : std::next(it);
-    // Its copies stay as they are now, whatever the source does from here on.
-    for (const auto& [path, file] : destination_)
-      if (IsBelow(path, folder)) frozen_[path] = file;
+    // Its copies stay as they are now, whatever the source does from here on (also copies
+    // a pass cut short by a fault made, which the model did not follow).
+    std::map<std::string, std::string> copies;
+    if (box_.Exists(DestinationOf(folder))) Walk(DestinationOf(folder), &copies);
+    for (const auto& [dest, content] : copies) frozen_["S:" + dest.substr(5)] = {content, TimeOf(dest)};
     excluded_.insert(folder);
     if (std::getenv("BK_MODEL_VERBOSE")) std::printf("leave out %s\n", folder.c_str());
   }
