@@ -389,8 +389,11 @@ class SyncPass {
   }
 
   // A line the pass may act on: both TABs, and a source that maps to a place inside the
-  // destination folder. Any other line is reported, kept as it is, and never acted on.
-  static bool Usable(const LineParts& p) { return p.well_formed && IsContainedSource(p.folder, p.name); }
+  // destination folder. Any other line is reported, kept as it is, and never acted on. An
+  // exclusion names no file, only its folder, which must be contained as any other.
+  static bool Usable(const LineParts& p) {
+    return p.well_formed && IsContainedSource(p.folder, p.name == kExclusionMarker ? kEmptyFolderMarker : p.name);
+  }
 
   void ReportBrokenLine(const Line& l) {
     std::string_view text = Text(l);

@@ -1,5 +1,6 @@
 #include <algorithm>
 
+#include "common/folder_exclusion.hpp"
 #include "engine_fixture.hpp"
 #include "platform/file_copy.hpp"
 
@@ -141,6 +142,26 @@ TEST_F(MirrorTest, NewFilesAndNewSubfoldersAreFoundAndCopied) {
   EXPECT_NE(list.find("2S:\\data\tnew.txt\t30000000000003\n"), std::string::npos);
   EXPECT_NE(list.find("2S:\\data\\newsub\tx.txt\t30000000000001\n"), std::string::npos);
   EXPECT_EQ(list.find('\n' + std::string("1")), std::string::npos);  // no line left at "1"
+  EXPECT_TRUE(ReportLines().empty());
+}
+
+// A folder left out (its exclusion line in place of its lines) keeps its copies as they
+// are, gets no new file, and its line is no broken line: no report, the line stays.
+TEST_F(MirrorTest, AFolderLeftOutIsNeitherTouchedNorReported) {
+  Run();
+  std::string text;
+  ForEachLine(ListText('3'), [&](std::string_view line, std::size_t) {
+    if (line.find("S:\\data\\sub\t") == std::string_view::npos) (text += line) += '\n';
+  });
+  const std::string exclusion = MakeExclusionLine("S:\\data\\sub", '3');
+  text += exclusion;
+  box().Write(ListFileName('T', "BK", '3'), text);
+  Source("S:\\data\\sub\\c.txt", "charlie, changed", kT0 + kSecond);
+  Source("S:\\data\\sub\\new.txt", "new");
+  Run();
+  EXPECT_EQ(box().Read("T:\\BK\\data\\sub\\c.txt"), "charlie");
+  EXPECT_FALSE(box().Exists("T:\\BK\\data\\sub\\new.txt"));
+  EXPECT_EQ(ListText('3'), text);
   EXPECT_TRUE(ReportLines().empty());
 }
 
