@@ -450,6 +450,8 @@ class ModelRun {
     std::map<std::string, std::string> copies;
     if (box_.Exists(DestinationOf(folder))) Walk(DestinationOf(folder), &copies);
     for (const auto& [dest, content] : copies) frozen_["S:" + dest.substr(5)] = {content, TimeOf(dest)};
+    // Exclusions below it go with its registration: nothing registered is their parent.
+    for (auto it = excluded_.begin(); it != excluded_.end();) it = IsBelow(*it, folder) ? excluded_.erase(it) : std::next(it);
     excluded_.insert(folder);
     if (std::getenv("BK_MODEL_VERBOSE")) std::printf("leave out %s\n", folder.c_str());
   }
