@@ -779,7 +779,9 @@ class SyncPass {
       if (Aborted()) return;
       if (!e->is_directory() || IsSkippedName(e->name) || IsFolderLink(*e)) continue;
       const std::string path = Join(folder, e->name);
-      if (group_folders_.count(path) > 0 || IsInsideDestination(ctx_.settings.destination_folders, path)) continue;
+      if (group_folders_.count(path) > 0 || OtherTypes().trees.count(path) > 0 ||
+          IsInsideDestination(ctx_.settings.destination_folders, path))
+        continue;
       if (!walk_) walk_.emplace(ctx_.fs, ctx_.settings.destination_folders);
       NewFolderWalk visitor(*this);
       walk_->Walk(path, visitor);
@@ -792,7 +794,10 @@ class SyncPass {
     void Listed(const std::string& folder, Status listed, const std::vector<FileInfo>& entries) override {
       pass_.NewFolder(folder, listed, entries);
     }
-    bool Admit(const std::string& path) override { return pass_.group_folders_.count(path) == 0; }
+    // Another type's tree is walked by that type: its new files and subfolders are its own.
+    bool Admit(const std::string& path) override {
+      return pass_.group_folders_.count(path) == 0 && pass_.OtherTypes().trees.count(path) == 0;
+    }
     bool KeepGoing() override { return !pass_.Aborted(); }
     bool Stopped() override { return pass_.Aborted(); }
 
@@ -808,6 +813,9 @@ class SyncPass {
       ctx_.report.AddSystem(ctx_.fs.ErrorMessage(listed.code), folder + "\\");
       return;
     }
+    // A folder another folder type registers is that type's, new files and all (a type
+    // that runs later would otherwise find them taken); its subfolders may still be ours.
+    if (OtherTypes().folder_types.count(folder) > 0) return;
     std::sort(entries.begin(), entries.end(), [](const FileInfo& a, const FileInfo& b) { return a.name < b.name; });
     const std::string dest_folder = DestinationPath(target_, folder);
     Listing dest;
@@ -834,10 +842,13 @@ class SyncPass {
   }
 
   // What the other four types of this destination register, read once a pass when a walk
-  // first needs it: their file keys (folder, TAB, name) and their folders.
+  // first needs it: their file keys (folder, TAB, name) and their folders; of these, the
+  // folders of the folder types and those of the types that follow their tree.
   struct OtherRegistrations {
     std::unordered_set<std::string> files;
     std::unordered_set<std::string> folders;
+    std::unordered_set<std::string> folder_types;
+    std::unordered_set<std::string> trees;
   };
   const OtherRegistrations& OtherTypes() {
     if (other_types_) return *other_types_;
@@ -851,6 +862,8 @@ class SyncPass {
         const LineParts p = SplitLine(line);
         if (!p.well_formed || p.name == kExclusionMarker) return;
         other_types_->folders.emplace(p.folder);
+        if (digit != '1') other_types_->folder_types.emplace(p.folder);
+        if (FollowsTree(digit)) other_types_->trees.emplace(p.folder);
         if (p.name != kEmptyFolderMarker) other_types_->files.emplace(LineKey(line));
       });
     }
