@@ -256,7 +256,8 @@ class SyncPass {
     const std::size_t merged = MergeNewFiles();
     if (mode_ != SyncMode::SingleFiles) CopyNewFiles(merged);
     ShowPendingProgress();
-    if (mode_ == SyncMode::Mirror) DeleteFolders();
+    DeleteLostCopies();
+    if (mode_ == SyncMode::Mirror && !Aborted()) DeleteFolders();
     RemoveTypeDuplicates(&list_);
     // A folder left out whose parent went from the list is nothing any walk would enter;
     // a list of exclusions alone is an empty list.
@@ -561,19 +562,49 @@ class SyncPass {
         ctx_.report.AddSystem(ctx_.fs.ErrorMessage(drive.code), root);
         continue;
       }
-      for (const std::string& copy : losses.copies) DeleteCopy(copy);
-      for (std::size_t m : losses.lines) Mark(lines_[m], '0');
+      for (const std::string& copy : losses.copies) doomed_copies_.push_back(copy);
+      for (std::size_t m : losses.lines) DropForLoss(m);
       for (std::string& marker : losses.markers) AddNewLine(std::move(marker));
       for (std::string& folder : losses.folders) AddDeletion(std::move(folder));
       // Without a deletion list that could be written a mirror keeps vanished folders,
       // copies and lines alike, so that a later pass follows the deletion whole.
       if (mode_ == SyncMode::Mirror && !deletions_allowed_) continue;
       for (const std::string& copy : losses.folder_copies) {
-        DeleteCopy(copy);
-        DeleteCopy(CopyTemporaryName(copy));  // a crash's leftover would keep the folder
+        doomed_copies_.push_back(copy);
+        doomed_copies_.push_back(CopyTemporaryName(copy));  // a crash's leftover would keep the folder
       }
-      for (std::size_t m : losses.folder_lines) Mark(lines_[m], '0');
+      for (std::size_t m : losses.folder_lines) DropForLoss(m);
     }
+  }
+
+  // A line whose source is gone leaves the list; its text is kept until the pass ends, so
+  // that a pass cut short can keep it (see DeleteLostCopies).
+  void DropForLoss(std::size_t m) {
+    if (list_.text[lines_[m].offset] == '0') return;
+    dropped_for_loss_.emplace_back(Text(lines_[m]));
+    Mark(lines_[m], '0');
+  }
+
+  // The copies of what the source lost go after the new copies are made: a folder renamed
+  // at the source has its copies under the new name before those under the old name go.
+  // A pass cut short (Ctrl + Shift) deletes nothing and keeps those lines, so that the
+  // next run, which makes the new copies, deletes the old ones then. A copy this pass
+  // wrote is never deleted (two sources on two drives can name one copy).
+  void DeleteLostCopies() {
+    if (Aborted()) {
+      if (dropped_for_loss_.empty()) return;
+      for (const std::string& line : dropped_for_loss_) {
+        list_.text += '2';
+        list_.text.append(line, 1, std::string::npos);
+        list_.text += '\n';
+      }
+      list_.line_count += dropped_for_loss_.size();
+      result_.dropped -= std::min(result_.dropped, dropped_for_loss_.size());
+      SortLines(&list_);
+      return;
+    }
+    for (const std::string& copy : doomed_copies_)
+      if (written_.count(copy) == 0) DeleteCopy(copy);
   }
 
   // A crash can leave a copy's temporary file beside it; it goes the next time its folder
@@ -689,6 +720,7 @@ class SyncPass {
     ctx_.hooks.CopyEnded();
     if (s) {
       ++result_.copied;
+      written_.insert(dest_path);
       // The new-file search of the folder modes meets the copy again and must see it made,
       // with the time as the destination keeps it.
       copied.last_write = time_rule_.Stored(copied.last_write);
@@ -983,6 +1015,9 @@ class SyncPass {
   std::unordered_set<std::string> excluded_;       // folders the user left out
   std::optional<TreeWalk> walk_;                   // one a pass: it never enters a folder twice
   std::optional<OtherRegistrations> other_types_;
+  std::vector<std::string> doomed_copies_;     // copies of what the source lost, deleted last
+  std::vector<std::string> dropped_for_loss_;  // their lines, kept back by a pass cut short
+  std::unordered_set<std::string> written_;    // copies this pass made
   std::int64_t running_total_ = 0;
   std::size_t marked_ = 0;
   bool aborted_ = false;

@@ -42,6 +42,7 @@ class RecordingHooks : public RunHooks {
     sizes_mib.push_back(size_mib);
     if (on_copy) on_copy(source);
   }
+  bool AbortKeysHeldDuringCopy() override { return abort_during_copy && abort_during_copy(); }
   void DestinationStarted(std::string_view destination, std::int64_t total) override {
     destinations.emplace_back(destination);
     totals.push_back(total);
@@ -56,6 +57,7 @@ class RecordingHooks : public RunHooks {
   std::function<void()> on_pump;
   std::function<bool()> progress_due;  // the window's answer to ProgressDue (always yes when unset)
   std::function<void(std::string_view)> on_copy;
+  std::function<bool()> abort_during_copy;  // Ctrl + Shift seen while a copy runs
 };
 
 class FixedClock final : public Clock {

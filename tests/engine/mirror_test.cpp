@@ -394,6 +394,30 @@ TEST_F(EngineTest, AVanishedMirrorTreeLeftEmptyIsRemovedDeepestFirst) {
   EXPECT_TRUE(box().Exists("T:\\BK"));
 }
 
+// A renamed folder's old copies go only after its copies under the new name are made: a
+// pass cut short while it copies keeps the old copies and their lines, and the next run
+// finishes the rename.
+TEST_F(EngineTest, ARenameCutShortKeepsTheOldCopiesUntilTheNewOnesAreMade) {
+  for (int i = 0; i < 4; ++i) Source("S:\\m\\trip\\p" + std::to_string(i) + ".jpg", "photo " + std::to_string(i));
+  for (int i = 0; i < 8; ++i) Source("S:\\m\\docs\\d" + std::to_string(i) + ".txt", "doc");
+  RegisterFolder('3', "S:\\m", true);
+  SaveLists();
+  Run();
+  ASSERT_TRUE(box().fs().Rename("S:\\m\\trip", "S:\\m\\trip-okinawa").ok());
+  hooks_.abort_during_copy = [this] { return hooks_.copies.size() >= 2; };
+  Run();
+  for (int i = 0; i < 4; ++i) EXPECT_TRUE(box().Exists("T:\\BK\\m\\trip\\p" + std::to_string(i) + ".jpg")) << i;
+  EXPECT_NE(ListText('3').find("2S:\\m\\trip\tp0.jpg"), std::string::npos);
+  hooks_.abort_during_copy = nullptr;
+  Run();
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_EQ(box().Read("T:\\BK\\m\\trip-okinawa\\p" + std::to_string(i) + ".jpg"), "photo " + std::to_string(i));
+    EXPECT_FALSE(box().Exists("T:\\BK\\m\\trip\\p" + std::to_string(i) + ".jpg")) << i;
+  }
+  EXPECT_EQ(ListText('3').find("S:\\m\\trip\t"), std::string::npos);
+  EXPECT_FALSE(box().Exists("T:\\BK\\m\\trip"));
+}
+
 TEST_F(EngineTest, AnAbortedPassJudgesADriveByTheFilesItReached) {
   // Ten vanished folders, one that the other disk happens to have too (where the user
   // aborts), then twenty more vanished ones that the pass never reaches.
