@@ -60,6 +60,9 @@ struct RunSettings {
   std::array<std::string, 26> volume_labels;  // VolumeLabels, by drive letter
   // "D:\BK" texts of every destination: never walked as a source (a run adds its own).
   std::vector<std::string> destination_folders;
+  // A mirror moves the copy of a renamed or moved folder or file instead of copying it
+  // again; off only to measure what that saves.
+  bool detect_moves = true;
   std::string_view LabelOf(char drive) const;
 };
 

@@ -251,6 +251,8 @@ class SyncPass {
     if (mode_ != SyncMode::SingleFiles) OpenWorkFiles();
     RegisteredLines();
     ShowPendingProgress();
+    if (mode_ == SyncMode::Mirror && !aborted_ && ctx_.settings.detect_moves) FollowMoves();
+    MakeNewFolders();
     FollowLosses();
     Compact();
     const std::size_t merged = MergeNewFiles();
@@ -467,7 +469,11 @@ class SyncPass {
           case Lookup::Unreadable:
             break;  // reported; the line stays as it is
           case Lookup::Missing:
-            if (mode_ == SyncMode::Mirror) losses.copies.push_back(dest_path);
+            if (mode_ == SyncMode::Mirror) {
+              losses.copies.push_back(dest_path);
+              if (const FileInfo* copy = dest.Find(name); copy && !copy->is_directory())
+                gone_files_.push_back({folder[0], dest_path, name, copy->size, copy->last_write});
+            }
             if (folder_mode && !source.has_file && !marker_added) {
               losses.markers.push_back(MakeRegistrationLine('2', folder, kEmptyFolderMarker, type_, 0));
               marker_added = true;
@@ -540,7 +546,218 @@ class SyncPass {
       ++losses->gone;
       if (mode_ == SyncMode::Mirror) losses->folder_copies.push_back(DestinationPath(target_, Join(folder, p.name)));
     }
-    if (mode_ == SyncMode::Mirror) losses->folders.push_back(DestinationPath(target_, folder));
+    if (mode_ == SyncMode::Mirror) {
+      losses->folders.push_back(DestinationPath(target_, folder));
+      vanished_.push_back({folder, members});
+    }
+  }
+
+  // ---- phase 1c: moves (mirror) ------------------------------------------------------------
+
+  // A registered folder found gone and a new folder of the same list on the same drive
+  // that holds the same files (name, size and time, the test of "unchanged") is that
+  // folder moved or renamed: its copy is moved to the new place with one rename, before
+  // anything is copied or deleted. What does not match is then copied or deleted as
+  // usual. A file gone from one folder and new in another, with the same name, size and
+  // time, has its copy moved likewise. A move that fails, or whose place is taken, leaves
+  // everything to the copies and deletions that follow.
+  void FollowMoves() {
+    for (std::size_t r = 0; r < walk_roots_.size(); ++r) MoveFolder(r);
+    MoveFiles();
+  }
+
+  // Relative place of a path below a folder ("" for the folder itself, "\a\b" below it).
+  static std::string Below(const std::string& path, const std::string& folder) { return path.substr(folder.size()); }
+  static bool IsAtOrBelow(const std::string& path, const std::string& folder) {
+    return path == folder || (path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 &&
+                              path[folder.size()] == '\\');
+  }
+
+  // The copies of a moved folder's files must be found at their old place, listed once per
+  // folder.
+  const FileInfo* OldCopy(const std::string& dest_folder, const std::string& name,
+                          std::map<std::string, Listing>* listings) {
+    auto it = listings->find(dest_folder);
+    if (it == listings->end()) {
+      it = listings->emplace(dest_folder, Listing()).first;
+      it->second.Read(ctx_.fs, Listing::ListingPath(dest_folder));
+    }
+    const FileInfo* copy = it->second.Find(name);
+    return copy && !copy->is_directory() ? copy : nullptr;
+  }
+
+  // Enough of the new folder is the old one when at least half of its new files have a
+  // matching copy: the rename costs nothing and loses nothing (what does not match is
+  // copied or deleted as it would be anyway), so any large share saves writing; below
+  // half, a new folder and another one deleted is the likelier story, and a rename would
+  // move copies the user no longer keeps under a name where they do not belong.
+  static bool EnoughAlike(std::size_t matched, std::size_t files) { return matched > 0 && 2 * matched >= files; }
+
+  void MoveFolder(std::size_t root_index) {
+    const std::string& root = walk_roots_[root_index];
+    std::vector<std::size_t> entries;
+    for (std::size_t i = 0; i < new_entries_.size(); ++i)
+      if (new_entries_[i].root == root_index && !new_entries_[i].moved) entries.push_back(i);
+    if (entries.empty()) return;
+    const std::string new_dest = DestinationPath(target_, root);
+    FileInfo there;
+    if (!IsNotFound(ctx_.fs.GetInfo(new_dest, &there))) return;  // the new place is taken (or unknown)
+
+    // The best vanished folder of the same drive that is not below another vanished one.
+    const Vanished* best = nullptr;
+    std::vector<std::size_t> best_matched;
+    std::map<std::string, Listing> listings;
+    for (const Vanished& old : vanished_) {
+      if (DriveKey(old.folder[0]) != DriveKey(root[0]) || old.taken || IsVanished(std::string(ParentFolder(old.folder))) ||
+          HoldsExclusion(old.folder) || !HoldsOnlyItsCopies(old.folder))
+        continue;
+      const std::string old_dest = DestinationPath(target_, old.folder);
+      std::vector<std::size_t> matched;
+      for (std::size_t i : entries) {
+        const NewEntry& e = new_entries_[i];
+        const FileInfo* copy = OldCopy(old_dest + Below(e.folder, root), e.name, &listings);
+        if (copy && copy->size == e.size && time_rule_.Matches(e.time, copy->last_write)) matched.push_back(i);
+      }
+      if (matched.size() > best_matched.size()) {
+        best = &old;
+        best_matched = std::move(matched);
+      }
+    }
+    if (!best || !EnoughAlike(best_matched.size(), entries.size())) return;
+
+    const std::string old_dest = DestinationPath(target_, best->folder);
+    std::uint64_t bytes = 0;
+    for (std::size_t i : best_matched) bytes += new_entries_[i].size;
+    ctx_.hooks.CopyStarting(root, static_cast<std::uint32_t>(bytes / kMiB));
+    (void)ctx_.fs.CreateFolderChain(std::string(ParentFolder(new_dest)));
+    const Status moved = ctx_.fs.Rename(old_dest, new_dest);
+    ctx_.hooks.CopyEnded();
+    if (!moved) return;
+    const_cast<Vanished*>(best)->taken = true;
+    ++result_.folders_moved;
+
+    std::set<std::string> kept;  // new places of the old copies that are the new files
+    for (std::size_t i : best_matched) {
+      NewEntry& e = new_entries_[i];
+      e.moved = true;
+      new_text_[e.offset] = '2';
+      kept.insert(Join(Below(e.folder, root), e.name));
+      ++result_.files_moved;
+    }
+    // Every new file of the folder, matched or not, has a place the copy phase fills.
+    std::set<std::string> named;
+    for (std::size_t i : entries) named.insert(Join(Below(new_entries_[i].folder, root), new_entries_[i].name));
+    FollowMovedFolder(best->folder, root, named, best_matched.size());
+  }
+
+  // The old folder's registrations went with the move: its copies moved are not lost (the
+  // guard does not count them), those the new folder does not hold are deleted at their
+  // new place, and its emptied folders there removed.
+  void FollowMovedFolder(const std::string& old_folder, const std::string& root, const std::set<std::string>& named,
+                         std::size_t matched) {
+    DriveLosses& losses = losses_[DriveKey(old_folder[0])];
+    losses.gone -= std::min(losses.gone, matched);
+    const std::string old_dest = DestinationPath(target_, old_folder);
+    const std::string new_dest = DestinationPath(target_, root);
+    std::vector<std::string> copies;
+    for (std::string& copy : losses.folder_copies) {
+      if (!IsAtOrBelow(copy, old_dest)) {
+        copies.push_back(std::move(copy));
+        continue;
+      }
+      const std::string relative = Below(copy, old_dest);
+      // A copy whose place a new file takes is left to the copy phase.
+      if (named.count(relative) == 0) copies.push_back(new_dest + relative);
+    }
+    losses.folder_copies = std::move(copies);
+    for (std::string& folder : losses.folders)
+      if (IsAtOrBelow(folder, old_dest)) folder = new_dest + Below(folder, old_dest);
+  }
+
+  // A move carries only what the list names: a destination folder that holds anything
+  // else (a copy kept of a folder left out, a file the user put there) stays where it is,
+  // and the new place gets copies.
+  bool HoldsOnlyItsCopies(const std::string& folder) {
+    std::set<std::string> named_files, named_folders;
+    for (const Vanished& v : vanished_) {
+      if (!IsAtOrBelow(v.folder, folder)) continue;
+      const std::string relative = Below(v.folder, folder);
+      named_folders.insert(relative);
+      for (std::size_t m : v.members) {
+        const LineParts p = SplitLine(Text(lines_[m]));
+        if (p.name != kEmptyFolderMarker) named_files.insert(Join(relative, p.name));
+      }
+    }
+    const std::string dest = DestinationPath(target_, folder);
+    std::vector<std::string> pending{""};
+    while (!pending.empty()) {
+      const std::string relative = std::move(pending.back());
+      pending.pop_back();
+      std::vector<FileInfo> entries;
+      if (!ctx_.fs.ListFolder(dest + relative, &entries)) return false;
+      for (const FileInfo& e : entries) {
+        const std::string below = Join(relative, e.name);
+        if (e.is_directory()) {
+          if (named_folders.count(below) == 0) return false;
+          pending.push_back(below);
+        } else if (named_files.count(below) == 0) {
+          return false;
+        }
+      }
+    }
+    return true;
+  }
+
+  // The copies of a folder left out stay where they are: a folder holding one is not moved.
+  bool HoldsExclusion(const std::string& folder) const {
+    for (const std::string& excluded : excluded_)
+      if (IsAtOrBelow(excluded, folder)) return true;
+    return false;
+  }
+
+  bool IsVanished(const std::string& folder) const {
+    for (const Vanished& v : vanished_)
+      if (v.folder == folder) return true;
+    return false;
+  }
+
+  // A file gone from one registered folder and new in another of the same list.
+  void MoveFiles() {
+    std::map<std::pair<std::string, std::uint64_t>, std::vector<std::size_t>> by_name_size;
+    for (std::size_t i = 0; i < new_entries_.size(); ++i)
+      if (!new_entries_[i].moved && new_entries_[i].missing_at_destination)
+        by_name_size[{new_entries_[i].name, new_entries_[i].size}].push_back(i);
+    for (const GoneFile& gone : gone_files_) {
+      const auto it = by_name_size.find({gone.name, gone.size});
+      if (it == by_name_size.end()) continue;
+      for (std::size_t i : it->second) {
+        NewEntry& e = new_entries_[i];
+        if (e.moved || DriveKey(e.folder[0]) != DriveKey(gone.drive) || !time_rule_.Matches(e.time, gone.time)) continue;
+        const std::string to = DestinationPath(target_, Join(e.folder, e.name));
+        FileInfo there;
+        if (!IsNotFound(ctx_.fs.GetInfo(to, &there))) continue;
+        (void)ctx_.fs.CreateFolderChain(DestinationPath(target_, e.folder));
+        ctx_.hooks.CopyStarting(Join(e.folder, e.name), static_cast<std::uint32_t>(e.size / kMiB));
+        const Status moved = ctx_.fs.Rename(gone.dest_path, to);
+        ctx_.hooks.CopyEnded();
+        if (!moved) continue;
+        e.moved = true;
+        new_text_[e.offset] = '2';
+        ++result_.files_moved;
+        DriveLosses& losses = losses_[DriveKey(gone.drive)];
+        std::erase(losses.copies, gone.dest_path);
+        if (losses.gone > 0) --losses.gone;
+        break;
+      }
+    }
+  }
+
+  // The destination folders of newly walked folders that no move brought.
+  void MakeNewFolders() {
+    for (const std::string& folder : new_folders_) {
+      FileInfo there;
+      if (IsNotFound(ctx_.fs.GetInfo(folder, &there))) (void)ctx_.fs.CreateFolderChain(folder);
+    }
   }
 
   // ---- the end of phase 1: what was found gone, drive by drive ------------------------
@@ -783,6 +1000,8 @@ class SyncPass {
       ctx_.report.AddNewFileNoSpace(root_, source_path);
       return NewFile::Refused;
     }
+    new_entries_.push_back({new_text_.size(), folder, e.name, e.size, e.last_write,
+                            walk_roots_.empty() || !in_walk_ ? kNoRoot : walk_roots_.size() - 1, found == Lookup::Missing});
     AddListLine(MakeRegistrationLine('1', folder, e.name, type_, e.size));
     return NewFile::Listed;
   }
@@ -816,6 +1035,7 @@ class SyncPass {
         continue;
       if (!walk_) walk_.emplace(ctx_.fs, ctx_.settings.destination_folders);
       NewFolderWalk visitor(*this);
+      walk_roots_.push_back(path);
       walk_->Walk(path, visitor);
     }
   }
@@ -824,7 +1044,9 @@ class SyncPass {
    public:
     explicit NewFolderWalk(SyncPass& pass) : pass_(pass) {}
     void Listed(const std::string& folder, Status listed, const std::vector<FileInfo>& entries) override {
+      pass_.in_walk_ = true;
       pass_.NewFolder(folder, listed, entries);
+      pass_.in_walk_ = false;
     }
     // Another type's tree is walked by that type: its new files and subfolders are its own.
     bool Admit(const std::string& path) override {
@@ -869,8 +1091,9 @@ class SyncPass {
       if (OtherTypes().folders.count(folder) > 0) return;
       AddListLine(MakeRegistrationLine('2', folder, kEmptyFolderMarker, type_, 0));
     }
-    // The copies go into it in phase 4; an empty folder is kept as one.
-    if (!dest.status) (void)ctx_.fs.CreateFolderChain(dest_folder);
+    // The copies go into it in phase 4; an empty folder is kept as one. It is made after
+    // the moves: a folder's old copy moved to its place brings it.
+    if (!dest.status) new_folders_.push_back(dest_folder);
   }
 
   // What the other four types of this destination register, read once a pass when a walk
@@ -1018,6 +1241,35 @@ class SyncPass {
   std::vector<std::string> doomed_copies_;     // copies of what the source lost, deleted last
   std::vector<std::string> dropped_for_loss_;  // their lines, kept back by a pass cut short
   std::unordered_set<std::string> written_;    // copies this pass made
+  // What the moves are judged by: new files listed this pass, the folders walked, the
+  // registered folders found gone and the files gone from folders that are still there.
+  static constexpr std::size_t kNoRoot = static_cast<std::size_t>(-1);
+  struct NewEntry {
+    std::size_t offset;  // of its line in new_text_
+    std::string folder, name;
+    std::uint64_t size;
+    FileTime time;
+    std::size_t root;  // the walk it was found by, or kNoRoot
+    bool missing_at_destination;
+    bool moved = false;
+  };
+  struct Vanished {
+    std::string folder;
+    std::vector<std::size_t> members;
+    bool taken = false;
+  };
+  struct GoneFile {
+    char drive;
+    std::string dest_path, name;
+    std::uint64_t size;
+    FileTime time;
+  };
+  std::vector<NewEntry> new_entries_;
+  std::vector<std::string> walk_roots_;
+  bool in_walk_ = false;
+  std::vector<Vanished> vanished_;
+  std::vector<GoneFile> gone_files_;
+  std::vector<std::string> new_folders_;
   std::int64_t running_total_ = 0;
   std::size_t marked_ = 0;
   bool aborted_ = false;

@@ -34,6 +34,8 @@ struct SyncResult {
   std::size_t copied = 0;         // successful copies
   std::size_t copy_failures = 0;  // copies that failed or were cancelled
   std::size_t folders_deleted = 0;
+  std::size_t folders_moved = 0;  // a folder's copy moved to the folder's new place
+  std::size_t files_moved = 0;    // files whose copy was moved instead of copied (in moved folders too)
   bool aborted = false;
 };
 
