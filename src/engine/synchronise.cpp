@@ -670,8 +670,20 @@ class SyncPass {
       if (named.count(relative) == 0) copies.push_back(new_dest + relative);
     }
     losses.folder_copies = std::move(copies);
-    for (std::string& folder : losses.folders)
-      if (IsAtOrBelow(folder, old_dest)) folder = new_dest + Below(folder, old_dest);
+    // Its folders go once emptied, at their new place, except those the new tree holds
+    // (an empty folder there is kept as one).
+    std::vector<std::string> folders;
+    for (std::string& folder : losses.folders) {
+      if (!IsAtOrBelow(folder, old_dest)) {
+        folders.push_back(std::move(folder));
+        continue;
+      }
+      std::string moved = new_dest + Below(folder, old_dest);
+      if (std::find(new_folders_.begin(), new_folders_.end(), moved) == new_folders_.end())
+        folders.push_back(std::move(moved));
+    }
+    losses.folders = std::move(folders);
+    moved_folders_.push_back({old_folder, root});
   }
 
   // A move carries only what the list names: a destination folder that holds anything
@@ -810,9 +822,23 @@ class SyncPass {
   void DeleteLostCopies() {
     if (Aborted()) {
       if (dropped_for_loss_.empty()) return;
+      // A file line of a folder whose copy moved names the copy at its new place: the
+      // next run deletes it there if its source is gone (the walk listed the new tree's
+      // folders already).
       for (const std::string& line : dropped_for_loss_) {
+        const LineParts p = SplitLine(line);
+        std::string folder(p.folder);
+        for (const auto& [from, to] : moved_folders_)
+          if (p.name != kEmptyFolderMarker && IsAtOrBelow(folder, from)) {
+            folder = to + Below(folder, from);
+            break;
+          }
         list_.text += '2';
-        list_.text.append(line, 1, std::string::npos);
+        list_.text += folder;
+        list_.text += '\t';
+        list_.text += p.name;
+        list_.text += '\t';
+        list_.text += p.tail;
         list_.text += '\n';
       }
       list_.line_count += dropped_for_loss_.size();
@@ -1270,6 +1296,7 @@ class SyncPass {
   std::vector<Vanished> vanished_;
   std::vector<GoneFile> gone_files_;
   std::vector<std::string> new_folders_;
+  std::vector<std::pair<std::string, std::string>> moved_folders_;  // source folder, its new place
   std::int64_t running_total_ = 0;
   std::size_t marked_ = 0;
   bool aborted_ = false;
