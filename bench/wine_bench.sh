@@ -19,13 +19,14 @@
 #                            [--rename-mib M]
 #
 #   --files N   a tree of N files (may be given more than once; default 10000 and 100000)
-#   --repeat R  runs of each program for the unchanged step; the median counts (default 1)
+#   --repeat R  runs of each program for the unchanged step and for each figure of the
+#               renamed-folder case; the median counts (default 1)
 #   --starts K  program starts for each start-up figure; the median counts (default 7)
 #   --no-build  use build/windows and build/native as they are
 #   --keep      leave the temporary folder (its path is printed)
 #   --start-only  only the start-up figures
 #   --rename-only  only the renamed-folder case: a mirror-all list of S:\data (N files, default
-#               10 000, M MiB in all, default 512, half of it in S:\data\画像, made by
+#               10 000, M MiB in all, default 1024, half of it in S:\data\画像, made by
 #               `engine_bench --prepare-rename`); Vespard's first copy; then 画像 renamed on
 #               the host and Vespard's next run (R runs, each from the state after the first
 #               copy: the copy's folder renamed back and the list put back), against the first
@@ -56,7 +57,7 @@ KEEP=0
 START_ONLY=0
 RENAME_ONLY=0
 RENAME_FILES=10000
-RENAME_MIB=512
+RENAME_MIB=1024
 ALSO=
 while (($#)); do
   case $1 in
@@ -376,6 +377,7 @@ inodes() { (cd "$1" && find . -type f -printf '%i %P\n' | LC_ALL=C sort -k2); }
 R_FIRST=0
 R_MOVED=0
 R_XCOPY=0
+R_IDLE=0
 rename_case() {
   local n=$RENAME_FILES prep app saved big=画像 new=画像2024 r t0 before rc
   local first=() moved=() xc=()
@@ -442,15 +444,23 @@ rename_case() {
   else
     problem "xcopy's copy of the renamed folder differs from it"
   fi
+  # Vespard with nothing to do (no power-off destination): its start to its countdown screen.
+  local idle=() idle_app=$E2E_TMP/app-rename-idle
+  app_folder "$idle_app" 'T:\\BK\nT:\\BK\n*\n*\n*\n0\n'
+  for ((r = 0; r < REPEAT; ++r)); do
+    if run_vespard "$idle_app" 120 0.01; then idle+=("$RUN_SECONDS"); else idle+=(0); fi
+  done
+  R_IDLE=$(median "${idle[@]}")
   R_FIRST=$(median "${first[@]}")
   R_MOVED=$(median "${moved[@]}")
   R_XCOPY=$(median "${xc[@]}")
   printf '    %-44s %8.3f s   (%s)\n' "Vespard, first copy" "$R_FIRST" "${first[*]}"
   printf '    %-44s %8.3f s   (%s)\n' "Vespard, the run after the rename" "$R_MOVED" "${moved[*]}"
   printf '    %-44s %8.3f s   (%s)\n' "xcopy of the renamed folder alone" "$R_XCOPY" "${xc[*]}"
+  printf '    %-44s %8.3f s   (%s)\n' "Vespard with nothing to do (start-up)" "$R_IDLE" "${idle[*]}"
   echo "    check: ${CHECKS%; } (names, sizes, times, folders)"
   echo "    (Vespard's times run from its start to its countdown screen, start-up included)"
-  rm -rf "${DRIVE_S:?}"/* "${DRIVE_T:?}"/* "$app" "$saved"
+  rm -rf "${DRIVE_S:?}"/* "${DRIVE_T:?}"/* "$app" "$saved" "$idle_app"
 }
 ((RENAME_CASE)) && rename_case
 
@@ -561,7 +571,9 @@ if ((${#SIZES[@]} >= 2)); then
 fi
 if ((RENAME_CASE)); then
   echo "    renamed folder ($RENAME_FILES files): the run after the rename / the first copy $(ratio "$R_MOVED" "$R_FIRST") [<= 0.05];"
-  echo "      / xcopy of the renamed folder alone $(ratio "$R_MOVED" "$R_XCOPY")"
+  echo "      / xcopy of the renamed folder alone $(ratio "$R_MOVED" "$R_XCOPY"); less Vespard's start-up on both sides:"
+  echo "      $(ratio "$(awk -v a="$R_MOVED" -v b="$R_IDLE" 'BEGIN { printf "%.3f", a - b }')" \
+    "$(awk -v a="$R_FIRST" -v b="$R_IDLE" 'BEGIN { printf "%.3f", a - b }')") against the first copy"
 fi
 if ((RENAME_ONLY)); then
   ((STATUS == 0)) && echo "    every copy equalled its source" || echo "    !!! some copies differed or a program failed (above) !!!"
