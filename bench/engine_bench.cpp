@@ -2,13 +2,19 @@
 // natively over the POSIX adapter, side by side with `rsync -a --delete` and `cp -a` on the
 // same source. Four steps per tree size: first full copy, unchanged run, 1 % of the files
 // changed, 1 % deleted; then a single-file list of a few files in a folder of 20 000
-// entries (--big-folder N). Prints wall times, the adapter calls the run made (by kind, with
+// entries (--big-folder N); then a mirror-all tree one of whose folders, holding half the
+// bytes, is renamed: the run after the rename with move detection on and off, against the
+// first copy. Prints wall times, the adapter calls the run made (by kind, with
 // the time spent in them), the peak memory of the run, and a cheap check of the result.
 // Prints figures only; it never fails a build.
 //
 //   engine_bench [--files N] [--no-strace]    (default: 10 000, then 100 000 files)
 //   engine_bench --only-big-folder [--big-folder N]   (only the single-file case below)
+//   engine_bench --only-rename [--rename-files N] [--rename-mib M] [--rename-repeat R]
+//                (only the renamed-folder case: N files, default 10 000, M MiB in all,
+//                default 1024, half of it in the folder renamed; R runs a figure, default 3)
 //   engine_bench --prepare DIR --files N       (a tree to profile one run on; see Prepare)
+//   engine_bench --prepare-rename DIR --files N --mib M   (the renamed-folder tree, for wine_bench.sh)
 //
 // With strace on the host, the smallest tree is also run once more under `strace -c -f`
 // (first copy and unchanged run, ours against rsync and cp) for system-call counts.
@@ -276,7 +282,8 @@ struct OursRun {
   bk::RunOutcome outcome;
 };
 
-OursRun RunOurs(const std::string& program, const std::string& s_host, const std::string& t_host) {
+OursRun RunOurs(const std::string& program, const std::string& s_host, const std::string& t_host,
+                bool detect_moves = true) {
   bk::PosixFileSystem posix(program);
   posix.MapDrive('S', {s_host, "SOURCE", "NTFS", std::nullopt, false});
   posix.MapDrive('T', {t_host, "BACKUP", "NTFS", std::nullopt, false});
@@ -285,7 +292,9 @@ OursRun RunOurs(const std::string& program, const std::string& s_host, const std
   bk::ErrorReport report(fs, clock);
   bk::RunHooks hooks;
   bk::RunFlags flags;
-  bk::RunContext ctx{fs, report, hooks, flags, bk::RunSettings{}};
+  bk::RunSettings settings;
+  settings.detect_moves = detect_moves;
+  bk::RunContext ctx{fs, report, hooks, flags, settings};
 
   ::sync();  // the previous step's dirty pages are not written back inside this one
   ::malloc_trim(0);
@@ -361,7 +370,7 @@ Verdict Verify(const std::string& scenario, const std::string& data_host, const 
   Verdict v;
   const HostTree source = Walk(data_host);
   const HostTree ours = Walk(ours_host);
-  const HostTree theirs = Walk(rsync_host);
+  const HostTree theirs = rsync_host.empty() ? HostTree{} : Walk(rsync_host);
   std::ostringstream out;
   auto fail = [&](const std::string& what) {
     v.ok = false;
@@ -372,7 +381,7 @@ Verdict Verify(const std::string& scenario, const std::string& data_host, const 
     fail("ours has " + std::to_string(ours.files.size()) + " files, source " + std::to_string(source.files.size()));
   if (const std::size_t d = TreeDifferences(source, ours, &first); d != 0)
     fail(std::to_string(d) + " files differ from the source in ours, first " + first);
-  if (const std::size_t d = TreeDifferences(source, theirs, &first); d != 0)
+  if (const std::size_t d = rsync_host.empty() ? 0 : TreeDifferences(source, theirs, &first); d != 0)
     fail(std::to_string(d) + " files differ from the source in rsync's copy, first " + first);
 
   bk::PosixFileSystem fs(program);
@@ -398,7 +407,8 @@ Verdict Verify(const std::string& scenario, const std::string& data_host, const 
       fail("list has " + std::to_string(lines) + " lines, expected " + std::to_string(expected));
   }
   if (v.ok)
-    out << "    check " << scenario << ": " << source.files.size() << " files, ours and rsync equal to the source "
+    out << "    check " << scenario << ": " << source.files.size() << " files, ours"
+        << (rsync_host.empty() ? "" : " and rsync") << " equal to the source "
         << "(names, sizes, times); report clean; list " << source.files.size() + source.folders_without_files
         << " lines\n";
   v.text = out.str();
@@ -743,6 +753,194 @@ void RunBigFolderCase(const std::string& top, std::size_t entries) {
   RemoveHostTree(base);
 }
 
+// ---- a renamed folder that holds half the bytes ------------------------------------------
+
+double Median(std::vector<double> v) {
+  if (v.empty()) return 0;
+  std::sort(v.begin(), v.end());
+  const std::size_t n = v.size();
+  return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+// A file of `size` bytes taken from `pattern` (at least 1 MiB + shift long) from `shift` on,
+// written in chunks of 1 MiB.
+void WriteLarge(bk::FileSystem& fs, const std::string& path, std::uint64_t size, bk::FileTime time,
+                const std::string& pattern, std::size_t shift) {
+  std::unique_ptr<bk::WritableFile> out;
+  Check(fs.CreateWrite(path, &out), "creating a source file");
+  for (std::uint64_t done = 0; done < size;) {
+    const std::size_t chunk = static_cast<std::size_t>(std::min<std::uint64_t>(size - done, 1 << 20));
+    Check(out->Write(pattern.data() + shift, chunk), "writing a source file");
+    done += chunk;
+  }
+  Check(out->SetLastWriteTime(time), "stamping a source file");
+  Check(out->Close(), "closing a source file");
+}
+
+struct RenameFigures {
+  bool ran = false;
+  double first = 0, moved = 0, copied = 0;
+  bool ok = true;
+};
+
+struct RenameTree {
+  std::size_t files = 0, big_files = 0;
+  std::uint64_t bytes = 0, big_bytes = 0;
+};
+
+// S:\data: `files` files, a tenth of them (about half of `total_mib`) in S:\data\画像 and
+// its two subfolders, the rest in leaf folders of about 100 files.
+RenameTree GenerateRenameTree(bk::FileSystem& fs, std::size_t files, std::uint64_t total_mib) {
+  std::mt19937_64 rng(4242 + files);
+  std::string pattern((2 << 20) + 1, '\0');
+  for (char& c : pattern) c = static_cast<char>(rng());
+  const std::uint64_t half = total_mib * (1ULL << 20) / 2;
+  const std::size_t big_files = std::max<std::size_t>(3, files / 10);
+  const std::size_t small_files = files > big_files ? files - big_files : 0;
+  const std::string big = std::string("S:\\data\\") + std::string(kGazo);  // 画像
+  const std::string big_sub[3] = {big, big + "\\a", big + "\\b" + std::string(kHyoSo)};
+
+  std::uint64_t bytes = 0, big_bytes = 0;
+  std::size_t index = 0;
+  auto put = [&](const std::string& folder, std::uint64_t mean) {
+    const std::uint64_t size = index % 29 == 0 ? 0 : rng() % (2 * mean + 1);
+    std::string name = "f" + std::to_string(100000 + index).substr(1);
+    if (index % 31 == 7) name += kHyoSo;
+    name += index % 3 ? ".jpg" : ".dat";
+    WriteLarge(fs, folder + "\\" + name, size, kT0 + index * kSecond, pattern, rng() % (1 << 20));
+    bytes += size;
+    ++index;
+    return size;
+  };
+  Check(fs.CreateFolderChain("S:\\data"), "creating S:\\data");
+  for (const std::string& f : big_sub) Check(fs.CreateFolderChain(f), "creating a source folder");
+  for (std::size_t i = 0; i < big_files; ++i) big_bytes += put(big_sub[i % 3], half / big_files);
+  const std::size_t leaves = std::max<std::size_t>(1, small_files / 100);
+  for (std::size_t k = 0; k < leaves; ++k) {
+    std::string folder = "S:\\data\\t" + std::to_string(k / 10) + "\\l" + std::to_string(k % 10);
+    if (k % 10 == 3) folder += kShiryo;
+    Check(fs.CreateFolderChain(folder), "creating a source folder");
+    const std::size_t here = small_files / leaves + (k < small_files % leaves ? 1 : 0);
+    for (std::size_t i = 0; i < here; ++i) put(folder, half / small_files);
+  }
+  return {index, big_files, bytes, big_bytes};
+}
+
+// A mirror-all registration of S:\data, 10 000 files (`files`), one folder (with two
+// subfolders) holding about half of `total_mib`: the first copy; then that folder renamed
+// and the next run, with move detection on and, from the same state, off. Each run is
+// repeated `repeat` times from the same state (the destination folder renamed back and the
+// list put back as it was after the first copy); medians count.
+RenameFigures RunRenameCase(const std::string& top, std::size_t files, std::uint64_t total_mib, int repeat) {
+  RenameFigures fig;
+  fig.ran = true;
+  const std::string base = top + "/rename";
+  const std::string program = base + "/P", s_host = base + "/S", t_host = base + "/T";
+  const std::string saved_program = base + "/P0";
+  for (const std::string& d : {program, s_host, t_host}) std::filesystem::create_directories(d);
+  bk::PosixFileSystem fs(program);
+  fs.MapDrive('S', {s_host, "SOURCE", "NTFS", std::nullopt, false});
+
+  std::cout << std::fixed;
+  const double t0 = Now();
+  const RenameTree tree = GenerateRenameTree(fs, files, total_mib);
+  const std::size_t index = tree.files, big_files = tree.big_files;
+  const std::uint64_t bytes = tree.bytes, big_bytes = tree.big_bytes;
+  const double generate = Now() - t0;
+  const std::size_t list_lines = PrepareProgramFolder(program, s_host);
+  std::filesystem::copy(program, saved_program, std::filesystem::copy_options::recursive);
+  std::cout << "\n== a renamed folder (mirror-all list): " << index << " files, " << std::setprecision(1)
+            << bytes / kMiB << " MiB; the renamed folder (with 2 subfolders) " << big_files << " files, "
+            << big_bytes / kMiB << " MiB; list " << list_lines << " lines (generated in " << std::setprecision(2)
+            << generate << " s); each figure the median of " << repeat << " runs\n";
+
+  const std::string data_host = s_host + "/data";
+  const std::string ours_data = t_host + "/BK/data";
+  const std::string big_host = data_host + "/\xE7\x94\xBB\xE5\x83\x8F";  // 画像, as the host spells it
+  const std::string big_new_host = big_host + "2024";
+  auto restore_list = [&] {
+    for (const auto& e : std::filesystem::directory_iterator(saved_program + "/BkList"))
+      std::filesystem::copy_file(e.path(), program + "/BkList/" + e.path().filename().string(),
+                                 std::filesystem::copy_options::overwrite_existing);
+  };
+  auto check = [&](const std::string& what) {
+    const Verdict v = Verify(what, data_host, ours_data, "", program);
+    std::cout << v.text;
+    fig.ok = fig.ok && v.ok;
+  };
+
+  // 1: the first copy, from an empty destination each time.
+  std::vector<double> first, writeback;
+  OursRun first_run;
+  for (int r = 0; r < repeat; ++r) {
+    RemoveHostTree(t_host);
+    std::filesystem::create_directories(t_host);
+    restore_list();
+    first_run = RunOurs(program, s_host, t_host);
+    first.push_back(first_run.seconds);
+    const double w0 = Now();
+    ::sync();
+    writeback.push_back(Now() - w0);
+  }
+  check("first copy");
+  std::filesystem::copy(program + "/BkList", saved_program + "/BkList",
+                        std::filesystem::copy_options::recursive |
+                            std::filesystem::copy_options::overwrite_existing);  // the list after it
+
+  // 2: the folder renamed at the source; the run with and without move detection, each from
+  // the state after the first copy.
+  std::filesystem::rename(big_host, big_new_host);
+  std::vector<double> moved, copied;
+  OursRun moved_run, copied_run;
+  auto back_to_first_copy = [&] {
+    const std::string dest_old = ours_data + "/\xE7\x94\xBB\xE5\x83\x8F";
+    if (!std::filesystem::exists(dest_old)) std::filesystem::rename(dest_old + "2024", dest_old);
+    restore_list();
+  };
+  for (int r = 0; r < repeat; ++r) {
+    back_to_first_copy();
+    moved_run = RunOurs(program, s_host, t_host, true);
+    moved.push_back(moved_run.seconds);
+    if (r == 0) check("after the rename, moves detected");
+    back_to_first_copy();
+    copied_run = RunOurs(program, s_host, t_host, false);
+    copied.push_back(copied_run.seconds);
+    if (r == 0) check("after the rename, moves not detected");
+  }
+  fig.first = Median(first);
+  fig.moved = Median(moved);
+  fig.copied = Median(copied);
+  auto list = [](const std::vector<double>& v) {
+    std::ostringstream o;
+    o << std::setprecision(3);
+    for (double x : v) o << " " << x;
+    return o.str();
+  };
+  std::cout << std::setprecision(3) << "    first copy                         " << std::setw(8) << fig.first
+            << " s  (" << list(first) << " )\n"
+            << "      then sync(), writing it back    " << std::setw(8) << Median(writeback) << " s  ("
+            << list(writeback) << " ); not part of the figures, as in the other steps\n"
+            << "    after the rename, moves detected   " << std::setw(8) << fig.moved << " s  (" << list(moved)
+            << " )\n"
+            << "    after the rename, without          " << std::setw(8) << fig.copied << " s  (" << list(copied)
+            << " )\n"
+            << std::setprecision(4) << "    after the rename / first copy " << fig.moved / fig.first
+            << " (goal <= 0.05)" << (fig.moved <= 0.05 * fig.first ? "" : "  MISSED")
+            << ";  with detection / without " << fig.moved / fig.copied << "\n";
+  auto what_it_did = [](std::string_view label, const OursRun& r) {
+    std::cout << "    " << std::left << std::setw(34) << label << std::right << " Rename "
+              << r.counts.calls[kRename] << ", CreateWrite " << r.counts.calls[kCreateWrite] << ", CreateNew "
+              << r.counts.calls[kCreateNew] << ", DeleteFile "
+              << r.counts.calls[kDeleteFile] << ", bytes written " << std::setprecision(1)
+              << r.counts.written_bytes / kMiB << " MiB\n";
+  };
+  what_it_did("first copy (last run)", first_run);
+  what_it_did("moves detected (last run)", moved_run);
+  what_it_did("without detection (last run)", copied_run);
+  RemoveHostTree(base);
+  return fig;
+}
+
 // One backup run and nothing else, for a child under strace.
 int RunChild(const std::string& program, const std::string& s_host, const std::string& t_host) {
   bk::PosixFileSystem fs(program);
@@ -775,17 +973,38 @@ int Prepare(const std::string& dir, std::size_t file_count) {
   return 0;
 }
 
+// The renamed-folder case's tree and its registration left in place, for wine_bench.sh:
+//   engine_bench --prepare-rename DIR --files N --mib M
+int PrepareRename(const std::string& dir, std::size_t file_count, std::uint64_t mib) {
+  if (file_count < 30 || mib == 0) Die("--prepare-rename wants at least 30 files and 1 MiB");
+  for (const char* d : {"/P", "/S"}) std::filesystem::create_directories(dir + d);
+  bk::PosixFileSystem fs(dir + "/P");
+  fs.MapDrive('S', {dir + "/S", "SOURCE", "NTFS", std::nullopt, false});
+  const RenameTree tree = GenerateRenameTree(fs, file_count, mib);
+  const std::size_t lines = PrepareProgramFolder(dir + "/P", dir + "/S");
+  std::cout << tree.files << " files, " << tree.bytes << " bytes; folder to rename: data/\xE7\x94\xBB\xE5\x83\x8F, "
+            << tree.big_files << " files, " << tree.big_bytes << " bytes; list " << lines << " lines\n";
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc == 5 && std::string_view(argv[1]) == "--child-run") return RunChild(argv[2], argv[3], argv[4]);
   if (argc == 5 && std::string_view(argv[1]) == "--prepare" && std::string_view(argv[3]) == "--files")
     return Prepare(argv[2], std::strtoull(argv[4], nullptr, 10));
+  if (argc == 7 && std::string_view(argv[1]) == "--prepare-rename" && std::string_view(argv[3]) == "--files" &&
+      std::string_view(argv[5]) == "--mib")
+    return PrepareRename(argv[2], std::strtoull(argv[4], nullptr, 10), std::strtoull(argv[6], nullptr, 10));
 
   std::vector<std::size_t> sizes = {10000, 100000};
   bool strace = true;
   std::size_t big_folder = 20000;
   bool only_big_folder = false;
+  bool only_rename = false;
+  std::size_t rename_files = 10000;
+  std::uint64_t rename_mib = 1024;
+  int rename_repeat = 3;
   for (int i = 1; i < argc; ++i) {
     const std::string_view a(argv[i]);
     if (a == "--files" && i + 1 < argc) {
@@ -802,8 +1021,18 @@ int main(int argc, char** argv) {
       big_folder = static_cast<std::size_t>(n);
     } else if (a == "--only-big-folder") {
       only_big_folder = true;
+    } else if (a == "--only-rename") {
+      only_rename = true;
+    } else if ((a == "--rename-files" || a == "--rename-mib" || a == "--rename-repeat") && i + 1 < argc) {
+      char* end = nullptr;
+      const unsigned long long n = std::strtoull(argv[++i], &end, 10);
+      if (!end || *end || n == 0) Die(std::string(a) + " wants a positive number");
+      if (a == "--rename-files") rename_files = static_cast<std::size_t>(std::max(n, 30ULL));
+      else if (a == "--rename-mib") rename_mib = n;
+      else rename_repeat = static_cast<int>(std::min(n, 99ULL));
     } else {
-      std::cerr << "usage: engine_bench [--files N] [--no-strace] [--big-folder N] [--only-big-folder]\n";
+      std::cerr << "usage: engine_bench [--files N] [--no-strace] [--big-folder N] [--only-big-folder]\n"
+                   "                    [--only-rename] [--rename-files N] [--rename-mib M] [--rename-repeat R]\n";
       return 2;
     }
   }
@@ -819,9 +1048,15 @@ int main(int argc, char** argv) {
     RunBigFolderCase(temp.path, big_folder);
     return 0;
   }
+  if (only_rename) {
+    const RenameFigures r = RunRenameCase(temp.path, rename_files, rename_mib, rename_repeat);
+    if (!r.ok) std::cout << "\n  !!! MISMATCH in the renamed-folder case (see above) !!!\n";
+    return 0;
+  }
   std::vector<SizeFigures> all;
   for (std::size_t n : sizes) all.push_back(RunSize(temp.path, n, have_strace && n == sizes.front()));
   RunBigFolderCase(temp.path, big_folder);
+  const RenameFigures rename = RunRenameCase(temp.path, rename_files, rename_mib, rename_repeat);
 
   std::cout << "\n== ratios\n" << std::setprecision(2);
   for (const SizeFigures& f : all) {
@@ -843,7 +1078,10 @@ int main(int argc, char** argv) {
                 << (g > 1.5 * scale ? "   (worse than linear)" : "") << "\n";
     }
   }
-  bool all_ok = true;
+  std::cout << std::setprecision(4) << "  renamed folder: the run after it / first copy " << rename.moved / rename.first
+            << " (goal <= 0.05)" << (rename.moved <= 0.05 * rename.first ? "" : "  MISSED")
+            << ";  with move detection / without " << rename.moved / rename.copied << "\n";
+  bool all_ok = rename.ok;
   for (const SizeFigures& f : all)
     for (const StepFigures& s : f.steps) all_ok = all_ok && s.ok;
   if (!all_ok) std::cout << "\n  !!! MISMATCH in at least one step (see above) !!!\n";

@@ -15,14 +15,24 @@
 # start (bench/bare_start_win32.cpp) with and without a window.
 #
 #   bash bench/wine_bench.sh [--files N]... [--repeat R] [--starts K] [--no-build] [--keep]
-#                            [--start-only] [--also DIST]
+#                            [--start-only] [--also DIST] [--rename-only] [--rename-files N]
+#                            [--rename-mib M]
 #
 #   --files N   a tree of N files (may be given more than once; default 10000 and 100000)
-#   --repeat R  runs of each program for the unchanged step; the median counts (default 1)
+#   --repeat R  runs of each program for the unchanged step and for each figure of the
+#               renamed-folder case; the median counts (default 1)
 #   --starts K  program starts for each start-up figure; the median counts (default 7)
 #   --no-build  use build/windows and build/native as they are
 #   --keep      leave the temporary folder (its path is printed)
 #   --start-only  only the start-up figures
+#   --rename-only  only the renamed-folder case: a mirror-all list of S:\data (N files, default
+#               10 000, M MiB in all, default 1024, half of it in S:\data\画像, made by
+#               `engine_bench --prepare-rename`); Vespard's first copy; then 画像 renamed on
+#               the host and Vespard's next run (R runs, each from the state after the first
+#               copy: the copy's folder renamed back and the list put back), against the first
+#               copy and against xcopy copying the renamed folder alone. The program cannot
+#               be told not to move; the copy's files keeping their inodes shows the move.
+#               Without --rename-only the case runs after the tree sizes.
 #   --also DIST   another build's dist folder (an earlier version, say): its Vespard.exe and
 #               backup.exe are started in turn with this build's, for a before/after
 #               comparison of the start-up on the same machine at the same time
@@ -45,6 +55,9 @@ STARTS=7
 BUILD=1
 KEEP=0
 START_ONLY=0
+RENAME_ONLY=0
+RENAME_FILES=10000
+RENAME_MIB=1024
 ALSO=
 while (($#)); do
   case $1 in
@@ -54,12 +67,17 @@ while (($#)); do
     --no-build) BUILD=0; shift ;;
     --keep) KEEP=1; shift ;;
     --start-only) START_ONLY=1; shift ;;
+    --rename-only) RENAME_ONLY=1; shift ;;
+    --rename-files) RENAME_FILES=${2:?--rename-files wants a number}; shift 2 ;;
+    --rename-mib) RENAME_MIB=${2:?--rename-mib wants a number}; shift 2 ;;
     --also) ALSO=$(cd "${2:?--also wants a folder}" && pwd) || exit 2; shift 2 ;;
-    *) echo "usage: bash bench/wine_bench.sh [--files N]... [--repeat R] [--starts K] [--no-build] [--keep] [--start-only] [--also DIST]" >&2; exit 2 ;;
+    *) echo "usage: bash bench/wine_bench.sh [--files N]... [--repeat R] [--starts K] [--no-build] [--keep] [--start-only] [--also DIST] [--rename-only] [--rename-files N] [--rename-mib M]" >&2; exit 2 ;;
   esac
 done
 ((${#SIZES[@]})) || SIZES=(10000 100000)
-((START_ONLY)) && SIZES=()
+((START_ONLY || RENAME_ONLY)) && SIZES=()
+RENAME_CASE=1
+((START_ONLY)) && RENAME_CASE=0
 
 WIN=$ROOT/build/windows
 NATIVE=$ROOT/build/native
@@ -353,6 +371,99 @@ for n in "${SIZES[@]}"; do
   rm -rf "${DRIVE_S:?}"/* "${DRIVE_T:?}"/* "$APP"
 done
 
+# ---- a renamed folder ----------------------------------------------------------------------
+# inodes DIR: "inode path" of every file below DIR, sorted by path.
+inodes() { (cd "$1" && find . -type f -printf '%i %P\n' | LC_ALL=C sort -k2); }
+R_FIRST=0
+R_MOVED=0
+R_XCOPY=0
+R_IDLE=0
+rename_case() {
+  local n=$RENAME_FILES prep app saved big=画像 new=画像2024 r t0 before rc
+  local first=() moved=() xc=()
+  rm -rf "${DRIVE_S:?}"/* "${DRIVE_T:?}"/*
+  prep=$E2E_TMP/prep-rename
+  t0=$(now)
+  "$NATIVE/engine_bench" --prepare-rename "$prep" --files "$n" --mib "$RENAME_MIB" >/dev/null ||
+    { echo "wine_bench: engine_bench --prepare-rename failed"; exit 2; }
+  mv "$prep/S/data" "$DRIVE_S/data"
+  app=$E2E_TMP/app-rename
+  saved=$E2E_TMP/list-rename
+  app_folder "$app" 'T:\\BK\nT:\\BK\n*\nT:\\BK\n*\n*\n0\n'
+  cp "$prep"/P/BkList/*.ini "$app/BkList/"
+  mkdir -p "$saved"
+  cp "$app"/BkList/*.ini "$saved/"
+  rm -rf "$prep"
+  echo
+  echo "== a renamed folder: $(find "$DRIVE_S/data" -type f | wc -l) files, $(du -sm "$DRIVE_S/data" | cut -f1) MiB;" \
+    "S:\\data\\$big: $(find "$DRIVE_S/data/$big" -type f | wc -l) files, $(du -sm "$DRIVE_S/data/$big" | cut -f1) MiB;" \
+    "mirror-all list $(cat "$app"/BkList/*.ini | wc -l) lines (prepared in $(elapsed "$t0" "$(now)") s); $REPEAT run(s) a figure"
+  listing "$DRIVE_S/data" >"$E2E_TMP/source.list"
+  warm "$DRIVE_S/data"
+  # The first copy, from an empty destination and the list as registered each time.
+  for ((r = 0; r < REPEAT; ++r)); do
+    rm -rf "${DRIVE_T:?}/BK"
+    cp "$saved"/*.ini "$app/BkList/"
+    sync
+    if run_vespard "$app" 7200 0.1; then first+=("$RUN_SECONDS"); else first+=(0); fi
+  done
+  CHECKS=
+  check "first copy" "$DRIVE_T/BK/data"
+  cp "$app"/BkList/*.ini "$saved/"  # the list after the first copy
+  before=$(inodes "$DRIVE_T/BK/data/$big")
+
+  mv "$DRIVE_S/data/$big" "$DRIVE_S/data/$new"
+  listing "$DRIVE_S/data" >"$E2E_TMP/source.list"
+  for ((r = 0; r < REPEAT; ++r)); do
+    if [[ ! -d $DRIVE_T/BK/data/$big ]]; then mv "$DRIVE_T/BK/data/$new" "$DRIVE_T/BK/data/$big"; fi
+    cp "$saved"/*.ini "$app/BkList/"
+    sync
+    if run_vespard "$app" 7200 0.1; then moved+=("$RUN_SECONDS"); else moved+=(0); fi
+    if ((r == 0)); then
+      check "after the rename" "$DRIVE_T/BK/data"
+      if [[ $(inodes "$DRIVE_T/BK/data/$new") == "$before" ]]; then
+        CHECKS+="the renamed folder's $(wc -l <<<"$before") copies kept their inodes (moved); "
+      else
+        problem "the renamed folder's copies did not keep their inodes: $(diff <(echo "$before") <(inodes "$DRIVE_T/BK/data/$new") | wc -l) lines differ"
+      fi
+    fi
+  done
+  # xcopy copying the renamed folder alone, to an empty place each time.
+  for ((r = 0; r < REPEAT; ++r)); do
+    rm -rf "${DRIVE_T:?}/XC"
+    mkdir -p "$DRIVE_T/XC"
+    sync
+    t0=$(now)
+    wine_exe "$E2E_TMP" xcopy "S:\\data\\$new" "T:\\XC\\$new" /E /I /Y /K /H
+    rc=$?
+    xc+=("$(elapsed "$t0" "$(now)")")
+    ((rc == 0)) || problem "xcopy exited with status $rc"
+  done
+  if [[ $(listing "$DRIVE_T/XC/$new") == $(listing "$DRIVE_S/data/$new") ]]; then
+    CHECKS+="xcopy's copy ok"
+  else
+    problem "xcopy's copy of the renamed folder differs from it"
+  fi
+  # Vespard with nothing to do (no power-off destination): its start to its countdown screen.
+  local idle=() idle_app=$E2E_TMP/app-rename-idle
+  app_folder "$idle_app" 'T:\\BK\nT:\\BK\n*\n*\n*\n0\n'
+  for ((r = 0; r < REPEAT; ++r)); do
+    if run_vespard "$idle_app" 120 0.01; then idle+=("$RUN_SECONDS"); else idle+=(0); fi
+  done
+  R_IDLE=$(median "${idle[@]}")
+  R_FIRST=$(median "${first[@]}")
+  R_MOVED=$(median "${moved[@]}")
+  R_XCOPY=$(median "${xc[@]}")
+  printf '    %-44s %8.3f s   (%s)\n' "Vespard, first copy" "$R_FIRST" "${first[*]}"
+  printf '    %-44s %8.3f s   (%s)\n' "Vespard, the run after the rename" "$R_MOVED" "${moved[*]}"
+  printf '    %-44s %8.3f s   (%s)\n' "xcopy of the renamed folder alone" "$R_XCOPY" "${xc[*]}"
+  printf '    %-44s %8.3f s   (%s)\n' "Vespard with nothing to do (start-up)" "$R_IDLE" "${idle[*]}"
+  echo "    check: ${CHECKS%; } (names, sizes, times, folders)"
+  echo "    (Vespard's times run from its start to its countdown screen, start-up included)"
+  rm -rf "${DRIVE_S:?}"/* "${DRIVE_T:?}"/* "$app" "$saved" "$idle_app"
+}
+((RENAME_CASE)) && rename_case
+
 # ---- start-up -----------------------------------------------------------------------------
 # start_backup APP: starts backup.exe, waits for its settings window, closes it. RUN_SECONDS:
 # from the start to the window, RUN_CPU: the CPU seconds it used until then. False when it failed.
@@ -429,14 +540,16 @@ startup_series() {
   done
 }
 
-echo
-echo "== start-up, as on a desktop (median of $STARTS starts; S: and T: mapped):"
-startup_series desktop
-desktop_off
-echo
-echo "== start-up as tests/e2e run the programs: no Wine desktop kept, and Wine waits up to 2 s for"
-echo "   a window manager Xvfb does not have each time a window is hidden (median of $STARTS starts):"
-startup_series e2e
+if ((!RENAME_ONLY)); then
+  echo
+  echo "== start-up, as on a desktop (median of $STARTS starts; S: and T: mapped):"
+  startup_series desktop
+  desktop_off
+  echo
+  echo "== start-up as tests/e2e run the programs: no Wine desktop kept, and Wine waits up to 2 s for"
+  echo "   a window manager Xvfb does not have each time a window is hidden (median of $STARTS starts):"
+  startup_series e2e
+fi
 
 # ---- summary ------------------------------------------------------------------------------
 echo
@@ -455,6 +568,16 @@ if ((${#SIZES[@]} >= 2)); then
       "$(ratio "${T[$b,$step,vespard]}" "${T[$a,$step,vespard]}")" "$(ratio "${T[$b,$step,xcopy]}" "${T[$a,$step,xcopy]}")" \
       "$(ratio "${T[$b,$step,walk]}" "${T[$a,$step,walk]}")"
   done
+fi
+if ((RENAME_CASE)); then
+  echo "    renamed folder ($RENAME_FILES files): the run after the rename / the first copy $(ratio "$R_MOVED" "$R_FIRST") [<= 0.05];"
+  echo "      / xcopy of the renamed folder alone $(ratio "$R_MOVED" "$R_XCOPY"); less Vespard's start-up on both sides:"
+  echo "      $(ratio "$(awk -v a="$R_MOVED" -v b="$R_IDLE" 'BEGIN { printf "%.3f", a - b }')" \
+    "$(awk -v a="$R_FIRST" -v b="$R_IDLE" 'BEGIN { printf "%.3f", a - b }')") against the first copy"
+fi
+if ((RENAME_ONLY)); then
+  ((STATUS == 0)) && echo "    every copy equalled its source" || echo "    !!! some copies differed or a program failed (above) !!!"
+  exit "$STATUS"
 fi
 above() { awk -v v="${SU[$1,$2]}" -v b="${SU[$1,$3]}" 'BEGIN { printf "%.3f", v - b }'; }
 echo "    Vespard fixed start-up cost (empty list, to the countdown screen), as on a desktop:"
