@@ -282,14 +282,24 @@ class SyncPass {
   bool Aborted() const { return ctx_.flags.abort.load() != 0; }
 
   void IndexLines() {
+    lines_.reserve(list_.line_count);
+    std::string_view previous_folder;
+    bool any = false;
     ForEachLine(list_.text, [&](std::string_view line, std::size_t offset) {
       lines_.push_back({offset, line.size()});
-      if (IsFileLine(line)) ++result_.files_in_list;
       const LineParts p = SplitLine(line);
-      if (!p.well_formed) return;
+      if (!p.well_formed) {
+        ++result_.files_in_list;  // as a line that is no marker always counted
+        return;
+      }
+      const bool exclusion = p.name == kExclusionMarker;
+      if (!exclusion && p.name != kEmptyFolderMarker) ++result_.files_in_list;
       // Every folder with a line of its own is a group of the list; a walk never enters it.
-      group_folders_.emplace(p.folder);
-      if (p.name == kExclusionMarker) excluded_.emplace(p.folder);
+      // The lines of a folder stand together: one look a group.
+      if (!any || p.folder != previous_folder) group_folders_.emplace(p.folder);
+      previous_folder = p.folder;
+      any = true;
+      if (exclusion) excluded_.emplace(p.folder);
     });
   }
 
