@@ -107,6 +107,10 @@ void WindowRunHooks::CopyStarting(std::string_view source, std::uint32_t size_mi
     std::lock_guard<std::mutex> lock(copy_.mutex);
     copy_.name.assign(source);
     copy_.size_mib = size_mib;
+    if (size_mib > 1) {
+      copy_.big_name.assign(source);
+      ++copy_.big_files;
+    }
   }
   progress_.state() = progress::kCopyStarting;
 }
@@ -145,15 +149,26 @@ ProgressLineOnWindow::ProgressLineOnWindow(ProgressThread& progress, HWND window
   auto drawing = std::make_shared<ProgressLineDrawing>(window, font, f, n);
   drawing->Name(" ");
   auto size_in_hand = std::make_shared<std::uint32_t>(0);
+  auto big_shown = std::make_shared<std::uint64_t>(0);
+  // Small files leave the last big name; one whose copy came and went between two ticks is
+  // shown all the same.
+  auto show_big_name = [drawing, big_shown, &copy] {
+    std::string name;
+    {
+      std::lock_guard<std::mutex> lock(copy.mutex);
+      if (copy.big_files == *big_shown) return;
+      *big_shown = copy.big_files;
+      name = copy.big_name;
+    }
+    drawing->Name(name);
+  };
   progress.SetDrawing(
-      [drawing, size_in_hand, &copy] {
-        std::string name;
+      [drawing, size_in_hand, &copy, show_big_name] {
         {
           std::lock_guard<std::mutex> lock(copy.mutex);
-          name = copy.name;
           *size_in_hand = copy.size_mib;
         }
-        if (*size_in_hand > 1) drawing->Name(name);  // small files leave the last big name
+        show_big_name();
         drawing->ClearBar();
         copy.copied_mib = 0;
       },
@@ -161,7 +176,10 @@ ProgressLineOnWindow::ProgressLineOnWindow(ProgressThread& progress, HWND window
         drawing->Bar(copy.copied_mib.load(), *size_in_hand);
         if (AbortKeysDown()) flags.abort = 1;
       },
-      [drawing] { drawing->ClearBar(); });
+      [drawing, show_big_name] {
+        show_big_name();
+        drawing->ClearBar();
+      });
 }
 
 // Dropping the drawings releases the device contexts and pens once the thread is done

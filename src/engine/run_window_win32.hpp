@@ -23,6 +23,11 @@ struct CopyInHand {
   std::mutex mutex;
   std::string name;
   std::uint32_t size_mib = 0;
+  // The last file of more than 1 MiB, which the name line shows while small files follow,
+  // and a count of such files: a copy shorter than the progress thread's tick is never
+  // seen starting, yet its name must show.
+  std::string big_name;
+  std::uint64_t big_files = 0;
   std::atomic<std::uint32_t> copied_mib{0};
 };
 

@@ -27,7 +27,7 @@ f=7
 # The sources: one file of 3 MiB with a short name, then many files under 2 MiB with long
 # names (copied after it: the list is in byte order), then three mails. The mails' copies
 # exist with an older time stamp and older contents.
-SMALL=160
+SMALL=600  # enough that a run lasts longer than a screenshot takes on a fast disk
 mkdir -p "$S/d" "$S/m" "$T/m"
 head -c $((3 * 1048576)) /dev/urandom >"$S/d/A.bin"
 head -c $((1048576 + 524288)) /dev/urandom >"$E2E_TMP/small"
