@@ -38,14 +38,16 @@ void CheckLine(std::string_view line) {
     FUZZ_CHECK(line.empty() ? key.empty() : key == line.substr(1));
   }
   FUZZ_CHECK(bk::IsEmptyFolderMarkerLine(line) == (p.well_formed && p.name == bk::kEmptyFolderMarker));
+  FUZZ_CHECK(bk::IsExclusionLine(line) == (p.well_formed && p.name == bk::kExclusionMarker));
 
   std::uint64_t size = 0;
   if (bk::ReadSizeField(line, &size)) {
     FUZZ_CHECK(p.well_formed && p.tail.size() == 1 + bk::kSizeDigits);
     FUZZ_CHECK(size <= bk::kMaxFieldSize);
     FUZZ_CHECK(bk::SizeField(size) == p.tail.substr(1));
-    if (p.name != bk::kEmptyFolderMarker) {
-      // A well-formed line is exactly what the writer makes of its parts.
+    if (p.name != bk::kEmptyFolderMarker && p.name != bk::kExclusionMarker) {
+      // A well-formed line is exactly what the writer makes of its parts (a marker or an
+      // exclusion always gets the size 0).
       std::string with_lf(line);
       with_lf += '\n';
       FUZZ_CHECK(bk::MakeRegistrationLine(line[0], p.folder, p.name, p.tail[0], size) == with_lf);
