@@ -614,10 +614,10 @@ class SyncPass {
     if (!IsNotFound(ctx_.fs.GetInfo(new_dest, &there))) return;  // the new place is taken (or unknown)
 
     // The best vanished folder of the same drive that is not below another vanished one.
-    const Vanished* best = nullptr;
+    Vanished* best = nullptr;
     std::vector<std::size_t> best_matched;
     std::map<std::string, Listing> listings;
-    for (const Vanished& old : vanished_) {
+    for (Vanished& old : vanished_) {
       if (DriveKey(old.folder[0]) != DriveKey(root[0]) || old.taken || IsVanished(std::string(ParentFolder(old.folder))) ||
           HoldsExclusion(old.folder) || !HoldsOnlyItsCopies(old.folder))
         continue;
@@ -643,15 +643,13 @@ class SyncPass {
     const Status moved = ctx_.fs.Rename(old_dest, new_dest);
     ctx_.hooks.CopyEnded();
     if (!moved) return;
-    const_cast<Vanished*>(best)->taken = true;
+    best->taken = true;
     ++result_.folders_moved;
 
-    std::set<std::string> kept;  // new places of the old copies that are the new files
     for (std::size_t i : best_matched) {
       NewEntry& e = new_entries_[i];
       e.moved = true;
       new_text_[e.offset] = '2';
-      kept.insert(Join(Below(e.folder, root), e.name));
       ++result_.files_moved;
     }
     // Every new file of the folder, matched or not, has a place the copy phase fills.
@@ -998,12 +996,10 @@ class SyncPass {
       const NewFile found = ConsiderNewFile(folder, *e, dest);
       // A file the list does not name whose copy is up to date (a file moved back where a
       // differential backup kept its copy) is named now: a mirror deletes only what it names.
-      if (found == NewFile::Unchanged && listed.count(e->name) == 0) {
-        AddListLine(MakeRegistrationLine('2', folder, e->name, type_, e->size));
-      }
+      const bool named_again = found == NewFile::Unchanged && listed.count(e->name) == 0;
+      if (named_again) AddListLine(MakeRegistrationLine('2', folder, e->name, type_, e->size));
       // The folder holds a file again: its empty-folder marker goes.
-      if (found != NewFile::Refused && found != NewFile::Unchanged && first_is_marker) Mark(first, '0');
-      if (found == NewFile::Unchanged && listed.count(e->name) == 0 && first_is_marker) Mark(first, '0');
+      if ((found == NewFile::Listed || named_again) && first_is_marker) Mark(first, '0');
     }
   }
 
