@@ -6,6 +6,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <unordered_map>
 #include <unordered_set>
 #include <utility>
@@ -252,6 +253,7 @@ class SyncPass {
     RegisteredLines();
     ShowPendingProgress();
     if (mode_ == SyncMode::Mirror && !aborted_ && ctx_.settings.detect_moves) FollowMoves();
+    DeferredGroups();
     MakeNewFolders();
     FollowLosses();
     Compact();
@@ -272,6 +274,31 @@ class SyncPass {
   struct Line {
     std::size_t offset = 0;
     std::size_t length = 0;  // without LF
+  };
+
+  // What the moves are judged by: new files listed this pass, the folders walked, the
+  // registered folders found gone and the files gone from folders that are still there.
+  static constexpr std::size_t kNoRoot = static_cast<std::size_t>(-1);
+  struct NewEntry {
+    std::size_t offset;  // of its line in new_text_
+    std::string folder, name;
+    std::uint64_t size;
+    FileTime time;
+    std::size_t root;  // the walk it was found by, or kNoRoot
+    bool missing_at_destination;
+    bool moved = false;
+  };
+  struct Vanished {
+    std::string folder;
+    std::vector<std::size_t> members;
+    bool taken = false;
+    std::optional<bool> movable;  // its copy holds only what the list names
+  };
+  struct GoneFile {
+    char drive;
+    std::string dest_path, name;
+    std::uint64_t size;
+    FileTime time;
   };
 
   std::string_view Text(const Line& l) const { return std::string_view(list_.text).substr(l.offset, l.length); }
@@ -456,6 +483,21 @@ class SyncPass {
       for (std::size_t i = 0; i < registered; ++i) names.push_back(CopyTemporaryName(names[i]));
     }
     ReadSide(&dest, dest_folder, by_name ? &names : nullptr);
+    // A folder registered but never copied may be a folder renamed and dropped again: it
+    // waits until every group is read, when the folders found gone are known.
+    if (IsNotFound(dest.status) && DefersFreshGroups()) {
+      DeferGroup(folder, members, std::move(source));
+      return;
+    }
+    SyncGroup(folder, members, source, dest);
+  }
+
+  // The files of one group whose source folder is there: registered lines checked and
+  // copied, then new files and (for a tree) new subfolders.
+  void SyncGroup(const std::string& folder, const std::vector<std::size_t>& members, const Listing& source,
+                 Listing& dest) {
+    const std::string dest_folder = DestinationPath(target_, folder);
+    DriveLosses& losses = losses_[DriveKey(folder[0])];
     if (IsNotFound(dest.status)) (void)ctx_.fs.CreateFolderChain(dest_folder);
     RemoveLeftoverTemporaries(dest_folder, source, members, &dest);
 
@@ -558,7 +600,7 @@ class SyncPass {
     }
     if (mode_ == SyncMode::Mirror) {
       losses->folders.push_back(DestinationPath(target_, folder));
-      vanished_.push_back({folder, members});
+      vanished_.push_back(Vanished{folder, members, false, std::nullopt});
     }
   }
 
@@ -572,9 +614,33 @@ class SyncPass {
   // time, has its copy moved likewise. A move that fails, or whose place is taken, leaves
   // everything to the copies and deletions that follow.
   void FollowMoves() {
-    for (std::size_t r = 0; r < walk_roots_.size(); ++r) MoveFolder(r);
+    if (!vanished_.empty()) {
+      for (std::size_t r = 0; r < walk_roots_.size(); ++r) {
+        std::vector<PlaceFile> files;
+        for (std::size_t i = 0; i < new_entries_.size(); ++i) {
+          const NewEntry& e = new_entries_[i];
+          if (e.root == r && !e.moved) files.push_back({e.folder, e.name, e.size, e.time, i});
+        }
+        MoveTree(walk_roots_[r], &files);
+      }
+      for (const std::string& top : FreshTops()) {
+        std::vector<PlaceFile> files = FreshFilesBelow(top);
+        MoveTree(top, &files);
+      }
+    }
     MoveFiles();
   }
+
+  // A new file a moved folder may have brought: where it is now, and the new line that
+  // names it when a walk found it (kNoEntry for a registered line).
+  static constexpr std::size_t kNoEntry = static_cast<std::size_t>(-1);
+  struct PlaceFile {
+    std::string folder, name;
+    std::uint64_t size;
+    FileTime time;
+    std::size_t entry;
+    bool moved = false;
+  };
 
   // Relative place of a path below a folder ("" for the folder itself, "\a\b" below it).
   static std::string Below(const std::string& path, const std::string& folder) { return path.substr(folder.size()); }
@@ -584,12 +650,11 @@ class SyncPass {
   }
 
   // The copies of a moved folder's files must be found at their old place, listed once per
-  // folder.
-  const FileInfo* OldCopy(const std::string& dest_folder, const std::string& name,
-                          std::map<std::string, Listing>* listings) {
-    auto it = listings->find(dest_folder);
-    if (it == listings->end()) {
-      it = listings->emplace(dest_folder, Listing()).first;
+  // folder and pass.
+  const FileInfo* OldCopy(const std::string& dest_folder, const std::string& name) {
+    auto it = old_listings_.find(dest_folder);
+    if (it == old_listings_.end()) {
+      it = old_listings_.emplace(dest_folder, Listing()).first;
       it->second.Read(ctx_.fs, Listing::ListingPath(dest_folder));
     }
     const FileInfo* copy = it->second.Find(name);
@@ -603,59 +668,159 @@ class SyncPass {
   // move copies the user no longer keeps under a name where they do not belong.
   static bool EnoughAlike(std::size_t matched, std::size_t files) { return matched > 0 && 2 * matched >= files; }
 
-  void MoveFolder(std::size_t root_index) {
-    const std::string& root = walk_roots_[root_index];
+  // A new tree is tried at its top, then folder by folder below it, shallow first: a folder
+  // moved into a folder made at the same time arrives below a new one. Below a folder that
+  // moved nothing else is tried.
+  void MoveTree(const std::string& top, std::vector<PlaceFile>* files) {
+    std::set<std::string> folders;
+    for (const PlaceFile& f : *files)
+      for (std::string folder = f.folder; IsAtOrBelow(folder, top); folder = std::string(ParentFolder(folder))) {
+        if (!folders.insert(folder).second || folder == top) break;
+      }
+    std::vector<std::string> places(folders.begin(), folders.end());
+    std::stable_sort(places.begin(), places.end(), [](const std::string& a, const std::string& b) {
+      return std::count(a.begin(), a.end(), '\\') < std::count(b.begin(), b.end(), '\\');
+    });
+    std::vector<std::string> moved;
+    for (const std::string& place : places) {
+      if (Aborted()) return;
+      if (std::any_of(moved.begin(), moved.end(), [&](const std::string& m) { return IsAtOrBelow(place, m); }))
+        continue;
+      if (MovePlace(place, files)) moved.push_back(place);
+    }
+  }
+
+  // Moves the copy of the vanished folder that the new folder at place is, if one is.
+  bool MovePlace(const std::string& place, std::vector<PlaceFile>* files) {
     std::vector<std::size_t> entries;
-    for (std::size_t i = 0; i < new_entries_.size(); ++i)
-      if (new_entries_[i].root == root_index && !new_entries_[i].moved) entries.push_back(i);
-    if (entries.empty()) return;
-    const std::string new_dest = DestinationPath(target_, root);
+    for (std::size_t i = 0; i < files->size(); ++i)
+      if (!(*files)[i].moved && IsAtOrBelow((*files)[i].folder, place)) entries.push_back(i);
+    if (entries.empty()) return false;
+    const std::string new_dest = DestinationPath(target_, place);
     FileInfo there;
-    if (!IsNotFound(ctx_.fs.GetInfo(new_dest, &there))) return;  // the new place is taken (or unknown)
+    if (!IsNotFound(ctx_.fs.GetInfo(new_dest, &there))) return false;  // the new place is taken (or unknown)
 
     // The best vanished folder of the same drive that is not below another vanished one.
     Vanished* best = nullptr;
     std::vector<std::size_t> best_matched;
-    std::map<std::string, Listing> listings;
     for (Vanished& old : vanished_) {
-      if (DriveKey(old.folder[0]) != DriveKey(root[0]) || old.taken || IsVanished(std::string(ParentFolder(old.folder))) ||
-          HoldsExclusion(old.folder) || !HoldsOnlyItsCopies(old.folder))
+      if (DriveKey(old.folder[0]) != DriveKey(place[0]) || old.taken ||
+          IsVanished(std::string(ParentFolder(old.folder))) || HoldsExclusion(old.folder))
         continue;
       const std::string old_dest = DestinationPath(target_, old.folder);
       std::vector<std::size_t> matched;
       for (std::size_t i : entries) {
-        const NewEntry& e = new_entries_[i];
-        const FileInfo* copy = OldCopy(old_dest + Below(e.folder, root), e.name, &listings);
-        if (copy && copy->size == e.size && time_rule_.Matches(e.time, copy->last_write)) matched.push_back(i);
+        const PlaceFile& f = (*files)[i];
+        const FileInfo* copy = OldCopy(old_dest + Below(f.folder, place), f.name);
+        if (copy && copy->size == f.size && time_rule_.Matches(f.time, copy->last_write)) matched.push_back(i);
       }
-      if (matched.size() > best_matched.size()) {
+      if (matched.size() > best_matched.size() && EnoughAlike(matched.size(), entries.size()) &&
+          MovableCopy(&old)) {
         best = &old;
         best_matched = std::move(matched);
       }
     }
-    if (!best || !EnoughAlike(best_matched.size(), entries.size())) return;
+    if (!best) return false;
 
     const std::string old_dest = DestinationPath(target_, best->folder);
     std::uint64_t bytes = 0;
-    for (std::size_t i : best_matched) bytes += new_entries_[i].size;
-    ctx_.hooks.CopyStarting(root, static_cast<std::uint32_t>(bytes / kMiB));
+    for (std::size_t i : best_matched) bytes += (*files)[i].size;
+    ctx_.hooks.CopyStarting(place, static_cast<std::uint32_t>(bytes / kMiB));
     (void)ctx_.fs.CreateFolderChain(std::string(ParentFolder(new_dest)));
     const Status moved = ctx_.fs.Rename(old_dest, new_dest);
     ctx_.hooks.CopyEnded();
-    if (!moved) return;
+    if (!moved) return false;
     best->taken = true;
     ++result_.folders_moved;
 
     for (std::size_t i : best_matched) {
-      NewEntry& e = new_entries_[i];
-      e.moved = true;
-      new_text_[e.offset] = '2';
+      PlaceFile& f = (*files)[i];
+      f.moved = true;
+      if (f.entry != kNoEntry) {
+        new_entries_[f.entry].moved = true;
+        new_text_[new_entries_[f.entry].offset] = '2';
+      }
       ++result_.files_moved;
     }
     // Every new file of the folder, matched or not, has a place the copy phase fills.
     std::set<std::string> named;
-    for (std::size_t i : entries) named.insert(Join(Below(new_entries_[i].folder, root), new_entries_[i].name));
-    FollowMovedFolder(best->folder, root, named, best_matched.size());
+    for (std::size_t i : entries) named.insert(Join(Below((*files)[i].folder, place), (*files)[i].name));
+    FollowMovedFolder(best->folder, place, named, best_matched.size());
+    return true;
+  }
+
+  // Whether a vanished folder's copy may move, asked once a pass.
+  bool MovableCopy(Vanished* old) {
+    if (!old->movable) old->movable = HoldsOnlyItsCopies(old->folder);
+    return *old->movable;
+  }
+
+  // ---- registered folders never copied yet (mirror) ----------------------------------------
+
+  // A group whose destination folder does not exist may be a folder renamed at the source
+  // and dropped again under its new name: it is read with the others but synchronised
+  // after the moves, so that a copy moved to its place is found there.
+  bool DefersFreshGroups() const { return mode_ == SyncMode::Mirror && ctx_.settings.detect_moves; }
+
+  struct DeferredGroup {
+    std::string folder;
+    std::vector<std::size_t> members;
+    std::optional<Listing> source;  // dropped once the pass holds many: read again then
+  };
+  static constexpr std::size_t kDeferredListingEntries = 200000;
+
+  void DeferGroup(const std::string& folder, const std::vector<std::size_t>& members, Listing source) {
+    DeferredGroup d{folder, members, std::nullopt};
+    deferred_entries_ += source.by_name.size();
+    if (deferred_entries_ <= kDeferredListingEntries) d.source = std::move(source);
+    deferred_folders_.insert(DestinationPath(target_, folder));
+    deferred_.push_back(std::move(d));
+  }
+
+  Listing& SourceOf(DeferredGroup& d) {
+    if (!d.source) {
+      d.source.emplace();
+      d.source->Read(ctx_.fs, Listing::ListingPath(d.folder));
+    }
+    return *d.source;
+  }
+
+  // The deferred folders whose parent is not one of them: each the top of a new tree.
+  std::vector<std::string> FreshTops() const {
+    std::unordered_set<std::string> folders;
+    for (const DeferredGroup& d : deferred_) folders.insert(d.folder);
+    std::vector<std::string> tops;
+    for (const DeferredGroup& d : deferred_)
+      if (folders.count(std::string(ParentFolder(d.folder))) == 0) tops.push_back(d.folder);
+    return tops;
+  }
+
+  // The registered files of the deferred groups at or below a folder, as the source has them.
+  std::vector<PlaceFile> FreshFilesBelow(const std::string& top) {
+    std::vector<PlaceFile> files;
+    for (DeferredGroup& d : deferred_) {
+      if (!IsAtOrBelow(d.folder, top)) continue;
+      const Listing& source = SourceOf(d);
+      for (std::size_t m : d.members) {
+        const LineParts p = SplitLine(Text(lines_[m]));
+        if (p.name == kEmptyFolderMarker) continue;
+        const FileInfo* e = source.Find(p.name);
+        if (e && !e->is_directory()) files.push_back({d.folder, e->name, e->size, e->last_write, kNoEntry});
+      }
+    }
+    return files;
+  }
+
+  // The deferred groups, synchronised as any other; a copy moved to their place is found
+  // up to date and left as it is.
+  void DeferredGroups() {
+    for (DeferredGroup& d : deferred_) {
+      if (aborted_) return;
+      Listing dest;
+      dest.Read(ctx_.fs, Listing::ListingPath(DestinationPath(target_, d.folder)));
+      SyncGroup(d.folder, d.members, SourceOf(d), dest);
+      d.source.reset();
+    }
   }
 
   // The old folder's registrations went with the move: its copies moved are not lost (the
@@ -687,7 +852,8 @@ class SyncPass {
         continue;
       }
       std::string moved = new_dest + Below(folder, old_dest);
-      if (std::find(new_folders_.begin(), new_folders_.end(), moved) == new_folders_.end())
+      if (std::find(new_folders_.begin(), new_folders_.end(), moved) == new_folders_.end() &&
+          deferred_folders_.count(moved) == 0)
         folders.push_back(std::move(moved));
     }
     losses.folders = std::move(folders);
@@ -1273,29 +1439,6 @@ class SyncPass {
   std::vector<std::string> doomed_copies_;     // copies of what the source lost, deleted last
   std::vector<std::string> dropped_for_loss_;  // their lines, kept back by a pass cut short
   std::unordered_set<std::string> written_;    // copies this pass made
-  // What the moves are judged by: new files listed this pass, the folders walked, the
-  // registered folders found gone and the files gone from folders that are still there.
-  static constexpr std::size_t kNoRoot = static_cast<std::size_t>(-1);
-  struct NewEntry {
-    std::size_t offset;  // of its line in new_text_
-    std::string folder, name;
-    std::uint64_t size;
-    FileTime time;
-    std::size_t root;  // the walk it was found by, or kNoRoot
-    bool missing_at_destination;
-    bool moved = false;
-  };
-  struct Vanished {
-    std::string folder;
-    std::vector<std::size_t> members;
-    bool taken = false;
-  };
-  struct GoneFile {
-    char drive;
-    std::string dest_path, name;
-    std::uint64_t size;
-    FileTime time;
-  };
   std::vector<NewEntry> new_entries_;
   std::vector<std::string> walk_roots_;
   bool in_walk_ = false;
@@ -1303,6 +1446,10 @@ class SyncPass {
   std::vector<GoneFile> gone_files_;
   std::vector<std::string> new_folders_;
   std::vector<std::pair<std::string, std::string>> moved_folders_;  // source folder, its new place
+  std::map<std::string, Listing> old_listings_;  // destination folders a move may come from
+  std::vector<DeferredGroup> deferred_;
+  std::unordered_set<std::string> deferred_folders_;  // their destination folders
+  std::size_t deferred_entries_ = 0;
   std::int64_t running_total_ = 0;
   std::size_t marked_ = 0;
   bool aborted_ = false;
