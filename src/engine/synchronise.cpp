@@ -652,13 +652,16 @@ class SyncPass {
   // The copies of a moved folder's files must be found at their old place, listed once per
   // folder and pass.
   const FileInfo* OldCopy(const std::string& dest_folder, const std::string& name) {
+    const FileInfo* copy = OldListing(dest_folder).Find(name);
+    return copy && !copy->is_directory() ? copy : nullptr;
+  }
+  const Listing& OldListing(const std::string& dest_folder) {
     auto it = old_listings_.find(dest_folder);
     if (it == old_listings_.end()) {
       it = old_listings_.emplace(dest_folder, Listing()).first;
       it->second.Read(ctx_.fs, Listing::ListingPath(dest_folder));
     }
-    const FileInfo* copy = it->second.Find(name);
-    return copy && !copy->is_directory() ? copy : nullptr;
+    return it->second;
   }
 
   // Enough of the new folder is the old one when at least half of its new files have a
@@ -879,9 +882,10 @@ class SyncPass {
     while (!pending.empty()) {
       const std::string relative = std::move(pending.back());
       pending.pop_back();
-      std::vector<FileInfo> entries;
-      if (!ctx_.fs.ListFolder(dest + relative, &entries)) return false;
-      for (const FileInfo& e : entries) {
+      const Listing& listing = OldListing(dest + relative);
+      if (!listing.status) return false;
+      for (const FileInfo* entry : listing.in_order) {
+        const FileInfo& e = *entry;
         const std::string below = Join(relative, e.name);
         if (e.is_directory()) {
           if (named_folders.count(below) == 0) return false;
