@@ -25,11 +25,11 @@ E2E_BUILD_DIR=
 E2E_TMP=
 E2E_XVFB_PID=
 E2E_PID=
-E2E_FONT_FACE="MS ゴシック"
-E2E_FONT_FILE_FACE=IPAGothic
 E2E_SCREENSHOTS=
 E2E_DRIVES=()
 E2E_OWN_PIDS=()
+# The prefix's making and font set-up, shared with the other scripts that run Wine.
+source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/wine-prefix.sh"
 
 e2e_log() { echo "$E2E_NAME: $*" >&2; }
 # To standard error as well: a failure inside $(...) would otherwise end up in a variable.
@@ -75,7 +75,7 @@ e2e_init() {
   export WINEPREFIX="$E2E_BUILD_DIR/wineprefix"
   export WINEDEBUG=-all
   export WINEDLLOVERRIDES="mscoree,mshtml="
-  # Command-line arguments reach Wine in the locale's encoding: the face name is UTF-8.
+  # Command-line arguments reach Wine in the locale's encoding: names are UTF-8.
   export LC_ALL=C.UTF-8
 
   exec 9>"$E2E_BUILD_DIR/wine-tests.lock"
@@ -86,45 +86,7 @@ e2e_init() {
   trap 'echo "$E2E_NAME: failed at line $LINENO: $BASH_COMMAND" >&2' ERR
   E2E_TMP=$(mktemp -d "${TMPDIR:-/tmp}/bk-e2e-XXXXXX")
 
-  if [[ ! -f "$WINEPREFIX/system.reg" ]]; then
-    e2e_log "creating the Wine prefix (first time, about 15 s)"
-    mkdir -p "$WINEPREFIX"
-    wineboot -i >/dev/null 2>&1
-    wineserver -w
-  fi
-  e2e_font_replacement
-}
-
-# Maps "MS ゴシック" to IPAGothic for the programs of this prefix, and checks it took.
-# The value name goes in as UTF-8 and is stored right, but reg's console output shows
-# it as "MS ????": the check asks for the value by name and looks at its data instead.
-e2e_has_font_replacement() {
-  local out
-  out=$(wine reg query 'HKCU\Software\Wine\Fonts\Replacements' /v "$E2E_FONT_FACE" 2>/dev/null) &&
-    grep -q "REG_SZ *$E2E_FONT_FILE_FACE" <<<"$out"
-}
-# e2e_user_reg_has KEY LINE: the prefix's saved user registry holds LINE under [KEY]
-# (written as the file writes them, e.g. 'Software\\Wine\\Debug' and '"Name"="value"').
-# Reading the file spares starting Wine; a value not saved there yet is asked of Wine.
-e2e_user_reg_has() {
-  [[ -f "$WINEPREFIX/user.reg" ]] || return 1
-  KEY="[$1]" LINE="$2" awk '
-    BEGIN { key = ENVIRON["KEY"]; line = ENVIRON["LINE"] }
-    index($0, key) == 1 { inside = 1; next }
-    /^\[/ { inside = 0 }
-    inside && $0 == line { found = 1 }
-    END { exit !found }' "$WINEPREFIX/user.reg"
-}
-e2e_font_replacement() {
-  # The face name as the file writes it: "MS " and ゴシック in \x escapes.
-  e2e_user_reg_has 'Software\\Wine\\Fonts\\Replacements' '"MS \x30b4\x30b7\x30c3\x30af"="'"$E2E_FONT_FILE_FACE"'"' &&
-    { wineserver -w; return 0; }
-  if ! e2e_has_font_replacement; then
-    wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$E2E_FONT_FACE" /t REG_SZ \
-      /d "$E2E_FONT_FILE_FACE" /f >/dev/null 2>&1 || e2e_fail "could not set the font replacement"
-    e2e_has_font_replacement || e2e_fail "the font replacement did not take"
-  fi
-  wineserver -w
+  WINE_PREFIX_NAME=$E2E_NAME wine_prefix_ready || exit 1
 }
 
 # Starts Xvfb on the first free display from :77 and exports DISPLAY.
@@ -451,7 +413,7 @@ e2e_cancel_countdown() {
 # list is kept in the prefix's registry, where it matters only to a program traced so.
 E2E_RELAY_CALLS='gdi32.TextOutW;user32.DrawTextW;advapi32.OpenProcessToken;advapi32.LookupPrivilegeValueW;advapi32.AdjustTokenPrivileges;advapi32.InitiateSystemShutdownExW'
 e2e_relay_calls() {
-  e2e_user_reg_has 'Software\\Wine\\Debug' '"RelayInclude"="'"$E2E_RELAY_CALLS"'"' && return 0
+  wine_user_reg_has 'Software\\Wine\\Debug' '"RelayInclude"="'"$E2E_RELAY_CALLS"'"' && return 0
   wine reg add 'HKCU\Software\Wine\Debug' /v RelayInclude /t REG_SZ /d "$E2E_RELAY_CALLS" /f >/dev/null 2>&1 ||
     e2e_fail "could not set the relay trace's function list"
 }
