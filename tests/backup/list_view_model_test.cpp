@@ -5,20 +5,16 @@
 #include "common/list_sort.hpp"
 #include "common/registration_list.hpp"
 #include "platform/fault_file_system.hpp"
+#include "support/fakes.hpp"
 #include "support/sandbox.hpp"
 
 namespace bk {
 namespace {
 
-class RecordingUi final : public MessagePort {
+// Every question is answered "はい".
+class RecordingUi final : public test::RecordingUi {
  public:
-  int ShowMessage(std::string_view text, DialogMode mode) override {
-    texts.emplace_back(text);
-    modes.push_back(mode);
-    return mode == DialogMode::Ok ? kOkAnswer : kAnswerFirst;
-  }
-  std::vector<std::string> texts;
-  std::vector<DialogMode> modes;
+  RecordingUi() { otherwise = kAnswerFirst; }
 };
 
 const std::string kMarker(kEmptyFolderMarker);

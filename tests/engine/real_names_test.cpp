@@ -39,14 +39,7 @@ std::u16string Wide(std::string_view text) {
   return w;
 }
 
-class QuietUi final : public MessagePort {
- public:
-  int ShowMessage(std::string_view text, DialogMode) override {
-    texts.emplace_back(text);
-    return kOkAnswer;
-  }
-  std::vector<std::string> texts;
-};
+using QuietUi = AnswerOkUi;
 
 // One file or folder of a tree, as a listing and a read give it.
 struct TreeEntry {
