@@ -112,6 +112,9 @@ struct NewLines {
   std::string text;
   std::size_t count = 0;
   std::unique_ptr<WritableFile> file;
+  std::size_t written = 0;  // of text, in the file; the rest goes in blocks (a write a line
+                            // would be thousands of system calls in a pass that finds a new tree)
+  static constexpr std::size_t kBlock = 64 * 1024;
 };
 
 // What phase 1 found new, for the moves: the new files and the walks that found them, the
@@ -202,6 +205,7 @@ class SyncPass {
   void OpenWorkFiles();
 
   void AddNewLine(std::string line);
+  void WritePendingNewLines();
 
   void AddDeletion(std::string folder);
 

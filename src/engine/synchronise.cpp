@@ -232,9 +232,17 @@ void SyncPass::OpenWorkFiles() {
 }
 
 void SyncPass::AddNewLine(std::string line) {
-  if (new_lines_.file && !new_lines_.file->Write(line.data(), line.size())) new_lines_.file.reset();
   new_lines_.text += line;
   ++new_lines_.count;
+  if (new_lines_.text.size() - new_lines_.written >= NewLines::kBlock) WritePendingNewLines();
+}
+
+// add.tmp holds the new lines as found; a file that cannot be written is given up.
+void SyncPass::WritePendingNewLines() {
+  if (new_lines_.file && !new_lines_.file->Write(new_lines_.text.data() + new_lines_.written,
+                                                 new_lines_.text.size() - new_lines_.written))
+    new_lines_.file.reset();
+  new_lines_.written = new_lines_.text.size();
 }
 
 void SyncPass::AddDeletion(std::string folder) {
@@ -486,6 +494,7 @@ void SyncPass::Compact() {
 }
 
 std::size_t SyncPass::MergeNewFiles() {
+  WritePendingNewLines();
   if (new_lines_.file) (void)new_lines_.file->Close();
   new_lines_.file.reset();
   if (deletions_.file && !deletions_.file->Close()) deletions_.allowed = false;
