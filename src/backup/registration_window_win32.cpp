@@ -122,7 +122,7 @@ class WindowDropHooks final : public DropHooks {
   void DropEnded() override {
     SetWindowPos(shell_.main, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
   }
-  void PhaseChanged(RegistrationPhase phase) override { shell_.state.registration_phase = static_cast<int>(phase); }
+  void PhaseChanged(RegistrationPhase phase) override { shell_.state.registration_phase = phase; }
   void ShowList(const ListBuffer&) override { bk::ShowListOf(shell_); }
   void ClearProgress() override { Draw(std::string(32, ' '), 2 * f(), kBackground); }
   void ShowAbortBox() override { Draw(kAbortBoxText, 2 * f(), RGB(255, 255, 255)); }
@@ -200,7 +200,7 @@ void MergePendingDrop(Shell& shell) {
     if (const auto row = FindRow(s.view, result.first_new_folder)) SelectAndClickLine(shell, *row);
   }
   SetPhase(drop->ctx, RegistrationPhase::Idle);
-  s.registration_phase = 0;
+  s.registration_phase = RegistrationPhase::Idle;
 }
 
 }  // namespace
@@ -323,16 +323,16 @@ void PaintRegistration(Shell& shell, HDC dc) {
   SetBkColor(dc, kBackground);
   SetTextColor(dc, RGB(0, 0, 0));
   const int top = f / 2;
-  if (s.registration_phase == 0) {
+  if (s.registration_phase == RegistrationPhase::Idle) {
     DrawSjisText(dc, 2 * f, top, "ファイル数                    ");
     DrawSjisText(dc, 11 * f + 2 * f, top, FileCountText(s.view));
-  } else if (s.registration_phase == 3) {
+  } else if (s.registration_phase == RegistrationPhase::MergePending) {
     DrawSjisText(dc, 2 * f, top, DuplicateCheckText(s.duplicate_checked, s.duplicate_total));
   }
   DrawSjisText(dc, 33 * f + 2 * f, top, "総サイズ");
   DrawSjisText(dc, 42 * f + 2 * f, top, PaintedTotalSizeText(s.view.total_registered_size));
   if (s.free_space_check) {
-    const std::string text = std::string(1, s.tables.current.drive) + ":\\の空き領域 " + s.free_text + std::string(13, ' ');
+    const std::string text = DriveRoot(s.tables.current.drive) + "の空き領域 " + s.free_text + std::string(13, ' ');
     DrawSjisText(dc, 55 * f + 2 * f, top, sjis::CutAtCharBoundary(text, 25));
   }
   // The type row: the box under the pointer is red and becomes the current type.
@@ -350,7 +350,7 @@ void PaintRegistration(Shell& shell, HDC dc) {
       s.current_type = box.type;
     }
   }
-  if (s.registration_phase != 0) s.current_type = before;  // a drop in progress keeps its type
+  if (s.registration_phase != RegistrationPhase::Idle) s.current_type = before;  // a drop in progress keeps its type
   s.delete_hover = in_band && p.x > 71 * f + 2 * f && p.x < 77 * f + 2 * f;
   SetBkColor(dc, s.delete_hover ? kHoverRed : kNoList);
   DrawSjisText(dc, 71 * f + 2 * f, h - 4 * f, " 削除 ");
@@ -362,7 +362,7 @@ void PaintRegistration(Shell& shell, HDC dc) {
 }
 
 void RegistrationCommand(Shell& shell, int id) {
-  if (id == ctl::kSearchButton && shell.state.registration_phase == 0) shell.state.search_request = true;
+  if (id == ctl::kSearchButton && shell.state.registration_phase == RegistrationPhase::Idle) shell.state.search_request = true;
 }
 
 // One pass of the registration window's pump after its message.
@@ -386,7 +386,7 @@ void RegistrationPeriodicWork(Shell& shell, POINT& last_pointer) {
     if (s.click_pending) {
       const RegistrationClick click = ClassifyClick(p.x, p.y, f, client.bottom, 2 * f);
       if (!ShowHelp(click, shell.ui) && click == RegistrationClick::TypeRow && s.hovered_type != 0 &&
-          s.registration_phase == 0) {
+          s.registration_phase == RegistrationPhase::Idle) {
         s.current_type = SwitchType(Owner(shell), shell.ui, s.hovered_type, s.registration_phase, s.current_type,
                                     &s.list, &s.view);
         SetHeader(shell);
@@ -407,7 +407,7 @@ void RegistrationPeriodicWork(Shell& shell, POINT& last_pointer) {
     if (r.outcome == SearchOutcome::Found) SelectAndClickLine(shell, r.row);
   }
   MergePendingDrop(shell);
-  if (s.delete_request && s.registration_phase == 0) {
+  if (s.delete_request && s.registration_phase == RegistrationPhase::Idle) {
     s.delete_request = false;
     const std::vector<std::size_t> rows = SelectedRows(list);
     const DeleteResult r = DeleteSelected(Owner(shell), shell.ui, rows, &s.list, &s.view);
@@ -464,7 +464,7 @@ void RunRegistrationWindow(Shell& shell) {
   const CurrentDestination& d = s.tables.current;
   if (s.free_space_check) {
     std::uint64_t bytes = 0;
-    (void)shell.fs.FreeSpace(std::string(1, d.drive) + ":\\", &bytes);
+    (void)shell.fs.FreeSpace(DriveRoot(d.drive), &bytes);
     s.free_text = FreeSpaceText(bytes);
   }
   int width = std::min(84 * f + s.width_adjust, s.screen.work_right - s.screen.work_left);
@@ -487,7 +487,7 @@ void RunRegistrationWindow(Shell& shell) {
 
   // The list of the remembered type (or the first that exists).
   LoadedList loaded;
-  (void)LoadList(shell.fs, d.drive, d.folder, s.remembered_type ? s.remembered_type : '1', false, &s.list, &loaded);
+  (void)LoadList(shell.fs, d.drive, d.folder, s.remembered_type ? s.remembered_type : TypeDigit(RegType::File), false, &s.list, &loaded);
   s.current_type = loaded.type_digit;
   ShowList(shell);
   HWND list = Control(shell, ctl::kListView);
@@ -501,7 +501,7 @@ void RunRegistrationWindow(Shell& shell) {
   }
   s.search = SearchState{};
   s.search_request = s.delete_request = false;  // the fresh search state holds no click either
-  s.registration_phase = 0;
+  s.registration_phase = RegistrationPhase::Idle;
 
   s.window_active = true;
   DropState drop(shell, s.list, s.window_active);

@@ -14,7 +14,7 @@ namespace bk::pass {
 void SyncPass::FollowLosses() {
   for (auto& [letter, losses] : losses_.by_drive) {
     if (!losses.any()) continue;
-    const std::string root = std::string(1, letter) + ":\\";
+    const std::string root = letter.Root();
     if (MostlyGone(losses)) {
       ctx_.report.AddMostFoldersMissing(root);
       continue;

@@ -90,7 +90,7 @@ bool SyncPass::MovePlace(const std::string& place, std::vector<PlaceFile>* files
   Vanished* best = nullptr;
   std::vector<std::size_t> best_matched;
   for (Vanished& old : losses_.vanished) {
-    if (DriveKey(old.folder[0]) != DriveKey(place[0]) || old.taken ||
+    if (DriveLetter(old.folder[0]) != DriveLetter(place[0]) || old.taken ||
         IsVanished(std::string(ParentFolder(old.folder))) || HoldsExclusion(old.folder))
       continue;
     const std::string old_dest = DestinationPath(target_, old.folder);
@@ -200,7 +200,7 @@ void SyncPass::DeferredGroups() {
 // new place, and its emptied folders there removed.
 void SyncPass::FollowMovedFolder(const std::string& old_folder, const std::string& root, const std::set<std::string>& named,
                        std::size_t matched) {
-  DriveLosses& losses = losses_.by_drive[DriveKey(old_folder[0])];
+  DriveLosses& losses = losses_.by_drive[DriveLetter(old_folder[0])];
   losses.gone -= std::min(losses.gone, matched);
   const std::string old_dest = DestinationPath(target_, old_folder);
   const std::string new_dest = DestinationPath(target_, root);
@@ -291,7 +291,7 @@ void SyncPass::MoveFiles() {
     if (it == by_name_size.end()) continue;
     for (std::size_t i : it->second) {
       NewEntry& e = found_.entries[i];
-      if (e.moved || DriveKey(e.folder[0]) != DriveKey(gone.drive) || !time_rule_.Matches(e.time, gone.time)) continue;
+      if (e.moved || DriveLetter(e.folder[0]) != DriveLetter(gone.drive) || !time_rule_.Matches(e.time, gone.time)) continue;
       const std::string to = DestinationPath(target_, Join(e.folder, e.name));
       FileInfo there;
       if (!IsNotFound(ctx_.fs.GetInfo(to, &there))) continue;
@@ -303,7 +303,7 @@ void SyncPass::MoveFiles() {
       e.moved = true;
       new_lines_.text[e.offset] = '2';
       ++result_.files_moved;
-      DriveLosses& losses = losses_.by_drive[DriveKey(gone.drive)];
+      DriveLosses& losses = losses_.by_drive[DriveLetter(gone.drive)];
       std::erase(losses.copies, gone.dest_path);
       if (losses.gone > 0) --losses.gone;
       break;

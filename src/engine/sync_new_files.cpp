@@ -141,7 +141,7 @@ const SyncPass::OtherRegistrations& SyncPass::OtherTypes() {
       const LineParts p = SplitLine(line);
       if (!p.well_formed || p.name == kExclusionMarker) return;
       other_types_->folders.emplace(p.folder);
-      if (digit != '1') other_types_->folder_types.emplace(p.folder);
+      if (digit != TypeDigit(RegType::File)) other_types_->folder_types.emplace(p.folder);
       if (FollowsTree(digit)) other_types_->trees.emplace(p.folder);
       if (p.name != kEmptyFolderMarker) other_types_->files.emplace(LineKey(line));
     });

@@ -16,6 +16,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/drive_letter.hpp"
 #include "common/registration_list.hpp"
 #include "engine/listing.hpp"
 #include "engine/synchronise.hpp"
@@ -31,8 +32,6 @@ inline constexpr std::uint64_t kMiB = 1048576;
 inline constexpr std::size_t kQueryByNameLimit = 16;
 // The guard: at least this many registered files of a drive gone, and more than half.
 inline constexpr std::size_t kMostlyGoneFloor = 10;
-
-inline char DriveKey(char letter) { return static_cast<char>(std::toupper(static_cast<unsigned char>(letter))); }
 
 
 struct Line {
@@ -133,7 +132,7 @@ struct Findings {
 // What phase 1 found gone: drive by drive, for the guard and the deletions; the vanished
 // folders and the files gone alone, for the moves. A move takes its part out again.
 struct Losses {
-  std::map<char, DriveLosses> by_drive;
+  std::map<DriveLetter, DriveLosses> by_drive;
   std::vector<Vanished> vanished;
   std::vector<GoneFile> gone_files;
 };
@@ -228,7 +227,7 @@ class SyncPass {
   // Whether a source drive answers at this moment. Asked afresh every time: a drive with
   // a loose contact can vanish halfway through a pass, and from then on each of its
   // folders answers "not found" as if it had been deleted.
-  Status AskDrive(char letter);
+  Status AskDrive(DriveLetter letter);
 
   void Group(const std::string& folder, const std::vector<std::size_t>& members);
 

@@ -18,6 +18,7 @@
 #include "common/list_sort.hpp"
 #include "common/path_limit.hpp"
 #include "common/shift_jis.hpp"
+#include "common/source_path.hpp"
 #include "common/text_file.hpp"
 #include "platform/destination_time.hpp"
 #include "engine/sync_pass.hpp"
@@ -28,18 +29,19 @@
 namespace bk {
 
 SyncMode ModeOf(char type_digit) {
-  if (type_digit == '2' || type_digit == '3') return SyncMode::Mirror;
-  if (type_digit == '4' || type_digit == '5') return SyncMode::Differential;
+  const auto type = static_cast<RegType>(type_digit);
+  if (type == RegType::MirrorExcl || type == RegType::MirrorAll) return SyncMode::Mirror;
+  if (type == RegType::DiffExcl || type == RegType::DiffAll) return SyncMode::Differential;
   return SyncMode::SingleFiles;
 }
 
 std::string_view TypeLabel(char type_digit) {
   switch (type_digit) {
-    case '1': return "ファイル)";
-    case '2': return "ミラー 配下除外)";
-    case '3': return "ミラー 配下全て)";
-    case '4': return "差分 配下除外)";
-    case '5': return "差分 配下全て)";
+    case TypeDigit(RegType::File): return "ファイル)";
+    case TypeDigit(RegType::MirrorExcl): return "ミラー 配下除外)";
+    case TypeDigit(RegType::MirrorAll): return "ミラー 配下全て)";
+    case TypeDigit(RegType::DiffExcl): return "差分 配下除外)";
+    case TypeDigit(RegType::DiffAll): return "差分 配下全て)";
     default: return {};
   }
 }
@@ -55,11 +57,7 @@ std::string ProgressText(char type_digit, std::size_t done, std::size_t total) {
   return text;
 }
 
-std::string SyncTarget::Root() const {
-  std::string root(1, drive);
-  root += ":\\";
-  return root;
-}
+std::string SyncTarget::Root() const { return DriveRoot(drive); }
 
 std::string DestinationPath(const SyncTarget& target, std::string_view source_path) {
   std::string path = target.Root();
@@ -67,43 +65,6 @@ std::string DestinationPath(const SyncTarget& target, std::string_view source_pa
   path += source_path.size() > 2 ? source_path.substr(2) : std::string_view{};
   return path;
 }
-
-namespace {
-
-// Windows trims trailing dots and spaces from a path part, so a part made only of them
-// ("..", ". ", "...") may climb out of the folder it seems to name.
-bool IsAllDotsAndSpaces(std::string_view part) {
-  return part.find_first_not_of(". ") == std::string_view::npos;
-}
-
-// One part of a path: not empty, no relative step, no stream or drive colon, no other
-// separator, no wildcard, no control byte (none of these bytes can be the second byte
-// of a Shift-JIS character), and no bare device name: a copy written to "NUL" would
-// report success and keep nothing. The adapters open paths in their long form, where a
-// device name with an extension ("aux.c") is an ordinary file. The escape of a character
-// code page 932 lacks is part of a real name (é, an emoji); only an escaped control
-// character is not.
-// An escape as the system's name of a character has it: one FromUtf16 writes (never a
-// second text of a character code page 932 holds), and no control character.
-bool IsNameEscape(std::string_view part, std::size_t i) {
-  std::u16string unit;
-  return sjis::IsEscapeAt(part, i) && ToUtf16(part.substr(i, sjis::kEscapeLength), &unit) && unit[0] >= 0x20;
-}
-
-bool IsPlainPart(std::string_view part) {
-  if (part.empty() || IsAllDotsAndSpaces(part) || IsBareDeviceName(part)) return false;
-  for (std::size_t i = 0; i < part.size(); ++i) {
-    if (IsNameEscape(part, i)) {
-      i += sjis::kEscapeLength - 1;
-      continue;
-    }
-    const char c = part[i];
-    if (static_cast<unsigned char>(c) < 0x20 || c == ':' || c == '/' || c == '*' || c == '?') return false;
-  }
-  return true;
-}
-
-}  // namespace
 
 bool IsDeletableBackupFolder(const SyncTarget& target, std::string_view path) {
   std::string own = target.Root() + target.folder + "\\";
@@ -117,23 +78,6 @@ bool IsDeletableBackupFolder(const SyncTarget& target, std::string_view path) {
     start = sep + 1;
   }
   return true;
-}
-
-bool IsContainedSource(std::string_view folder, std::string_view name) {
-  if (folder.size() < 2 || !IsDrivePath(std::string(folder.substr(0, 2)) + "\\")) return false;
-  if (folder.size() > 2) {
-    if (folder[2] != '\\') return false;
-    std::size_t start = 3;
-    for (;;) {
-      std::size_t sep = sjis::NextSeparator(folder, start);
-      const std::string_view part = folder.substr(start, sep == std::string_view::npos ? sep : sep - start);
-      if (!IsPlainPart(part)) return false;
-      if (sep == std::string_view::npos) break;
-      start = sep + 1;
-    }
-  }
-  if (name == kEmptyFolderMarker || name == kExclusionMarker) return true;
-  return IsPlainPart(name) && sjis::NextSeparator(name) == std::string_view::npos;
 }
 
 namespace pass {
@@ -313,14 +257,14 @@ void SyncPass::ReportBrokenLine(const Line& l) {
 // Whether a source drive answers at this moment. Asked afresh every time: a drive with
 // a loose contact can vanish halfway through a pass, and from then on each of its
 // folders answers "not found" as if it had been deleted.
-Status SyncPass::AskDrive(char letter) {
+Status SyncPass::AskDrive(DriveLetter letter) {
   FileInfo info;
-  return ctx_.fs.GetInfo(std::string(1, letter) + ":\\", &info);
+  return ctx_.fs.GetInfo(letter.Root(), &info);
 }
 
 void SyncPass::Group(const std::string& folder, const std::vector<std::size_t>& members) {
   const std::string folder_path = folder + "\\";
-  DriveLosses& losses = losses_.by_drive[DriveKey(folder[0])];
+  DriveLosses& losses = losses_.by_drive[DriveLetter(folder[0])];
   for (std::size_t m : members)
     if (!IsEmptyFolderMarkerLine(Text(index_.lines[m]))) ++losses.files;
   // A few files registered one by one are asked for by name: listing their folder on
@@ -337,7 +281,7 @@ void SyncPass::Group(const std::string& folder, const std::vector<std::size_t>& 
     }
     // A folder counts as gone only while its drive answers; an absent drive (an
     // unplugged disk, a share that does not answer) is not a deleted folder.
-    if (Status drive = AskDrive(folder[0]); !drive) {
+    if (Status drive = AskDrive(DriveLetter(folder[0])); !drive) {
       ctx_.report.AddSystem(ctx_.fs.ErrorMessage(drive.code), folder_path);
       return;
     }
@@ -367,7 +311,7 @@ void SyncPass::Group(const std::string& folder, const std::vector<std::size_t>& 
 void SyncPass::SyncGroup(const std::string& folder, const std::vector<std::size_t>& members, const Listing& source,
                Listing& dest) {
   const std::string dest_folder = DestinationPath(target_, folder);
-  DriveLosses& losses = losses_.by_drive[DriveKey(folder[0])];
+  DriveLosses& losses = losses_.by_drive[DriveLetter(folder[0])];
   if (IsNotFound(dest.status)) (void)ctx_.fs.CreateFolderChain(dest_folder);
   RemoveLeftoverTemporaries(dest_folder, source, members, &dest);
 

@@ -11,6 +11,7 @@
 #include "backup/search_delete.hpp"
 #include "common/folder_exclusion.hpp"
 #include "common/progress_line.hpp"
+#include "common/source_path.hpp"
 #include "engine_fixture.hpp"
 #include "platform/wide.hpp"
 #include "real_names.hpp"
