@@ -5,6 +5,7 @@
 #include "backup/shell_win32.hpp"
 
 #include <commctrl.h>
+
 #include <algorithm>
 #include <vector>
 
