@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <string_view>
 
 #include "backup/settings_layout.hpp"
@@ -12,6 +13,7 @@
 
 namespace bk {
 
+// A place in client coordinates (where a text is drawn, where a click lands).
 struct Point {
   int x = 0, y = 0;
   bool operator==(const Point&) const = default;

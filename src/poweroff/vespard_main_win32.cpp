@@ -157,8 +157,8 @@ bool Countdown(HINSTANCE instance) {
     const WindowDc window_dc(window);
     const HDC dc = window_dc.get();
     const Font digits(CreateFontW(4 * f, 4 * f, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET,
-                            OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FIXED_PITCH | FF_MODERN,
-                            L"MS \u30B4\u30B7\u30C3\u30AF"));
+                                  OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FIXED_PITCH | FF_MODERN,
+                                  L"MS \u30B4\u30B7\u30C3\u30AF"));
     SetBkMode(dc, OPAQUE);
     while (counter != 0) {
       PumpOneWaitingMessage();
