@@ -119,13 +119,7 @@ trap bench_cleanup EXIT
 trap 'exit 130' INT TERM
 E2E_TMP=$(mktemp -d "${TMPDIR:-/tmp}/wine-bench-XXXXXX")
 LOG=$E2E_TMP/wine.log
-if [[ ! -f $WINEPREFIX/system.reg ]]; then
-  echo "wine_bench: creating the bench's Wine prefix (first time, about 15 s)"
-  mkdir -p "$WINEPREFIX"
-  wineboot -i >/dev/null 2>&1
-  wineserver -w
-fi
-e2e_font_replacement
+WINE_PREFIX_NAME=wine_bench wine_prefix_ready || exit 1
 e2e_start_display
 # The server stays up between the programs' starts, as it does on a desktop where other Wine
 # programs run: no start below pays for the server's own start.

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "common/destination_table.hpp"
+#include "common/source_path.hpp"
 #include "fuzz_check.hpp"
 
 namespace {

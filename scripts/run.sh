@@ -10,13 +10,8 @@ cmake --build --preset windows -j "$(nproc)" | grep -aE 'error|FAILED' || true
 DIST=build/windows/dist
 test -f "$DIST/backup.exe"
 export WINEPREFIX="$PWD/build/wineprefix-run" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-if [[ ! -f "$WINEPREFIX/system.reg" ]]; then
-  echo "run: creating the Wine prefix (first time, about 15 s)"
-  wineboot -i >/dev/null 2>&1; wineserver -w
-  # The programs ask for "MS ゴシック"; IPAGothic stands in for it.
-  wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'MS ゴシック' /t REG_SZ /d IPAGothic /f >/dev/null 2>&1 || true
-  wineserver -w
-fi
+# The programs ask for "MS ゴシック"; IPAGothic stands in for it. Without it they still run.
+bash scripts/wine-prefix.sh --name run || echo "run: the window's font may look wrong"
 # A first backup to try: a demonstration source drive S: and a backup drive T: (both plain
 # folders under build/demo), made once and left for the user to look at.
 DEMO="$PWD/build/demo"

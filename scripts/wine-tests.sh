@@ -51,13 +51,7 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-if [[ ! -f "$WINEPREFIX/system.reg" ]]; then
-  echo "wine-tests: creating the Wine prefix $WINEPREFIX (first time, about 15 s)"
-  mkdir -p "$WINEPREFIX"
-  wineboot -i >/dev/null 2>&1
-  wineserver -w
-fi
-mkdir -p "$WINEPREFIX/dosdevices"
+bash "$(dirname "$0")/wine-prefix.sh" --no-font --name wine-tests
 
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/bk-wine-XXXXXX")
 LOG="$WORK.log"

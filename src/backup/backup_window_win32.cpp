@@ -12,8 +12,8 @@ namespace {
 
 std::string TitleFor(const Shell& shell, const CurrentDestination& d) {
   SyncTarget t{d.drive, d.folder};
-  return WindowTitle(t, shell.state.labels[static_cast<std::size_t>(
-                            std::clamp(std::toupper(static_cast<unsigned char>(d.drive)) - 'A', 0, 25))]);
+  // A letter that names no drive has no label (the engine's LabelOf agrees).
+  return WindowTitle(t, LabelOf(shell.state.labels, DriveLetter(d.drive)));
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include "common/registration_list.hpp"
 #include "common/shift_jis.hpp"
+#include "common/source_path.hpp"
 #include "common/text_file.hpp"
 
 namespace bk {
@@ -126,7 +127,7 @@ std::vector<std::string> DriveScan(FileSystem& fs, VolumeLabels& labels) {
   for (std::string& label : labels) label.clear();
   std::vector<std::string> items;
   for (std::size_t i = 0; i < labels.size(); ++i) {
-    const std::string root = {static_cast<char>('A' + i), ':', '\\'};
+    const std::string root = DriveLetter(static_cast<char>('A' + i)).Root();
     VolumeInfo info;
     if (!fs.GetVolumeInfo(root, &info)) continue;
     labels[i] = info.label;
@@ -136,12 +137,7 @@ std::vector<std::string> DriveScan(FileSystem& fs, VolumeLabels& labels) {
 }
 
 const std::string& LabelOf(const VolumeLabels& labels, std::string_view text) {
-  static const std::string kNone;
-  if (text.empty()) return kNone;
-  char c = text[0];
-  if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  if (c < 'A' || c > 'Z') return kNone;
-  return labels[static_cast<std::size_t>(c - 'A')];
+  return LabelOf(labels, text.empty() ? DriveLetter() : DriveLetter(text[0]));
 }
 
 std::string DisplayForm(const DestinationTables& tables, const VolumeLabels& labels,
@@ -197,11 +193,7 @@ bool RegisterDestination(DestinationEditor& ed, std::string_view drive_item,
   // Only a drive item ("X:\" + label) names a drive; the box's "-" registers nothing.
   if (!IsDrivePath(drive_item)) return false;
   const std::string root(drive_item.substr(0, 3));
-  {
-    char c = root[0];
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    ed.labels[static_cast<std::size_t>(c - 'A')] = std::string(drive_item.substr(3));
-  }
+  ed.labels[DriveLetter(root[0]).index()] = std::string(drive_item.substr(3));
   const std::string text = root + std::string(folder_name);
 
   // Names differing only in letter case are one folder (and one set of lists).

@@ -17,13 +17,11 @@
 #include <vector>
 
 #include "common/destination_table.hpp"
+#include "common/drive_letter.hpp"
 #include "common/message_port.hpp"
 #include "platform/file_system.hpp"
 
 namespace bk {
-
-// The volume label of each drive, indexed by letter ('A' is 0); empty when unknown.
-using VolumeLabels = std::array<std::string, 26>;
 
 struct DestinationEditor {
   FileSystem& fs;

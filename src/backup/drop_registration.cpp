@@ -3,8 +3,10 @@
 #include <algorithm>
 
 #include "backup/folder_scan.hpp"
+#include "common/folder_exclusion.hpp"
 #include "common/registration_list.hpp"
 #include "common/shift_jis.hpp"
+#include "common/source_path.hpp"
 #include "engine/tree_walk.hpp"
 
 namespace bk {
@@ -26,7 +28,7 @@ std::string MixedDropMessage(std::string_view path, std::string_view refusal) {
 }
 
 std::string CopyPathOf(char drive, std::string_view destination_folder, std::string_view source_path) {
-  std::string path{drive, ':', '\\'};
+  std::string path = DriveRoot(drive);
   path += destination_folder;
   path += source_path.substr(std::min<std::size_t>(2, source_path.size()));
   return path;
@@ -42,12 +44,6 @@ void SetPhase(DropContext& ctx, RegistrationPhase phase) {
 }
 
 namespace {
-
-bool IsDrivePath(std::string_view path) {
-  const auto letter = static_cast<unsigned char>(path.empty() ? 0 : path[0]);
-  const bool is_letter = (letter >= 'A' && letter <= 'Z') || (letter >= 'a' && letter <= 'z');
-  return path.size() >= 3 && is_letter && path[1] == ':' && path[2] == '\\';
-}
 
 // "S:\dir\" and "S:\" lose the separator; a trail byte 0x5C (表) is no separator.
 std::string_view WithoutTrailingSeparator(std::string_view path) {
@@ -65,7 +61,7 @@ bool AdmitDroppedPath(DropContext& ctx, BatchWriter& out, const DroppedPath& ite
   // them): a path whose copy the system cannot hold. A folder type's item gets the line of
   // a scanned folder, as a folder would.
   if (!out.PathFits(item.path)) {
-    if (ctx.batch.type_digit == static_cast<char>(RegType::File)) {
+    if (ctx.batch.type_digit == TypeDigit(RegType::File)) {
       out.ReportFileTooLong(item.path);
     } else {
       out.ReportEntryTooLong(std::string(WithoutTrailingSeparator(item.path)) + '\\', "");
@@ -105,7 +101,7 @@ void RegisterItem(DropContext& ctx, BatchWriter& out, const DroppedPath& item) {
     out.ReportSystem(s.code, item.path);
     return;
   }
-  if (ctx.batch.type_digit == static_cast<char>(RegType::File)) {
+  if (ctx.batch.type_digit == TypeDigit(RegType::File)) {
     RegisterDroppedFile(ctx, out, item.path, info);
   } else {
     RegisterDroppedFolder(ctx, out, item.path, info);
@@ -135,8 +131,7 @@ bool LoadDropList(DropContext& ctx, char type_digit) {
 void StartBatch(DropContext& ctx, char type_digit, std::uint64_t free_space) {
   ctx.batch = DropBatch{};
   ctx.batch.type_digit = type_digit;
-  ctx.batch.recursive = type_digit == static_cast<char>(RegType::MirrorAll) ||
-                        type_digit == static_cast<char>(RegType::DiffAll);
+  ctx.batch.recursive = FollowsTree(type_digit);
   ctx.batch.lines_before = ctx.list.line_count;
   ctx.batch.slot_width = ctx.list.slot_width;
   ctx.batch.free_space = free_space;
@@ -182,7 +177,7 @@ DropOutcome RunDrop(DropContext& ctx, const std::vector<DroppedPath>& items, cha
   ctx.hooks.ClearProgress();
   StartBatch(ctx, type_digit, free_space);
   SetPhase(ctx, RegistrationPhase::Registering);
-  if (type_digit == static_cast<char>(RegType::File)) ctx.hooks.ShowAbortBox();
+  if (type_digit == TypeDigit(RegType::File)) ctx.hooks.ShowAbortBox();
   return RegisterItems(ctx, items);
 }
 
@@ -196,7 +191,7 @@ bool PressStopsScan(int x, int y, int f, RegistrationPhase phase) {
 
 DropOutcome RegisterDrop(DropContext& ctx, const std::vector<DroppedPath>& items, char type_digit) {
   // A drop arriving while the last one is still being merged would overwrite its lines.
-  if (type_digit < '1' || type_digit > '5' || ctx.drive == 0 || ctx.phase != RegistrationPhase::Idle) {
+  if (!IsTypeDigit(type_digit) || ctx.drive == 0 || ctx.phase != RegistrationPhase::Idle) {
     return DropOutcome::Ignored;
   }
   ctx.hooks.DropStarted();

@@ -13,6 +13,8 @@
 #include <string_view>
 #include <vector>
 
+#include "backup/registration_phase.hpp"
+#include "common/drive_letter.hpp"
 #include "common/error_report.hpp"
 #include "common/list_buffer.hpp"
 #include "common/message_port.hpp"
@@ -37,13 +39,6 @@ std::string DriveUnreadableMessage(std::string_view root);
 std::string MixedDropMessage(std::string_view path, std::string_view refusal);
 // "<path>\n\n" and that a backup destination is never registered as a source.
 std::string DestinationInDropMessage(std::string_view path);
-
-enum class RegistrationPhase : int {
-  Idle = 0,          // no drop in progress
-  LoadingList = 1,   // the dropped-on type's list is being loaded
-  Registering = 2,   // the dropped items are being registered
-  MergePending = 3,  // BkList.tmp waits for the merge
-};
 
 // The path of a source's copy: root "X:\", the destination folder, then the source path
 // without its drive letter and colon.
@@ -109,7 +104,7 @@ struct DropContext {
   DropBatch batch;           // of the last drop
   int progress_counter = 0;  // runs on across walks, scans and drops
 
-  std::string Root() const { return std::string{drive, ':', '\\'}; }
+  std::string Root() const { return DriveRoot(drive); }
 };
 
 void SetPhase(DropContext& ctx, RegistrationPhase phase);

@@ -166,10 +166,10 @@ std::optional<int> CacheHintWidth(ListView* view, long long top_index, long long
   return width;
 }
 
-char SwitchType(const ListOwner& owner, MessagePort& ui, char type_digit, int registration_phase,
+char SwitchType(const ListOwner& owner, MessagePort& ui, char type_digit, RegistrationPhase registration_phase,
                 char current_type, ListBuffer* list, ListView* view, Status* status) {
   if (status) *status = Status::Ok();
-  if (registration_phase != 0 || TypeName(type_digit).empty()) return current_type;
+  if (registration_phase != RegistrationPhase::Idle || TypeName(type_digit).empty()) return current_type;
   FileInfo info;
   const std::string name = ListFileName(owner.drive, owner.folder, type_digit);
   if (IsNotFound(owner.fs.GetInfo(name, &info))) {

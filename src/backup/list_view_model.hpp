@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "backup/registration_phase.hpp"
 #include "common/list_buffer.hpp"
 #include "common/message_port.hpp"
 #include "platform/file_system.hpp"
@@ -97,7 +98,7 @@ std::optional<int> CacheHintWidth(ListView* view, long long top_index, long long
 // the transient "no registration" message and the shown list stays; otherwise its list
 // is loaded into list and shown in view. Returns the type now shown (unchanged when the
 // switch did not happen); *status receives the failure of a list that cannot be read.
-char SwitchType(const ListOwner& owner, MessagePort& ui, char type_digit, int registration_phase,
+char SwitchType(const ListOwner& owner, MessagePort& ui, char type_digit, RegistrationPhase registration_phase,
                 char current_type, ListBuffer* list, ListView* view, Status* status = nullptr);
 
 }  // namespace bk

@@ -112,7 +112,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM
         const int f = s.f();
         if (s.delete_hover) {
           s.delete_request = true;
-        } else if (PressStopsScan(x, y, f, static_cast<RegistrationPhase>(s.registration_phase))) {
+        } else if (PressStopsScan(x, y, f, s.registration_phase)) {
           s.window_active = false;  // " 登録中断 ": the scan stops
         }
       }
@@ -121,7 +121,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM
     case WM_DROPFILES:
       if (shell->state.mode == WindowMode::Registration &&
           TakesDrop(shell->state.dialog_open || MessageDialogOpen(),
-                    static_cast<RegistrationPhase>(shell->state.registration_phase))) {
+                    shell->state.registration_phase)) {
         RegistrationDrop(*shell, reinterpret_cast<HDROP>(wparam));
       } else {
         DragFinish(reinterpret_cast<HDROP>(wparam));

@@ -31,7 +31,7 @@ struct ProgramState {
   ListView view;                // its rows and totals
   char current_type = 0;        // CurrentType '1'..'5', 0 none
   char hovered_type = 0;        // HoveredType at the last paint
-  int registration_phase = 0;   // RegistrationPhase: 0 idle, 1 loading, 2 registering, 3 merge pending
+  RegistrationPhase registration_phase = RegistrationPhase::Idle;
   bool delete_hover = false;    // the pointer was over " 削除 " at the last paint
   bool delete_request = false;  // DeleteRequest
   bool search_request = false;  // SearchRequest

@@ -30,7 +30,7 @@ class WindowDropHooks final : public DropHooks {
   void DropEnded() override {
     SetWindowPos(shell_.main, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
   }
-  void PhaseChanged(RegistrationPhase phase) override { shell_.state.registration_phase = static_cast<int>(phase); }
+  void PhaseChanged(RegistrationPhase phase) override { shell_.state.registration_phase = phase; }
   void ShowList(const ListBuffer&) override { ShowListOf(shell_); }
   void ClearProgress() override { Draw(std::string(32, ' '), Top().label_x, kBackground); }
   void ShowAbortBox() override { Draw(kAbortBoxText, Top().label_x, kBoxWhite); }
@@ -130,7 +130,7 @@ void MergePendingDrop(Shell& shell) {
     if (const auto row = FindRow(s.view, result.first_new_folder)) SelectAndClickLine(shell, *row);
   }
   SetPhase(drop->ctx, RegistrationPhase::Idle);
-  s.registration_phase = 0;
+  s.registration_phase = RegistrationPhase::Idle;
 }
 
 void RegistrationDrop(Shell& shell, HDROP dropped) {

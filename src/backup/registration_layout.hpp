@@ -32,7 +32,8 @@ struct TopLine {
 };
 TopLine RegistrationTopLine(int f);
 
-// While a drop's walk runs, a click here ends it (the " 登録中断 " box at label_x).
+// While a drop's walk runs, the " 登録中断 " box (at label_x) is red while the pointer is
+// here; a press a little wider ends the walk (PressStopsScan).
 Zone DropAbortZone(int f);
 
 // ---- the search row and the list ------------------------------------------------

@@ -169,16 +169,16 @@ void PaintRegistration(Shell& shell, HDC dc) {
   SetBkColor(dc, kBackground);
   SetTextColor(dc, RGB(0, 0, 0));
   const TopLine top = RegistrationTopLine(f);
-  if (s.registration_phase == 0) {
+  if (s.registration_phase == RegistrationPhase::Idle) {
     DrawSjisText(dc, top.label_x, top.y, "ファイル数                    ");
     DrawSjisText(dc, top.count_x, top.y, FileCountText(s.view));
-  } else if (s.registration_phase == 3) {
+  } else if (s.registration_phase == RegistrationPhase::MergePending) {
     DrawSjisText(dc, top.label_x, top.y, DuplicateCheckText(s.duplicate_checked, s.duplicate_total));
   }
   DrawSjisText(dc, top.size_label_x, top.y, "総サイズ");
   DrawSjisText(dc, top.size_x, top.y, PaintedTotalSizeText(s.view.total_registered_size));
   if (s.free_space_check) {
-    const std::string text = std::string(1, s.tables.current.drive) + ":\\の空き領域 " + s.free_text + std::string(13, ' ');
+    const std::string text = DriveRoot(s.tables.current.drive) + "の空き領域 " + s.free_text + std::string(13, ' ');
     DrawSjisText(dc, top.free_space_x, top.y, sjis::CutAtCharBoundary(text, 25));
   }
   // The type row: the box under the pointer is red and becomes the current type.
@@ -196,7 +196,7 @@ void PaintRegistration(Shell& shell, HDC dc) {
       s.current_type = box.type;
     }
   }
-  if (s.registration_phase != 0) s.current_type = before;  // a drop in progress keeps its type
+  if (s.registration_phase != RegistrationPhase::Idle) s.current_type = before;  // a drop in progress keeps its type
   s.delete_hover = row.delete_zone.Contains(p.x, p.y);
   SetBkColor(dc, s.delete_hover ? kHoverRed : kNoList);
   DrawSjisText(dc, row.delete_x, row.text_y, kDeleteBoxText);
@@ -209,7 +209,7 @@ void PaintRegistration(Shell& shell, HDC dc) {
 }
 
 void RegistrationCommand(Shell& shell, int id) {
-  if (id == ctl::kSearchButton && shell.state.registration_phase == 0) shell.state.search_request = true;
+  if (id == ctl::kSearchButton && shell.state.registration_phase == RegistrationPhase::Idle) shell.state.search_request = true;
 }
 
 // One pass of the registration window's pump after its message.
@@ -233,7 +233,7 @@ void RegistrationPeriodicWork(Shell& shell, POINT& last_pointer) {
     if (s.click_pending) {
       const RegistrationClick click = ClassifyClick(p.x, p.y, f, client.bottom, RegistrationTypeRow(f, client.bottom).left);
       if (!ShowHelp(click, shell.ui) && click == RegistrationClick::TypeRow && s.hovered_type != 0 &&
-          s.registration_phase == 0) {
+          s.registration_phase == RegistrationPhase::Idle) {
         s.current_type = SwitchType(Owner(shell), shell.ui, s.hovered_type, s.registration_phase, s.current_type,
                                     &s.list, &s.view);
         SetHeader(shell);
@@ -254,7 +254,7 @@ void RegistrationPeriodicWork(Shell& shell, POINT& last_pointer) {
     if (r.outcome == SearchOutcome::Found) SelectAndClickLine(shell, r.row);
   }
   MergePendingDrop(shell);
-  if (s.delete_request && s.registration_phase == 0) {
+  if (s.delete_request && s.registration_phase == RegistrationPhase::Idle) {
     s.delete_request = false;
     const std::vector<std::size_t> rows = SelectedRows(list);
     const DeleteResult r = DeleteSelected(Owner(shell), shell.ui, rows, &s.list, &s.view);
@@ -312,7 +312,7 @@ void RunRegistrationWindow(Shell& shell) {
   const CurrentDestination& d = s.tables.current;
   if (s.free_space_check) {
     std::uint64_t bytes = 0;
-    (void)shell.fs.FreeSpace(std::string(1, d.drive) + ":\\", &bytes);
+    (void)shell.fs.FreeSpace(DriveRoot(d.drive), &bytes);
     s.free_text = FreeSpaceText(bytes);
   }
   const Rect place = RegistrationWindowPlacement(f, s.width_adjust, s.settings.extra_height, s.settings.registration_x,
@@ -330,7 +330,7 @@ void RunRegistrationWindow(Shell& shell) {
 
   // The list of the remembered type (or the first that exists).
   LoadedList loaded;
-  (void)LoadList(shell.fs, d.drive, d.folder, s.remembered_type ? s.remembered_type : '1', false, &s.list, &loaded);
+  (void)LoadList(shell.fs, d.drive, d.folder, s.remembered_type ? s.remembered_type : TypeDigit(RegType::File), false, &s.list, &loaded);
   s.current_type = loaded.type_digit;
   ShowList(shell);
   HWND list = Control(shell, ctl::kListView);
@@ -344,7 +344,7 @@ void RunRegistrationWindow(Shell& shell) {
   }
   s.search = SearchState{};
   s.search_request = s.delete_request = false;  // the fresh search state holds no click either
-  s.registration_phase = 0;
+  s.registration_phase = RegistrationPhase::Idle;
 
   s.window_active = true;
   {

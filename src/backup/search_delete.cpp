@@ -132,7 +132,7 @@ DeleteResult DeleteSelected(const ListOwner& owner, MessagePort& ui, std::span<c
 
   // A folder type backs up whole folders: deleting some of a folder's lines would bring
   // them back at the next backup, so a partly selected folder keeps all of them.
-  if (result.type_digit != static_cast<char>(RegType::File)) {
+  if (result.type_digit != TypeDigit(RegType::File)) {
     std::size_t group_start = 0;
     auto close_group = [&](std::size_t group_end) {
       std::size_t n = 0, k = 0;

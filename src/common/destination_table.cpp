@@ -3,17 +3,14 @@
 #include <algorithm>
 
 #include "common/shift_jis.hpp"
+#include "common/source_path.hpp"
 #include "common/text_file.hpp"
 
 namespace bk {
 
 std::string CurrentDestination::Text() const {
   if (!chosen()) return {};
-  std::string text;
-  text += drive;
-  text += ":\\";
-  text += folder;
-  return text;
+  return DriveRoot(drive) + folder;
 }
 
 bool SameDestination(std::string_view a, std::string_view b) { return sjis::EqualFoldingLetterCase(a, b); }
@@ -43,33 +40,12 @@ void DestinationSlots::RemoveAt(std::size_t index) {
   if (index < entries_.size()) entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(index));
 }
 
-bool IsDrivePath(std::string_view text) {
-  if (text.size() < 3) return false;
-  const auto c = static_cast<unsigned char>(text[0]);
-  const bool letter = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-  return letter && text[1] == ':' && text[2] == '\\';
-}
-
 bool SplitLink(std::string_view entry, std::string_view* source, std::string_view* target) {
   const std::size_t sep = entry.find(kLinkSeparator);
   if (sep == std::string_view::npos) return false;
   *source = entry.substr(0, sep);
   *target = entry.substr(sep + kLinkSeparator.size());
   return true;
-}
-
-bool IsReservedDeviceName(std::string_view name) {
-  std::string base = sjis::AsciiUpper(name.substr(0, name.find('.')));
-  while (!base.empty() && base.back() == ' ') base.pop_back();
-  if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL") return true;
-  return base.size() == 4 && (base.starts_with("COM") || base.starts_with("LPT")) &&
-         base[3] >= '1' && base[3] <= '9';
-}
-
-bool IsBareDeviceName(std::string_view name) {
-  // Without the dots and spaces the system's plain form trims off the end ("NUL.", "CON ").
-  while (!name.empty() && (name.back() == '.' || name.back() == ' ')) name.remove_suffix(1);
-  return name.find('.') == std::string_view::npos && IsReservedDeviceName(name);
 }
 
 bool FolderNameAcceptable(std::string_view name) {

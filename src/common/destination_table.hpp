@@ -58,21 +58,9 @@ struct DestinationTables {
   int mail_option = 1;            // MailOption: 1 keeps changed .eml files from being recopied
 };
 
-// True for "X:\..." with a letter, a colon and a backslash.
-bool IsDrivePath(std::string_view text);
-
 // Longest folder name: "X:\" plus the name stays within half a line, so that a link
 // entry of two destinations still fits the 259-byte line buffer.
 inline constexpr std::size_t kMaxFolderName = 125;
-
-// A name the system takes for a device in any folder: CON, PRN, AUX, NUL, COM1 to COM9
-// and LPT1 to LPT9, in any case, also with an extension ("nul.txt") or trailing spaces.
-// A file or folder of such a name cannot be made, and writing to it would reach the device.
-bool IsReservedDeviceName(std::string_view name);
-// A device name without extension ("NUL", "com1", also "CON." and "AUX "). In the long
-// path form ("\\?\D:\a\aux.c") a name with an extension is an ordinary file; a bare one
-// is still taken for a device by the plain form any other program uses.
-bool IsBareDeviceName(std::string_view name);
 
 // A name Windows creates as given, as one folder directly on the drive: not empty, no
 // "." or "..", no separator, colon or wildcard, no trailing dot or space, no device name.

@@ -10,11 +10,14 @@
 #include <unordered_set>
 
 #include "common/list_buffer.hpp"
+#include "common/reg_type.hpp"
 
 namespace bk {
 
 // ミラー(全て) and 差分(全て): the registrations that follow their tree.
-constexpr bool FollowsTree(char type_digit) { return type_digit == '3' || type_digit == '5'; }
+constexpr bool FollowsTree(char type_digit) {
+  return type_digit == TypeDigit(RegType::MirrorAll) || type_digit == TypeDigit(RegType::DiffAll);
+}
 
 // The folder a folder lies in: "S:\D\a" -> "S:\D", "S:\D" -> "S:"; empty for "S:".
 std::string_view ParentFolder(std::string_view folder);

@@ -6,7 +6,7 @@
 namespace bk {
 
 std::string_view TypeName(char type_digit) {
-  if (type_digit < '1' || type_digit > '5') return {};
+  if (!IsTypeDigit(type_digit)) return {};
   return kTypeNames[static_cast<std::size_t>(type_digit - '1')];
 }
 
@@ -20,7 +20,7 @@ std::string ListFileName(char drive, std::string_view folder, char type_digit) {
 }
 
 std::array<std::string, 5> AllListFileNames(char drive, std::string_view folder) {
-  const std::string first = ListFileName(drive, folder, '1');
+  const std::string first = ListFileName(drive, folder, TypeDigit(RegType::File));
   std::array<std::string, 5> names;
   for (std::size_t i = 0; i < names.size(); ++i) {
     names[i] = first;

@@ -7,13 +7,10 @@
 #include <string_view>
 
 #include "common/list_buffer.hpp"
+#include "common/reg_type.hpp"
 #include "platform/file_system.hpp"
 
 namespace bk {
-
-enum class RegType : char { File = '1', MirrorExcl = '2', MirrorAll = '3', DiffExcl = '4', DiffAll = '5' };
-
-inline constexpr std::array<char, 5> kTypeDigits = {'1', '2', '3', '4', '5'};
 
 // The type names used in messages, indexed by digit minus '1'.
 inline constexpr std::array<std::string_view, 5> kTypeNames = {

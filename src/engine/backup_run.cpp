@@ -1,31 +1,31 @@
 #include "engine/backup_run.hpp"
 
+#include "common/drive_letter.hpp"
 #include "common/registration_list.hpp"
+#include "common/source_path.hpp"
 #include "common/text_file.hpp"
-
-#include <cctype>
 
 namespace bk {
 
 bool ProbeFreeSpace(FileSystem& fs) {
   for (char letter = 'A'; letter <= 'Z'; ++letter) {
     std::uint64_t bytes = 0;
-    if (fs.FreeSpace(std::string(1, letter) + ":\\", &bytes)) return true;
+    if (fs.FreeSpace(DriveLetter(letter).Root(), &bytes)) return true;
   }
   return false;
 }
 
-std::array<std::string, 26> DestinationLabels(FileSystem& fs, const std::vector<SyncTarget>& destinations) {
-  std::array<std::string, 26> labels;
+VolumeLabels DestinationLabels(FileSystem& fs, const std::vector<SyncTarget>& destinations) {
+  VolumeLabels labels;
   std::array<bool, 26> asked{};
   for (const SyncTarget& target : destinations) {
-    const int letter = std::toupper(static_cast<unsigned char>(target.drive));
-    if (letter < 'A' || letter > 'Z') continue;
-    const std::size_t slot = static_cast<std::size_t>(letter - 'A');
+    const DriveLetter letter(target.drive);
+    if (!letter) continue;
+    const std::size_t slot = letter.index();
     if (asked[slot]) continue;
     asked[slot] = true;
     VolumeInfo volume;
-    if (fs.GetVolumeInfo(std::string(1, static_cast<char>(letter)) + ":\\", &volume)) labels[slot] = volume.label;
+    if (fs.GetVolumeInfo(letter.Root(), &volume)) labels[slot] = volume.label;
   }
   return labels;
 }

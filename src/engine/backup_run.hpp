@@ -28,7 +28,7 @@ bool ProbeFreeSpace(FileSystem& fs);
 // once per drive (empty when the drive does not answer). The window titles show no other
 // drive, so no other letter is asked: each such query costs a start (a card reader without
 // a card can take seconds to answer), and its label would never be shown.
-std::array<std::string, 26> DestinationLabels(FileSystem& fs, const std::vector<SyncTarget>& destinations);
+VolumeLabels DestinationLabels(FileSystem& fs, const std::vector<SyncTarget>& destinations);
 
 // "D:\BK" -> drive 'D', folder "BK"; false for text that is no destination.
 bool ParseDestination(std::string_view text, SyncTarget* target);

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/drive_letter.hpp"
 #include "common/error_report.hpp"
 #include "platform/file_system.hpp"
 
@@ -57,7 +58,7 @@ struct RunFlags {
 struct RunSettings {
   bool free_space_check = true;  // FreeSpaceCheck: some drive answered a free-space query
   int mail_option = 1;           // MailOption: 1 keeps changed .eml files from being recopied
-  std::array<std::string, 26> volume_labels;  // VolumeLabels, by drive letter
+  VolumeLabels volume_labels;  // by drive letter
   // "D:\BK" texts of every destination: never walked as a source (a run adds its own).
   std::vector<std::string> destination_folders;
   // A mirror moves the copy of a renamed or moved folder or file instead of copying it

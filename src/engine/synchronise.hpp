@@ -54,12 +54,6 @@ SyncResult Synchronise(RunContext& ctx, ListBuffer& list, char type_digit, const
 // drive letter and colon.
 std::string DestinationPath(const SyncTarget& target, std::string_view source_path);
 
-// True when a list line's source maps to a place inside the destination folder: the
-// folder is "X:" or "X:\\" and parts, the name a plain name or the empty-folder marker;
-// no part is empty or made of dots and spaces only or a device name (CON, NUL, COM1, ...),
-// and none holds ':', '/', '*', '?' or a control byte (nor the name a backslash).
-bool IsContainedSource(std::string_view folder, std::string_view name);
-
 // True when path is a folder strictly below the destination's own folder, with no
 // wildcard and no "." or ".." part: the only folders a mirror may delete.
 bool IsDeletableBackupFolder(const SyncTarget& target, std::string_view path);

@@ -14,12 +14,10 @@
 #include <utility>
 #include <vector>
 
+#include "common/source_path.hpp"
 #include "platform/file_system.hpp"
 
 namespace bk {
-
-// The one name rule of every walk and search: a name that begins with '.' is never taken.
-constexpr bool IsSkippedName(std::string_view name) { return name.empty() || name[0] == '.'; }
 
 // A link to a folder (a junction or a symbolic link to a folder): never followed.
 bool IsFolderLink(const FileInfo& entry);

@@ -1,6 +1,5 @@
 #include "platform/fault_file_system.hpp"
 
-#include <cctype>
 #include <optional>
 
 namespace bk {
@@ -8,8 +7,8 @@ namespace bk {
 namespace {
 
 bool SameDrive(std::string_view path, char letter) {
-  return path.size() >= 2 && path[1] == ':' &&
-         std::toupper(static_cast<unsigned char>(path[0])) == std::toupper(static_cast<unsigned char>(letter));
+  const DriveLetter drive(letter);
+  return drive && DriveLetter::OfPath(path) == drive;
 }
 
 // Streams that fail once a byte budget is spent: a copy breaking off half-way, a disk
@@ -104,15 +103,13 @@ void FaultFileSystem::RemoveDriveAfterListings(char letter, int listings, std::u
   faults_.push_back({std::move(f), 0, 0});
 }
 
-namespace {
-char DriveKey(char letter) { return static_cast<char>(std::toupper(static_cast<unsigned char>(letter))); }
-char DriveOf(std::string_view path) { return path.size() >= 2 && path[1] == ':' ? DriveKey(path[0]) : '\0'; }
-}  // namespace
-
-void FaultFileSystem::SetFreeSpace(char letter, std::uint64_t bytes) { free_space_[DriveKey(letter)] = bytes; }
+// Only a valid letter is kept: a path without a drive finds none of them.
+void FaultFileSystem::SetFreeSpace(char letter, std::uint64_t bytes) {
+  if (const DriveLetter drive(letter); drive) free_space_[drive] = bytes;
+}
 
 void FaultFileSystem::SetFileSystemName(char letter, std::string name) {
-  file_system_[DriveKey(letter)] = std::move(name);
+  if (const DriveLetter drive(letter); drive) file_system_[drive] = std::move(name);
 }
 
 int FaultFileSystem::failures() const {
@@ -273,14 +270,14 @@ Status FaultFileSystem::RemoveEmptyFolder(std::string_view path) {
 Status FaultFileSystem::FreeSpace(std::string_view root, std::uint64_t* bytes) {
   BK_FAULT_CHECK(FsOp::FreeSpace, root);
   const Status s = inner_.FreeSpace(root, bytes);
-  if (const auto it = free_space_.find(DriveOf(root)); s && it != free_space_.end()) *bytes = it->second;
+  if (const auto it = free_space_.find(DriveLetter::OfPath(root)); s && it != free_space_.end()) *bytes = it->second;
   return s;
 }
 
 Status FaultFileSystem::GetVolumeInfo(std::string_view root, VolumeInfo* info) {
   BK_FAULT_CHECK(FsOp::GetVolumeInfo, root);
   const Status s = inner_.GetVolumeInfo(root, info);
-  if (const auto it = file_system_.find(DriveOf(root)); s && it != file_system_.end()) info->file_system = it->second;
+  if (const auto it = file_system_.find(DriveLetter::OfPath(root)); s && it != file_system_.end()) info->file_system = it->second;
   return s;
 }
 

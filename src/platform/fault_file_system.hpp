@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/drive_letter.hpp"
 #include "platform/file_system.hpp"
 
 namespace bk {
@@ -123,8 +124,8 @@ class FaultFileSystem final : public FileSystem {
 
   FileSystem& inner_;
   std::vector<Armed> faults_;
-  std::map<char, std::uint64_t> free_space_;
-  std::map<char, std::string> file_system_;
+  std::map<DriveLetter, std::uint64_t> free_space_;
+  std::map<DriveLetter, std::string> file_system_;
   std::vector<std::string> flushed_, created_new_;
   std::vector<std::pair<std::string, std::uint64_t>> open_file_sizes_;
   std::vector<std::pair<std::string, std::uint64_t>> file_sizes_;

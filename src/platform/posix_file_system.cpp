@@ -319,29 +319,28 @@ PosixFileSystem::PosixFileSystem(std::string base_folder) : base_(std::move(base
 
 void PosixFileSystem::MapDrive(char letter, PosixDrive drive) {
   while (drive.folder.size() > 1 && drive.folder.back() == '/') drive.folder.pop_back();
-  drives_[static_cast<char>(std::toupper(static_cast<unsigned char>(letter)))] = std::move(drive);
+  if (const DriveLetter key(letter); key) drives_[key] = std::move(drive);  // a byte that is no letter names no drive
 }
 
 PosixDrive* PosixFileSystem::Drive(char letter) {
-  auto it = drives_.find(static_cast<char>(std::toupper(static_cast<unsigned char>(letter))));
+  auto it = drives_.find(DriveLetter(letter));
   return it == drives_.end() ? nullptr : &it->second;
 }
 
 void PosixFileSystem::UnmapDrive(char letter) {
-  drives_.erase(static_cast<char>(std::toupper(static_cast<unsigned char>(letter))));
+  drives_.erase(DriveLetter(letter));
 }
 
 FileSystemKind PosixFileSystem::KindOf(std::string_view path) const {
   if (path.size() < 2 || path[1] != ':') return FileSystemKind::Exact;  // the program folder
-  const auto it = drives_.find(static_cast<char>(std::toupper(static_cast<unsigned char>(path[0]))));
+  const auto it = drives_.find(DriveLetter(path[0]));
   return it == drives_.end() ? FileSystemKind::Exact : FileSystemKindOf(it->second.file_system);
 }
 
 Status PosixFileSystem::HostPath(std::string_view path, std::string* host) const {
   std::string_view rest = path;
   std::string prefix;
-  if (path.size() >= 2 && path[1] == ':' && std::isalpha(static_cast<unsigned char>(path[0]))) {
-    const char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(path[0])));
+  if (const DriveLetter letter = DriveLetter::OfPath(path); letter) {
     const auto it = drives_.find(letter);
     if (it == drives_.end()) return Status::Error(err::kPathNotFound);
     if (it->second.absent) return Status::Error(err::kNotReady);
@@ -565,7 +564,7 @@ std::string PosixFileSystem::SystemPathOf(std::string_view host) const {
            (host.size() == folder.size() || host[folder.size()] == '/' || folder == "/");
   };
   // The longest drive folder that holds the path names it (drive folders may nest).
-  const std::pair<const char, PosixDrive>* best = nullptr;
+  const std::pair<const DriveLetter, PosixDrive>* best = nullptr;
   for (const auto& entry : drives_)
     if (!entry.second.absent && inside(entry.second.folder) &&
         (!best || entry.second.folder.size() > best->second.folder.size()))
@@ -575,7 +574,7 @@ std::string PosixFileSystem::SystemPathOf(std::string_view host) const {
   std::string out = Utf8ToCp932(rest);
   // Shift-JIS may hold 0x2F only as itself (no trail byte is below 0x40): every one is a separator.
   std::replace(out.begin(), out.end(), '/', '\\');
-  return best ? std::string(1, best->first) + ":\\" + out : out;
+  return best ? best->first.Root() + out : out;
 }
 
 Status PosixFileSystem::ReadLinkTarget(std::string_view path, std::string* target) {

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "common/drive_letter.hpp"
 #include "platform/destination_time.hpp"
 #include "platform/file_system.hpp"
 
@@ -67,7 +68,7 @@ class PosixFileSystem final : public FileSystem {
   std::string SystemPathOf(std::string_view host) const;
 
   std::string base_;
-  std::map<char, PosixDrive> drives_;
+  std::map<DriveLetter, PosixDrive> drives_;
   bool flushes_ = true;
 };
 

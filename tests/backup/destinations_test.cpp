@@ -6,32 +6,14 @@
 
 #include "common/registration_list.hpp"
 #include "platform/fault_file_system.hpp"
+#include "support/fakes.hpp"
 #include "support/sandbox.hpp"
 
 namespace bk {
 namespace {
 
 // Records every message and answers questions from a script; an unscripted question fails.
-class ScriptedUi final : public MessagePort {
- public:
-  int ShowMessage(std::string_view text, DialogMode mode) override {
-    texts.emplace_back(text);
-    modes.push_back(mode);
-    if (mode == DialogMode::Ok) return kOkAnswer;
-    if (answers.empty()) {
-      ADD_FAILURE() << "unexpected question";
-      return kAnswerClosed;
-    }
-    const int answer = answers.front();
-    answers.pop_front();
-    return answer;
-  }
-  std::string last() const { return texts.empty() ? std::string() : texts.back(); }
-
-  std::vector<std::string> texts;
-  std::vector<DialogMode> modes;
-  std::deque<int> answers;
-};
+using ScriptedUi = test::RecordingUi;
 
 const std::string kNoFolder = "フォルダー名がありません\nヘルプ（？）を参考にしてください";
 const std::string kConfirmRemove = "\n本当に登録を削除しますか？";

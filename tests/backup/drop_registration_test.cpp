@@ -4,25 +4,14 @@
 
 #include "common/registration_list.hpp"
 #include "platform/fault_file_system.hpp"
+#include "support/fakes.hpp"
 #include "support/sandbox.hpp"
 
 namespace bk {
 namespace {
 
-class FixedClock final : public Clock {
- public:
-  LocalDate Today() override { return {2026, 12, 7}; }
-};
-
-class RecordingUi final : public MessagePort {
- public:
-  int ShowMessage(std::string_view text, DialogMode mode) override {
-    EXPECT_EQ(mode, DialogMode::Ok);
-    texts.emplace_back(text);
-    return kOkAnswer;
-  }
-  std::vector<std::string> texts;
-};
+using test::FixedClock;
+using test::RecordingUi;  // only notices: a question fails the test
 
 class RecordingHooks final : public DropHooks {
  public:

@@ -8,57 +8,32 @@
 #include <set>
 
 #include "platform/fault_file_system.hpp"
+#include "support/fakes.hpp"
+#include "support/forwarding_file_system.hpp"
 #include "support/sandbox.hpp"
 
 namespace bk {
 namespace {
 
 // Passes every call on, but plays sizes no test disk holds in folder listings.
-class ShapedFileSystem final : public FileSystem {
+class ShapedFileSystem final : public test::ForwardingFileSystem {
  public:
-  explicit ShapedFileSystem(FileSystem& inner) : in_(inner) {}
+  using ForwardingFileSystem::ForwardingFileSystem;
   std::map<std::string, std::uint64_t> sizes;
   std::map<std::string, std::string> shown_as;  // names longer than a test disk holds
 
   Status ListFolder(std::string_view folder, std::vector<FileInfo>* entries) override {
-    const Status s = in_.ListFolder(folder, entries);
+    const Status s = inner().ListFolder(folder, entries);
     for (FileInfo& e : *entries) {
       if (const auto it = sizes.find(e.name); it != sizes.end()) e.size = it->second;
       if (const auto it = shown_as.find(e.name); it != shown_as.end()) e.name = it->second;
     }
     return s;
   }
-  Status GetInfo(std::string_view p, FileInfo* i) override { return in_.GetInfo(p, i); }
-  Status OpenRead(std::string_view p, std::unique_ptr<ReadableFile>* f) override { return in_.OpenRead(p, f); }
-  Status CreateWrite(std::string_view p, std::unique_ptr<WritableFile>* f) override { return in_.CreateWrite(p, f); }
-  Status CreateNew(std::string_view p, std::unique_ptr<WritableFile>* f) override { return in_.CreateNew(p, f); }
-  Status SetLastWriteTime(std::string_view p, FileTime t) override { return in_.SetLastWriteTime(p, t); }
-  Status SetAttributes(std::string_view p, std::uint32_t a) override { return in_.SetAttributes(p, a); }
-  Status Rename(std::string_view a, std::string_view b) override { return in_.Rename(a, b); }
-  Status CopyPlain(std::string_view a, std::string_view b) override { return in_.CopyPlain(a, b); }
-  Status DeleteFile(std::string_view p) override { return in_.DeleteFile(p); }
-  Status CreateFolderChain(std::string_view p) override { return in_.CreateFolderChain(p); }
-  Status DeleteTree(std::string_view p) override { return in_.DeleteTree(p); }
-  Status RemoveEmptyFolder(std::string_view p) override { return in_.RemoveEmptyFolder(p); }
-  Status FreeSpace(std::string_view r, std::uint64_t* b) override { return in_.FreeSpace(r, b); }
-  Status GetVolumeInfo(std::string_view r, VolumeInfo* v) override { return in_.GetVolumeInfo(r, v); }
-  Status GetFolderId(std::string_view f, FolderId* id) override { return in_.GetFolderId(f, id); }
-  Status ReadLinkTarget(std::string_view p, std::string* t) override { return in_.ReadLinkTarget(p, t); }
-  std::string ErrorMessage(std::uint32_t code) override { return in_.ErrorMessage(code); }
-
- private:
-  FileSystem& in_;
 };
 
-class FixedClock final : public Clock {
- public:
-  LocalDate Today() override { return {2026, 12, 7}; }
-};
-
-class NoMessages final : public MessagePort {
- public:
-  int ShowMessage(std::string_view, DialogMode) override { return kOkAnswer; }
-};
+using test::FixedClock;
+using NoMessages = test::AnswerOkUi;
 
 class ProgressHooks final : public DropHooks {
  public:

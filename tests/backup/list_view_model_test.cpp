@@ -5,20 +5,16 @@
 #include "common/list_sort.hpp"
 #include "common/registration_list.hpp"
 #include "platform/fault_file_system.hpp"
+#include "support/fakes.hpp"
 #include "support/sandbox.hpp"
 
 namespace bk {
 namespace {
 
-class RecordingUi final : public MessagePort {
+// Every question is answered "はい".
+class RecordingUi final : public test::RecordingUi {
  public:
-  int ShowMessage(std::string_view text, DialogMode mode) override {
-    texts.emplace_back(text);
-    modes.push_back(mode);
-    return mode == DialogMode::Ok ? kOkAnswer : kAnswerFirst;
-  }
-  std::vector<std::string> texts;
-  std::vector<DialogMode> modes;
+  RecordingUi() { otherwise = kAnswerFirst; }
 };
 
 const std::string kMarker(kEmptyFolderMarker);
@@ -139,7 +135,7 @@ TEST_F(ListViewSwitch, TypeWithoutListShowsTheTransientMessageAndKeepsTheList) {
   WriteList('1', L("S:\\a", "x", '1'));
   Show(L("S:\\a", "x", '1'));
   RecordingUi ui;
-  EXPECT_EQ(SwitchType(owner, ui, '2', 0, '1', &list, &view), '1');
+  EXPECT_EQ(SwitchType(owner, ui, '2', RegistrationPhase::Idle, '1', &list, &view), '1');
   EXPECT_EQ(ui.texts, std::vector<std::string>{"このタイプの登録はありません"});
   EXPECT_EQ(ui.modes, std::vector<DialogMode>{DialogMode::Transient});
   EXPECT_EQ(view.header, "　　　ファイルリスト　ファイル");
@@ -151,9 +147,9 @@ TEST_F(ListViewSwitch, ExistingTypeIsLoadedUnlessADropIsRunning) {
   WriteList('5', L("S:\\z", "q", '5') + L("S:\\b", "p", '5'));
   Show(L("S:\\a", "x", '1'));
   RecordingUi ui;
-  EXPECT_EQ(SwitchType(owner, ui, '5', 3, '1', &list, &view), '1');  // merge pending
+  EXPECT_EQ(SwitchType(owner, ui, '5', RegistrationPhase::MergePending, '1', &list, &view), '1');  // merge pending
   EXPECT_EQ(view.header, "　　　ファイルリスト　ファイル");
-  EXPECT_EQ(SwitchType(owner, ui, '5', 0, '1', &list, &view), '5');
+  EXPECT_EQ(SwitchType(owner, ui, '5', RegistrationPhase::Idle, '1', &list, &view), '5');
   EXPECT_EQ(view.header, "　　　ファイルリスト　差分(全て)");
   EXPECT_EQ(CellText(view, 0, 0), "S:\\b\\");  // sorted for display
   EXPECT_TRUE(ui.texts.empty());
@@ -168,7 +164,7 @@ TEST_F(ListViewSwitch, UnreadableListKeepsTheShownOne) {
   ListOwner faulty_owner{faulty, 'T', "BK"};
   RecordingUi ui;
   Status status;
-  EXPECT_EQ(SwitchType(faulty_owner, ui, '2', 0, '1', &list, &view, &status), '1');
+  EXPECT_EQ(SwitchType(faulty_owner, ui, '2', RegistrationPhase::Idle, '1', &list, &view, &status), '1');
   EXPECT_EQ(status.code, err::kSharingViolation);
   EXPECT_EQ(list.text, L("S:\\a", "x", '1'));
   EXPECT_EQ(view.row_count(), 2u);

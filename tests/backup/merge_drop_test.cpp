@@ -7,27 +7,16 @@
 #include "common/error_report.hpp"
 #include "common/registration_list.hpp"
 #include "platform/fault_file_system.hpp"
+#include "support/fakes.hpp"
 #include "support/sandbox.hpp"
 
 namespace bk {
 namespace {
 
-class RecordingUi final : public MessagePort {
- public:
-  int ShowMessage(std::string_view text, DialogMode mode) override {
-    texts.emplace_back(text);
-    EXPECT_EQ(mode, DialogMode::Ok);
-    if (while_shown) while_shown();  // what the window's messages do while the dialog is up
-    return kOkAnswer;
-  }
-  std::vector<std::string> texts;
-  std::function<void()> while_shown;
-};
+using test::RecordingUi;  // only notices: a question fails the test
 
-class FixedClock final : public Clock {
- public:
-  LocalDate Today() override { return {2024, 3, 7}; }
-};
+// The day of the report headers below.
+constexpr LocalDate kDropDay{2024, 3, 7};
 
 class CountingHooks final : public MergeHooks {
  public:
@@ -75,7 +64,7 @@ class MergeFixture : public ::testing::Test {
 
   test::Sandbox box;
   RecordingUi ui;
-  FixedClock clock;
+  test::FixedClock clock{kDropDay};
   CountingHooks hooks;
   DropCounters counters;
   ListBuffer list;

@@ -7,22 +7,13 @@
 #include "common/list_sort.hpp"
 #include "common/registration_list.hpp"
 #include "platform/fault_file_system.hpp"
+#include "support/fakes.hpp"
 #include "support/sandbox.hpp"
 
 namespace bk {
 namespace {
 
-class RecordingUi final : public MessagePort {
- public:
-  int ShowMessage(std::string_view text, DialogMode mode) override {
-    texts.emplace_back(text);
-    EXPECT_EQ(mode, DialogMode::Ok);
-    if (while_shown) while_shown();  // what the window's messages do while the dialog is up
-    return kOkAnswer;
-  }
-  std::vector<std::string> texts;
-  std::function<void()> while_shown;
-};
+using test::RecordingUi;  // only notices: a question fails the test
 
 std::string L(std::string_view folder, std::string_view name, char type, std::uint64_t size = 0) {
   return MakeRegistrationLine('2', folder, name, type, size);

@@ -3,19 +3,18 @@
 #include <gtest/gtest.h>
 
 #include "platform/fault_file_system.hpp"
+#include "support/fakes.hpp"
 #include "support/sandbox.hpp"
 
 namespace bk {
 namespace {
 
-class FixedClock final : public Clock {
- public:
-  LocalDate Today() override { return {2026, 3, 9}; }
-};
+// The day of every report header below.
+constexpr LocalDate kReportDay{2026, 3, 9};
 
 TEST(ErrorReport, EveryLineFormat) {
   test::Sandbox box;
-  FixedClock clock;
+  test::FixedClock clock{kReportDay};
   ErrorReport report(box.fs(), clock);
   report.Begin();
   EXPECT_FALSE(report.has_errors());
@@ -49,7 +48,7 @@ TEST(ErrorReport, EveryLineFormat) {
 
 TEST(ErrorReport, TooLargeForTheFileSystemIsWrittenOncePerReport) {
   test::Sandbox box;
-  FixedClock clock;
+  test::FixedClock clock{kReportDay};
   ErrorReport report(box.fs(), clock);
   for (int run = 0; run < 2; ++run) {
     report.Begin();
@@ -79,7 +78,7 @@ TEST(ErrorReport, DuplicateRemovalKeepsTheLastOfEqualLinesInPlace) {
 
 TEST(ErrorReport, EndDeletesACleanReportAndKeepsOneLinePerProblem) {
   test::Sandbox box;
-  FixedClock clock;
+  test::FixedClock clock{kReportDay};
   ErrorReport report(box.fs(), clock);
   box.Write(kErrorReportPath, "an old report\n");
   std::vector<std::string> shown;
@@ -108,7 +107,7 @@ TEST(ErrorReport, EndDeletesACleanReportAndKeepsOneLinePerProblem) {
 
 TEST(PowerOffReport, ACleanRunRestoresExactlyTheEarlierReport) {
   test::Sandbox box;
-  FixedClock clock;
+  test::FixedClock clock{kReportDay};
   const std::string earlier = "発生日付[2026/03/01]\n(SYS)old problem\n";
   box.Write(kErrorReportPath, earlier);
   EarlierReport kept;
@@ -123,7 +122,7 @@ TEST(PowerOffReport, ACleanRunRestoresExactlyTheEarlierReport) {
 
 TEST(PowerOffReport, NewLinesFirstThenTheEarlierReportBothHeadersKept) {
   test::Sandbox box;
-  FixedClock clock;
+  test::FixedClock clock{kReportDay};
   const std::string earlier = "発生日付[2026/03/01]\n(SYS)same text\n";
   box.Write(kErrorReportPath, earlier);
   EarlierReport kept;
@@ -140,7 +139,7 @@ TEST(PowerOffReport, NewLinesFirstThenTheEarlierReportBothHeadersKept) {
 
 TEST(PowerOffReport, WithoutAnEarlierReportACleanRunLeavesNoReport) {
   test::Sandbox box;
-  FixedClock clock;
+  test::FixedClock clock{kReportDay};
   box.Write(kKeptReportPath, "stale\n");
   EarlierReport none;
   none.existed = true;
@@ -163,7 +162,7 @@ TEST(PowerOffReport, WithoutAnEarlierReportACleanRunLeavesNoReport) {
 // never overwrites it, and its lines go after it.
 TEST(PowerOffReport, AnEarlierReportThatCannotBeKeptGetsTheNewLinesAfterIt) {
   test::Sandbox box;
-  FixedClock clock;
+  test::FixedClock clock{kReportDay};
   const std::string earlier = "発生日付[2026/03/01]\n(SYS)same text\n(SYS)old problem";  // no LF at the end
   box.Write(kErrorReportPath, earlier);
   box.Write(kKeptReportPath, "発生日付[2025/01/01]\n(SYS)stale\n");  // from a run long ago
@@ -195,7 +194,7 @@ TEST(PowerOffReport, AnEarlierReportThatCannotBeKeptGetsTheNewLinesAfterIt) {
 
 TEST(PowerOffReport, AnUnreadableEarlierReportIsNeverOverwritten) {
   test::Sandbox box;
-  FixedClock clock;
+  test::FixedClock clock{kReportDay};
   const std::string earlier = "発生日付[2026/03/01]\n(SYS)old problem\n";
   box.Write(kErrorReportPath, earlier);
   FaultFileSystem faulty(box.fs());
@@ -236,7 +235,7 @@ TEST(PowerOffReport, AnUnreadableEarlierReportIsNeverOverwritten) {
 // An err.txt that could not be deleted belongs to no earlier report of this run.
 TEST(PowerOffReport, AStaleKeptReportIsNeverRestored) {
   test::Sandbox box;
-  FixedClock clock;
+  test::FixedClock clock{kReportDay};
   box.Write(kKeptReportPath, "発生日付[2025/01/01]\n(SYS)stale\n");
   FaultFileSystem faulty(box.fs());
   faulty.Add({FsOp::DeleteFile, "BkList\\err", err::kAccessDenied});
@@ -259,7 +258,7 @@ TEST(PowerOffReport, AStaleKeptReportIsNeverRestored) {
 // overwritten by that next keep.
 TEST(PowerOffReport, ARunCutOffLeavesTheEarlierReportInTheReport) {
   test::Sandbox box;
-  FixedClock clock;
+  test::FixedClock clock{kReportDay};
   const std::string earlier = "発生日付[2026/03/01]\n(SYS)old problem\n";
   box.Write(kErrorReportPath, earlier);
   EarlierReport kept;

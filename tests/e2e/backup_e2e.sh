@@ -27,29 +27,15 @@ done
 
 f=7
 settings_window() { e2e_wait_window --name '^Kestova$' 180 || e2e_fail "the settings window did not come back"; }
-# next_settings_window OLD: the settings window that opens after OLD has closed (a run in
-# between): never the old window still on the screen.
-next_settings_window() {
-  local old=$1 deadline=$((SECONDS + 180)) id
-  while ((SECONDS < deadline)); do
-    id=$(xdotool search --onlyvisible --name '^Kestova$' 2>/dev/null | head -n1) || true
-    [[ -n "$id" && "$id" != "$old" ]] && { echo "$id"; return 0; }
-    sleep 0.2
-  done
-  e2e_fail "the settings window did not come back after the run"
-}
-press() {  # press X Y: a button of the settings window (after a bare-surface press, see settings_e2e)
-  e2e_click "$WID" 2 2
-  sleep 0.3
-  e2e_click "$WID" "$1" "$2"
-}
+e2e_layout "$f"
+press() { e2e_press "$WID" "$1" "$2"; }  # a button of the settings window
 same() { cmp -s "$1" "$2" && [[ $(stat -c %Y "$1") == $(stat -c %Y "$2") ]]; }
 
 e2e_launch "$APP/backup.exe"
 WID=$(settings_window)
 sleep 1
-press $((3 * f + 30)) $((22 * f + 8))   # "バックアップの実行"
-WID=$(next_settings_window "$WID")
+press $(e2e_at BACKUP_BUTTON 30 8)  # "バックアップの実行"
+WID=$(e2e_next_settings_window "$WID")
 for dest in "$E2E_TMP/drive-t/A" "$E2E_TMP/drive-u/B"; do
   for name in a.txt old.txt big.bin; do same "$SRC/$name" "$dest/data/$name" || e2e_fail "first run: $dest/data/$name"; done
 done
@@ -61,8 +47,8 @@ touch -d '2024-02-03 04:05:06' "$SRC/a.txt"
 printf 'brand new\n' >"$SRC/new.txt"
 rm "$SRC/old.txt"
 sleep 1
-press $((33 * f + 40)) $((12 * f + 8))  # "登録全てのバックアップ"
-WID=$(next_settings_window "$WID")
+press $(e2e_at BACKUP_ALL_BUTTON 40 8)  # "登録全てのバックアップ"
+WID=$(e2e_next_settings_window "$WID")
 for dest in "$E2E_TMP/drive-t/A" "$E2E_TMP/drive-u/B"; do
   same "$SRC/a.txt" "$dest/data/a.txt" || e2e_fail "second run: $dest/data/a.txt not updated"
   same "$SRC/new.txt" "$dest/data/new.txt" || e2e_fail "second run: $dest/data/new.txt not copied"
@@ -75,7 +61,7 @@ expected=$'2S:\\data\ta.txt\t30000000000015\n2S:\\data\tbig.bin\t30000004000000\
 head -c 1500000000 /dev/zero | tr '\0' 'x' >"$SRC/big.bin"
 touch -d '2024-03-04 05:06:07' "$SRC/big.bin"
 before=$(stat -c %s "$E2E_TMP/drive-t/A/data/big.bin")
-press $((3 * f + 30)) $((22 * f + 8))
+press $(e2e_at BACKUP_BUTTON 30 8)  # "バックアップの実行"
 RUN=$(e2e_wait_window --name '^バックアップ先' 120) || e2e_fail "no backup window"
 e2e_geometry "$RUN"
 xdotool mousemove --sync $((E2E_X + 40)) $((E2E_Y + 20))
@@ -94,15 +80,12 @@ xdotool keyup ctrl shift
 e2e_screenshot backup-completion-message "$MSG"
 e2e_pointer
 xdotool click 1
-WID=$(next_settings_window "$WID")
+WID=$(e2e_next_settings_window "$WID")
 [[ $(stat -c %s "$E2E_TMP/drive-t/A/data/big.bin") == "$before" ]] || e2e_fail "the old copy was not kept"
 ls -A "$E2E_TMP/drive-t/A/data/" | grep -q '\.~bk$' && e2e_fail "a temporary copy was left"
 lines=$(tail -n +2 "$APP/　エラー報告.txt" | wc -l)
 [[ $lines -eq 1 ]] || e2e_fail "the report holds $lines problem lines: $(cat "$APP/　エラー報告.txt" | iconv -f CP932 -t UTF-8)"
 grep -aq 'S:\\ > T:\\A\\data\\big.bin' "$APP/　エラー報告.txt" || e2e_fail "the report does not name the cancelled copy"
 
-e2e_geometry "$WID"
-xdotool mousemove --sync $((E2E_X + 20)) $((E2E_Y + E2E_H - 10))
-xdotool key --window "$WID" alt+F4 2>/dev/null
-e2e_wait_exit "$E2E_PID" 30 || e2e_fail "backup.exe did not end"
+e2e_close_settings "$WID"
 echo "backup_e2e: ok"

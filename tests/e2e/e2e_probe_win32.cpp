@@ -17,9 +17,14 @@
 //   e2e_probe.exe metrics FILE
 //     "frame_width frame_height caption_height client_dx client_dy" of the backup window's
 //     style (client_dx, client_dy: the client origin inside the window rectangle).
+//   e2e_probe.exe layout F FILE
+//     The settings window's controls at character size F as the programs place them, one
+//     shell line each: "E2E_SETTINGS_REGISTER_BUTTON=(left top width height)" (client
+//     coordinates; a combo box's height is its open list's).
 #include <cstdio>
 #include <string>
 
+#include "backup/settings_layout.hpp"
 #include "common/message_dialog_win32.hpp"
 #include "platform/win32_api.hpp"
 
@@ -97,13 +102,52 @@ int Metrics(const std::wstring& file) {
   return 0;
 }
 
+// The scripts' name of each control of the settings window.
+const char* ControlName(int id) {
+  switch (id) {
+    case bk::ctl::kDriveBox: return "DRIVE_BOX";
+    case bk::ctl::kFolderNameBox: return "FOLDER_NAME_BOX";
+    case bk::ctl::kDestinationBox: return "DESTINATION_BOX";
+    case bk::ctl::kBackupAllButton: return "BACKUP_ALL_BUTTON";
+    case bk::ctl::kChoiceBox: return "CHOICE_BOX";
+    case bk::ctl::kBackupButton: return "BACKUP_BUTTON";
+    case bk::ctl::kRegisterButton: return "REGISTER_BUTTON";
+    case bk::ctl::kPowerOffAddBox: return "POWER_OFF_ADD_BOX";
+    case bk::ctl::kPowerOffListBox: return "POWER_OFF_LIST_BOX";
+    case bk::ctl::kLinkSourceBox: return "LINK_SOURCE_BOX";
+    case bk::ctl::kLinkTargetBox: return "LINK_TARGET_BOX";
+    case bk::ctl::kLinkListBox: return "LINK_LIST_BOX";
+    case bk::ctl::kMailBox: return "MAIL_BOX";
+    case bk::ctl::kCharSizeBox: return "CHAR_SIZE_BOX";
+    default: return nullptr;
+  }
+}
+
+int Layout(const std::wstring& size, const std::wstring& file) {
+  const int f = _wtoi(size.c_str());
+  if (f <= 0) return 2;
+  RECT work{};
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  FILE* out = _wfopen(file.c_str(), L"wb");
+  if (!out) return 1;
+  for (const bk::ControlSpec& c : bk::SettingsControls(f, work.bottom)) {
+    const char* name = ControlName(c.id);
+    if (!name) continue;
+    std::fprintf(out, "E2E_SETTINGS_%s=(%d %d %d %d)\n", name, c.rect.left, c.rect.top, c.rect.width, c.rect.height);
+  }
+  std::fclose(out);
+  return 0;
+}
+
 }  // namespace
 
 int main() {
   int argc = 0;
   wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
-  if (!argv || argc != 3) return 2;
+  if (!argv || argc < 3) return 2;
   const std::wstring what = argv[1];
+  if (what == L"layout") return argc == 4 ? Layout(argv[2], argv[3]) : 2;
+  if (argc != 3) return 2;
   if (what == L"metrics") return Metrics(argv[2]);
   if (what == L"session") return Session(argv[2]);
   if (what != L"dialog") return 2;

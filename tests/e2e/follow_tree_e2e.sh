@@ -96,27 +96,12 @@ check_copies() {
 # ---- registration: the tree onto " ミラー(全て) " ----
 f=7
 sx() { e2e_calc "$f * $1"; }
-registration_window() { e2e_wait_window --name '^バックアップ先 ' 30; }
-open_registration() {
-  e2e_press "$WID" $((29 * f + 15 * f)) $((22 * f + $(sx 2.8) / 2))  # "ファイル、フォルダーの登録"
-  REG=$(registration_window) || { e2e_screenshot follow_tree-failure; e2e_fail "the registration window did not appear"; }
-  sleep 1
-}
+e2e_layout "$f"
 message_window() { e2e_message_window '^backup\.exe$' "${1:-20}" "$REG"; }
 # Wine's trace of the list view's drawing calls shows the rows' texts.
-e2e_relay_calls
-export WINEDEBUG=+relay
-e2e_launch "$APP/backup.exe"
-export WINEDEBUG=-all
-WID=$(e2e_settings_window 180) || e2e_fail "the settings window did not appear"
-sleep 1
-open_registration
-e2e_geometry "$REG"
-Y=$((E2E_H - 3 * f))  # the type row
-X=$((35 * f))         # " ミラー(全て) "
-xdotool mousemove --sync $((E2E_X + X)) $((E2E_Y + Y))
-sleep 0.4
-timeout 20 "$E2E_DROP" "$REG" $((E2E_X + X)) $((E2E_Y + Y)) "$TOP" || e2e_fail "the drop did not finish"
+e2e_start_backup "$APP" --traced
+e2e_open_registration
+e2e_drop_on_type "$f" 3 "$TOP"  # " ミラー(全て) "
 deadline=$((SECONDS + 30))
 until [[ -f "$TBK3" ]] && cmp -s "$TBK3" <(expected_list); do
   ((SECONDS < deadline)) || check_list "registration"
@@ -129,27 +114,8 @@ no_file "$REPORT"
 e2e_close_registration "$REG"
 
 # ---- backups ----
-# backup NAME: "バックアップの実行", then the settings window that comes back. A message
-# meanwhile (a problem) fails the test with its picture.
-backup() {
-  local old=$WID deadline=$((SECONDS + 180)) id msg
-  e2e_press "$WID" $((3 * f + 11 * f)) $((22 * f + $(sx 2.8) / 2))
-  while :; do
-    id=$(xdotool search --onlyvisible --name '^Kestova$' 2>/dev/null | head -n1) || true
-    [[ -n "$id" && "$id" != "$old" ]] && break
-    if msg=$(e2e_lasting_message_window '^backup\.exe$' 1); then
-      sleep 0.5
-      e2e_screenshot "follow_tree-$1-message" "$msg" || true
-      e2e_fail "$1: a message came (build/screenshots/follow_tree-$1-message.png); report: $(iconv -f CP932 -t UTF-8 <"$REPORT" 2>/dev/null)"
-    fi
-    ((SECONDS < deadline)) || { e2e_screenshot "follow_tree-$1-failure"; e2e_fail "$1: the settings window did not come back"; }
-    sleep 0.2
-  done
-  WID=$id
-  sleep 1
-}
 
-backup "first run"
+e2e_backup_run "first run"
 check_copies "first run"
 check_list "first run"
 
@@ -158,16 +124,16 @@ mv "$TOP/旅行" "$TOP/旅行2024"
 mkdir -p "$TOP/new/深い/奥" "$TOP/new/空"
 put "$TOP/new/深い/n1.txt"
 put "$TOP/new/深い/奥/n2.txt"
-backup "second run"
+e2e_backup_run "second run"
 check_copies "second run"
 [[ ! -e "$DEST/$TOP_NAME/旅行" ]] || e2e_fail "the old name's copies are left: $(cd "$DEST/$TOP_NAME" && find 旅行)"
 [[ -d "$DEST/$TOP_NAME/new/空" ]] || e2e_fail "the new empty folder was not made"
 check_list "second run"
 
 # ---- the list view: delete the registration of keep ----
-open_registration
+e2e_open_registration
 e2e_geometry "$REG"
-e2e_click "$REG" "$X" "$Y"  # show " ミラー(全て) "
+e2e_click "$REG" $(e2e_reg_at type-3 "$f")  # show " ミラー(全て) "
 sleep 1
 LX=$((2 * f + 3))                             # a column of the list view just inside its border
 LTOP=$(sx 7.6) LBOTTOM=$((E2E_H - 5 * f - 2)) # the list view's height
@@ -186,11 +152,11 @@ band() {
 }
 before=$(strip list-before)
 # The search finds the first row holding "keep": its folder row, selected and shown.
-e2e_click "$REG" $((45 * f + 3 * f)) $(($(sx 3.3) + 3 * f / 2))  # the search box
+e2e_click "$REG" $(e2e_reg_at search-box "$f")
 sleep 0.3
 xdotool type keep
 sleep 0.3
-e2e_click "$REG" $((2 * f + 20 * f)) $((3 * f + $(sx 3.4) / 2))  # the search button
+e2e_click "$REG" $(e2e_reg_at search-button "$f")
 sleep 1.5
 found=$(strip list-found)
 read -r row_top row_h < <(band "$before" "$found") || e2e_fail "the search selected no single row (build/screenshots/follow_tree-list-found-window.png)"
@@ -220,7 +186,7 @@ EXCLUDED_TEXT="（除外：このフォルダーは配下も含めバックア�
 # The row's text as Wine's trace writes a wide string: a backslash and four hex digits a unit.
 traced=$(printf '　　%s' "$EXCLUDED_TEXT" | perl -CS -ne 'print join("", map { sprintf "\\%04x", ord } split //)')
 ! grep -aqF "L\"$traced\"" "$E2E_TMP/wine.log" || e2e_fail "the exclusion row was drawn before any exclusion"
-e2e_click "$REG" $((76 * f)) "$Y"  # " 削除 "
+e2e_click "$REG" $(e2e_reg_at delete "$f")
 deadline=$((SECONDS + 20))
 until LC_ALL=C grep -aqxF "$KEEP_LINE" "$TBK3"; do
   if msg=$(message_window 1); then
@@ -251,7 +217,7 @@ put "$TOP/keep/k4.txt"
 printf 'changed and longer\n' >"$TOP/docs/d1.txt"
 touch -d '2025-02-03 04:05:06.7' "$TOP/docs/d1.txt"
 put "$TOP/docs/d3.txt"
-backup "third run"
+e2e_backup_run "third run"
 [[ $(keep_stamps) == "$stamps" ]] || e2e_fail "keep's copies were touched: $(diff <(echo "$stamps") <(keep_stamps))"
 [[ ! -e "$DEST/$TOP_NAME/keep/k4.txt" ]] || e2e_fail "a new file of the left-out folder was copied"
 check_copies "third run" keep/k4.txt
@@ -263,11 +229,11 @@ check_list "third run" keep
 # reports nothing.
 mkdir -p "$TOP/大量"
 for i in $(seq -w 1 12); do put "$TOP/大量/m$i.txt"; done
-backup "fourth run"
+e2e_backup_run "fourth run"
 check_copies "fourth run" keep/k4.txt
 inodes=$(cd "$DEST/$TOP_NAME/大量" && find . -type f -printf '%P %i\n' | LC_ALL=C sort)
 mv "$TOP/大量" "$TOP/大量2"
-backup "fifth run"
+e2e_backup_run "fifth run"
 check_copies "fifth run" keep/k4.txt
 [[ ! -e "$DEST/$TOP_NAME/大量" ]] || e2e_fail "fifth run: the old name's copies are left"
 [[ $(cd "$DEST/$TOP_NAME/大量2" && find . -type f -printf '%P %i\n' | LC_ALL=C sort) == "$inodes" ]] ||

@@ -25,11 +25,11 @@ E2E_BUILD_DIR=
 E2E_TMP=
 E2E_XVFB_PID=
 E2E_PID=
-E2E_FONT_FACE="MS ゴシック"
-E2E_FONT_FILE_FACE=IPAGothic
 E2E_SCREENSHOTS=
 E2E_DRIVES=()
 E2E_OWN_PIDS=()
+# The prefix's making and font set-up, shared with the other scripts that run Wine.
+source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/wine-prefix.sh"
 
 e2e_log() { echo "$E2E_NAME: $*" >&2; }
 # To standard error as well: a failure inside $(...) would otherwise end up in a variable.
@@ -75,7 +75,7 @@ e2e_init() {
   export WINEPREFIX="$E2E_BUILD_DIR/wineprefix"
   export WINEDEBUG=-all
   export WINEDLLOVERRIDES="mscoree,mshtml="
-  # Command-line arguments reach Wine in the locale's encoding: the face name is UTF-8.
+  # Command-line arguments reach Wine in the locale's encoding: names are UTF-8.
   export LC_ALL=C.UTF-8
 
   exec 9>"$E2E_BUILD_DIR/wine-tests.lock"
@@ -86,45 +86,7 @@ e2e_init() {
   trap 'echo "$E2E_NAME: failed at line $LINENO: $BASH_COMMAND" >&2' ERR
   E2E_TMP=$(mktemp -d "${TMPDIR:-/tmp}/bk-e2e-XXXXXX")
 
-  if [[ ! -f "$WINEPREFIX/system.reg" ]]; then
-    e2e_log "creating the Wine prefix (first time, about 15 s)"
-    mkdir -p "$WINEPREFIX"
-    wineboot -i >/dev/null 2>&1
-    wineserver -w
-  fi
-  e2e_font_replacement
-}
-
-# Maps "MS ゴシック" to IPAGothic for the programs of this prefix, and checks it took.
-# The value name goes in as UTF-8 and is stored right, but reg's console output shows
-# it as "MS ????": the check asks for the value by name and looks at its data instead.
-e2e_has_font_replacement() {
-  local out
-  out=$(wine reg query 'HKCU\Software\Wine\Fonts\Replacements' /v "$E2E_FONT_FACE" 2>/dev/null) &&
-    grep -q "REG_SZ *$E2E_FONT_FILE_FACE" <<<"$out"
-}
-# e2e_user_reg_has KEY LINE: the prefix's saved user registry holds LINE under [KEY]
-# (written as the file writes them, e.g. 'Software\\Wine\\Debug' and '"Name"="value"').
-# Reading the file spares starting Wine; a value not saved there yet is asked of Wine.
-e2e_user_reg_has() {
-  [[ -f "$WINEPREFIX/user.reg" ]] || return 1
-  KEY="[$1]" LINE="$2" awk '
-    BEGIN { key = ENVIRON["KEY"]; line = ENVIRON["LINE"] }
-    index($0, key) == 1 { inside = 1; next }
-    /^\[/ { inside = 0 }
-    inside && $0 == line { found = 1 }
-    END { exit !found }' "$WINEPREFIX/user.reg"
-}
-e2e_font_replacement() {
-  # The face name as the file writes it: "MS " and ゴシック in \x escapes.
-  e2e_user_reg_has 'Software\\Wine\\Fonts\\Replacements' '"MS \x30b4\x30b7\x30c3\x30af"="'"$E2E_FONT_FILE_FACE"'"' &&
-    { wineserver -w; return 0; }
-  if ! e2e_has_font_replacement; then
-    wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$E2E_FONT_FACE" /t REG_SZ \
-      /d "$E2E_FONT_FILE_FACE" /f >/dev/null 2>&1 || e2e_fail "could not set the font replacement"
-    e2e_has_font_replacement || e2e_fail "the font replacement did not take"
-  fi
-  wineserver -w
+  WINE_PREFIX_NAME=$E2E_NAME wine_prefix_ready || exit 1
 }
 
 # Starts Xvfb on the first free display from :77 and exports DISPLAY.
@@ -451,7 +413,119 @@ e2e_cancel_countdown() {
 # list is kept in the prefix's registry, where it matters only to a program traced so.
 E2E_RELAY_CALLS='gdi32.TextOutW;user32.DrawTextW;advapi32.OpenProcessToken;advapi32.LookupPrivilegeValueW;advapi32.AdjustTokenPrivileges;advapi32.InitiateSystemShutdownExW'
 e2e_relay_calls() {
-  e2e_user_reg_has 'Software\\Wine\\Debug' '"RelayInclude"="'"$E2E_RELAY_CALLS"'"' && return 0
+  wine_user_reg_has 'Software\\Wine\\Debug' '"RelayInclude"="'"$E2E_RELAY_CALLS"'"' && return 0
   wine reg add 'HKCU\Software\Wine\Debug' /v RelayInclude /t REG_SZ /d "$E2E_RELAY_CALLS" /f >/dev/null 2>&1 ||
     e2e_fail "could not set the relay trace's function list"
+}
+
+# ---- where to click ------------------------------------------------------------------
+
+# e2e_layout F: the settings window's controls at character size F as the programs' own
+# layout code places them (e2e_probe.exe layout): E2E_SETTINGS_<CONTROL>=(left top width
+# height) in client coordinates, e.g. E2E_SETTINGS_REGISTER_BUTTON. Asked once per size.
+e2e_layout() {
+  local dir="$E2E_TMP/layout-$1" probe="$E2E_BUILD_DIR/tests/e2e_probe.exe"
+  if [[ ! -f "$dir/layout.sh" ]]; then
+    [[ -f "$probe" ]] || e2e_fail "$probe not found (build the windows preset)"
+    mkdir -p "$dir"
+    (cd "$dir" && timeout 120 wine "$probe" layout "$1" layout.sh) >>"$E2E_TMP/wine.log" 2>&1 ||
+      e2e_fail "e2e_probe.exe could not give the layout at size $1"
+  fi
+  source "$dir/layout.sh"
+}
+
+# e2e_at CONTROL [DX DY]: "x y" of a settings window control (after e2e_layout): DX, DY
+# from its top left corner, or its middle.
+e2e_at() {
+  local -n e2e_rect="E2E_SETTINGS_$1"
+  ((${#e2e_rect[@]} == 4)) || e2e_fail "no layout of $1 (e2e_layout first)"
+  if (($# == 3)); then
+    echo $((e2e_rect[0] + $2)) $((e2e_rect[1] + $3))
+  else
+    echo $((e2e_rect[0] + e2e_rect[2] / 2)) $((e2e_rect[1] + e2e_rect[3] / 2))
+  fi
+}
+
+# e2e_reg_at PLACE F: "x y" in the registration window at character size F (its height
+# E2E_H from e2e_geometry): type-1 … type-5 (the type row's boxes, type-3 " ミラー(全て) "),
+# search-box, search-button, delete (" 削除 "). Its layout code is being rewritten: these
+# numbers stand here alone until the probe can print them as it prints the settings window.
+e2e_reg_at() {
+  local f=$2 row_y=$((E2E_H - 3 * ${2})) box_x=(0 7 20 35 49 62)
+  case $1 in
+    type-[1-5]) echo $((box_x[${1#type-}] * f)) "$row_y" ;;
+    search-box) echo $((45 * f + 3 * f)) $(($(e2e_calc "$f * 3.3") + 3 * f / 2)) ;;
+    search-button) echo $((2 * f + 20 * f)) $((3 * f + $(e2e_calc "$f * 3.4") / 2)) ;;
+    delete) echo $((76 * f)) "$row_y" ;;
+    *) e2e_fail "no place $1 in the registration window" ;;
+  esac
+}
+
+# ---- shared steps of the backup program -------------------------------------------------
+
+# e2e_next_settings_window OLD: the settings window that opens after OLD has closed (a run
+# in between): never the old window still on the screen.
+e2e_next_settings_window() {
+  local old=$1 deadline=$((SECONDS + 180)) id
+  while ((SECONDS < deadline)); do
+    id=$(xdotool search --onlyvisible --name '^Kestova$' 2>/dev/null | head -n1) || true
+    [[ -n "$id" && "$id" != "$old" ]] && { echo "$id"; return 0; }
+    sleep 0.2
+  done
+  e2e_fail "the settings window did not come back after the run"
+}
+
+# e2e_open_registration: "ファイル、フォルダーの登録" of the settings window WID (after
+# e2e_layout); REG is the registration window.
+e2e_open_registration() {
+  e2e_press "$WID" $(e2e_at REGISTER_BUTTON)
+  REG=$(e2e_wait_window --name '^バックアップ先 ' 30) ||
+    { e2e_screenshot "${E2E_NAME%_e2e}-failure"; e2e_fail "the registration window did not appear"; }
+  sleep 1
+}
+
+# e2e_drop_on_type F TYPE PATH...: the pointer onto box TYPE (1 … 5) of the registration
+# window REG, then PATH... dropped there as from a file manager (e2e_build_drop first).
+e2e_drop_on_type() {
+  local f=$1 type=$2 x y
+  shift 2
+  e2e_geometry "$REG"
+  read -r x y < <(e2e_reg_at "type-$type" "$f")
+  xdotool mousemove --sync $((E2E_X + x)) $((E2E_Y + y))
+  sleep 0.4
+  timeout 20 "$E2E_DROP" "$REG" $((E2E_X + x)) $((E2E_Y + y)) "$@" || e2e_fail "the drop did not finish"
+}
+
+# e2e_backup_run NAME: "バックアップの実行" of the settings window WID, then the settings
+# window that comes back (WID again). A message meanwhile (a problem) fails the test with
+# its picture and the report REPORT.
+e2e_backup_run() {
+  local old=$WID deadline=$((SECONDS + 180)) id msg shot="${E2E_NAME%_e2e}-$1"
+  e2e_press "$WID" $(e2e_at BACKUP_BUTTON)
+  while :; do
+    id=$(xdotool search --onlyvisible --name '^Kestova$' 2>/dev/null | head -n1) || true
+    [[ -n "$id" && "$id" != "$old" ]] && break
+    if msg=$(e2e_lasting_message_window '^backup\.exe$' 1); then
+      sleep 0.5
+      e2e_screenshot "$shot-message" "$msg" || true
+      e2e_fail "$1: a message came (build/screenshots/$shot-message.png); report: $(iconv -f CP932 -t UTF-8 <"$REPORT" 2>/dev/null)"
+    fi
+    ((SECONDS < deadline)) || { e2e_screenshot "$shot-failure"; e2e_fail "$1: the settings window did not come back"; }
+    sleep 0.2
+  done
+  WID=$id
+  sleep 1
+}
+
+# e2e_start_backup APP [--traced]: starts APP/backup.exe; WID is its settings window. With
+# --traced Wine's trace of the calls e2e_relay_calls names goes into the log.
+e2e_start_backup() {
+  if [[ "${2:-}" == --traced ]]; then
+    e2e_relay_calls
+    WINEDEBUG=+relay e2e_launch "$1/backup.exe"
+  else
+    e2e_launch "$1/backup.exe"
+  fi
+  WID=$(e2e_settings_window 180) || e2e_fail "the settings window did not appear"
+  sleep 1
 }

@@ -40,23 +40,12 @@ expected_list() {
 traced() { printf '%s' "$1" | perl -CS -ne 'print join("", map { sprintf "\\%04x", ord } split //)'; }
 
 f=7
-sx() { e2e_calc "$f * $1"; }
+e2e_layout "$f"
 message_window() { e2e_message_window '^backup\.exe$' "${1:-20}" "$REG"; }
-e2e_relay_calls
-export WINEDEBUG=+relay
-e2e_launch "$APP/backup.exe"
-export WINEDEBUG=-all
-WID=$(e2e_settings_window 180) || e2e_fail "the settings window did not appear"
-sleep 1
-e2e_press "$WID" $((29 * f + 15 * f)) $((22 * f + $(sx 2.8) / 2))  # "ファイル、フォルダーの登録"
-REG=$(e2e_wait_window --name '^バックアップ先 ' 30) || { e2e_screenshot link_loop-failure; e2e_fail "the registration window did not appear"; }
-sleep 1
-e2e_geometry "$REG"
-X=$((35 * f)) Y=$((E2E_H - 3 * f))  # " ミラー(全て) "
-xdotool mousemove --sync $((E2E_X + X)) $((E2E_Y + Y))
-sleep 0.4
+e2e_start_backup "$APP" --traced
+e2e_open_registration
 start=$SECONDS
-timeout 20 "$E2E_DROP" "$REG" $((E2E_X + X)) $((E2E_Y + Y)) "$TOP" || e2e_fail "the drop did not finish"
+e2e_drop_on_type "$f" 3 "$TOP"  # " ミラー(全て) "
 
 # The registration ends with its message: a walk around the loop would never end (or end
 # at the path limit, with thousands of lines).
@@ -97,25 +86,8 @@ e2e_screenshot link_loop_list "$REG"
 e2e_close_registration "$REG"
 
 # ---- the backup: each real file once, nothing for the link ----
-backup() {
-  local old=$WID deadline=$((SECONDS + 180)) id msg
-  e2e_press "$WID" $((3 * f + 11 * f)) $((22 * f + $(sx 2.8) / 2))  # "バックアップの実行"
-  while :; do
-    id=$(xdotool search --onlyvisible --name '^Kestova$' 2>/dev/null | head -n1) || true
-    [[ -n "$id" && "$id" != "$old" ]] && break
-    if msg=$(e2e_lasting_message_window '^backup\.exe$' 1); then
-      sleep 0.5
-      e2e_screenshot "link_loop-$1-message" "$msg" || true
-      e2e_fail "$1: a message came (build/screenshots/link_loop-$1-message.png); report: $(iconv -f CP932 -t UTF-8 <"$REPORT" 2>/dev/null)"
-    fi
-    ((SECONDS < deadline)) || { e2e_screenshot "link_loop-$1-failure"; e2e_fail "$1: the settings window did not come back"; }
-    sleep 0.2
-  done
-  WID=$id
-  sleep 1
-}
 for run in "first run" "second run"; do
-  backup "$run"
+  e2e_backup_run "$run"
   listing=$(cd "$DEST" 2>/dev/null && find . -mindepth 1 -printf '%y %P\n' | LC_ALL=C sort) || true
   want=$(printf 'd %s\nd %s/sub\nd %s/sub/deep\nf %s/a.txt\nf %s/sub/b.txt\nf %s/sub/deep/c.txt\n' \
     "$TOP_NAME" "$TOP_NAME" "$TOP_NAME" "$TOP_NAME" "$TOP_NAME" "$TOP_NAME" | LC_ALL=C sort)

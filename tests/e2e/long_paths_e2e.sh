@@ -38,29 +38,15 @@ for p in "$DEEP/$F200" "$DEEP/$C/$F300"; do
 done
 
 press() { e2e_press "$WID" "$1" "$2"; }
+e2e_layout "$f"
 settings_window() { e2e_settings_window "${1:-60}"; }
-next_settings_window() {
-  local old=$1 deadline=$((SECONDS + 180)) id
-  while ((SECONDS < deadline)); do
-    id=$(xdotool search --onlyvisible --name '^Kestova$' 2>/dev/null | head -n1) || true
-    [[ -n "$id" && "$id" != "$old" ]] && { echo "$id"; return 0; }
-    sleep 0.2
-  done
-  e2e_fail "the settings window did not come back after the run"
-}
 same() { cmp -s "$1" "$2" && [[ $(stat -c %y "$1") == $(stat -c %y "$2") ]]; }
 
 e2e_launch "$APP/backup.exe"
 WID=$(settings_window 180) || e2e_fail "the settings window did not appear"
 sleep 1
-press $((29 * f + 15 * f)) $((22 * f + $(e2e_calc "$f * 2.8") / 2))  # "ファイル、フォルダーの登録"
-REG=$(e2e_wait_window --name '^バックアップ先 ' 30) || e2e_fail "the registration window did not appear"
-sleep 1
-e2e_geometry "$REG"
-X=$((35 * f)) Y=$((E2E_H - 3 * f))  # " ミラー(全て) "
-xdotool mousemove --sync $((E2E_X + X)) $((E2E_Y + Y))
-sleep 0.4
-timeout 20 "$E2E_DROP" "$REG" $((E2E_X + X)) $((E2E_Y + Y)) "$S/$TOP" || e2e_fail "the drop did not finish"
+e2e_open_registration
+e2e_drop_on_type "$f" 3 "$S/$TOP"  # " ミラー(全て) "
 LIST="$APP/BkList/TBK3.ini"
 deadline=$((SECONDS + 60))
 while [[ ! -f "$LIST" || $(wc -l <"$LIST") -ne 4 ]]; do
@@ -80,8 +66,8 @@ sleep 1
 
 DEST="$E2E_TMP/drive-t/BK"
 for run in 1 2; do
-  press $((3 * f + 30)) $((22 * f + 8))  # "バックアップの実行"
-  WID=$(next_settings_window "$WID")
+  press $(e2e_at BACKUP_BUTTON 30 8)  # "バックアップの実行"
+  WID=$(e2e_next_settings_window "$WID")
   same "$DEEP/$F200" "$DEST/$TOP/$A/$B/$F200" || e2e_fail "run $run: the 200-character file"
   same "$DEEP/$C/$F300" "$DEST/$TOP/$A/$B/$C/$F300" || e2e_fail "run $run: the 300-character file"
   [[ ! -e "$REPORT" ]] || e2e_fail "run $run left a report: $(iconv -f CP932 -t UTF-8 <"$REPORT")"

@@ -85,19 +85,10 @@ inodes() { (cd "$1" && find . -type f -printf '%i %P\n' | LC_ALL=C sort -k2); }
 
 # ---- registration: the tree onto " ミラー(全て) " ----
 f=7
-sx() { e2e_calc "$f * $1"; }
-e2e_launch "$APP/backup.exe"
-WID=$(e2e_settings_window 180) || e2e_fail "the settings window did not appear"
-sleep 1
-e2e_press "$WID" $((29 * f + 15 * f)) $((22 * f + $(sx 2.8) / 2))  # "ファイル、フォルダーの登録"
-REG=$(e2e_wait_window --name '^バックアップ先 ' 30) || { e2e_screenshot move-failure; e2e_fail "the registration window did not appear"; }
-sleep 1
-e2e_geometry "$REG"
-Y=$((E2E_H - 3 * f))  # the type row
-X=$((35 * f))         # " ミラー(全て) "
-xdotool mousemove --sync $((E2E_X + X)) $((E2E_Y + Y))
-sleep 0.4
-timeout 20 "$E2E_DROP" "$REG" $((E2E_X + X)) $((E2E_Y + Y)) "$TOP" || e2e_fail "the drop did not finish"
+e2e_layout "$f"
+e2e_start_backup "$APP"
+e2e_open_registration
+e2e_drop_on_type "$f" 3 "$TOP"  # " ミラー(全て) "
 deadline=$((SECONDS + 30))
 until [[ -f "$TBK3" ]] && cmp -s "$TBK3" <(expected_list); do
   ((SECONDS < deadline)) || check_list "registration"
@@ -110,25 +101,6 @@ no_file "$REPORT"
 e2e_close_registration "$REG"
 
 # ---- backups ----
-# backup NAME: "バックアップの実行", then the settings window that comes back. A message
-# meanwhile (a problem) fails the test with its picture.
-backup() {
-  local old=$WID deadline=$((SECONDS + 180)) id msg
-  e2e_press "$WID" $((3 * f + 11 * f)) $((22 * f + $(sx 2.8) / 2))
-  while :; do
-    id=$(xdotool search --onlyvisible --name '^Kestova$' 2>/dev/null | head -n1) || true
-    [[ -n "$id" && "$id" != "$old" ]] && break
-    if msg=$(e2e_lasting_message_window '^backup\.exe$' 1); then
-      sleep 0.5
-      e2e_screenshot "move-$1-message" "$msg" || true
-      e2e_fail "$1: a message came (build/screenshots/move-$1-message.png); report: $(iconv -f CP932 -t UTF-8 <"$REPORT" 2>/dev/null)"
-    fi
-    ((SECONDS < deadline)) || { e2e_screenshot "move-$1-failure"; e2e_fail "$1: the settings window did not come back"; }
-    sleep 0.2
-  done
-  WID=$id
-  sleep 1
-}
 # moved OLD NEW RUN: the copy of folder OLD (relative to TOP) is gone and NEW's copy holds
 # the same files with the inodes OLD's had before the run (in BEFORE).
 moved() {
@@ -140,7 +112,7 @@ moved() {
   e2e_log "$run: $(wc -l <<<"$after") copies of $old moved to $new with their inodes"
 }
 
-backup "first run"
+e2e_backup_run "first run"
 check_copies "first run"
 check_list "first run"
 
@@ -148,7 +120,7 @@ check_list "first run"
 BEFORE=$(inodes "$DEST/$TOP_NAME/旅行")
 [[ $(wc -l <<<"$BEFORE") == 3 ]] || e2e_fail "the copy of 旅行 is not its 3 files: $BEFORE"
 mv "$TOP/旅行" "$TOP/旅行2024"
-backup "second run"
+e2e_backup_run "second run"
 check_copies "second run"
 moved 旅行 旅行2024 "second run"
 check_list "second run"
@@ -156,7 +128,7 @@ check_list "second run"
 # A registered folder moved into another registered folder.
 BEFORE=$(inodes "$DEST/$TOP_NAME/docs")
 mv "$TOP/docs" "$TOP/keep/docs"
-backup "third run"
+e2e_backup_run "third run"
 check_copies "third run"
 moved docs keep/docs "third run"
 check_list "third run"

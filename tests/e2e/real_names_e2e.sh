@@ -158,23 +158,11 @@ copy_stamps() { (cd "$DEST/$TOP_NAME" && find . -type f -printf '%P %i %C@\n' | 
 # ---- registration: the tree onto " ミラー(全て) " ----
 f=12
 sed -i '1s/.*/12/' "$LIST/SizePos.txt"  # the largest characters, easiest to read
-sx() { e2e_calc "$f * $1"; }
-registration_window() { e2e_wait_window --name '^バックアップ先 ' 30; }
+e2e_layout "$f"
 # Wine's trace of the list view's drawing calls shows the texts it is given.
-e2e_relay_calls
-export WINEDEBUG=+relay
-e2e_launch "$APP/backup.exe"
-export WINEDEBUG=-all
-WID=$(e2e_settings_window 180) || e2e_fail "the settings window did not appear"
-sleep 1
-e2e_press "$WID" $((29 * f + 15 * f)) $((22 * f + $(sx 2.8) / 2))  # "ファイル、フォルダーの登録"
-REG=$(registration_window) || { e2e_screenshot real_names-failure; e2e_fail "the registration window did not appear"; }
-sleep 1
-e2e_geometry "$REG"
-X=$((35 * f)) Y=$((E2E_H - 3 * f))  # " ミラー(全て) "
-xdotool mousemove --sync $((E2E_X + X)) $((E2E_Y + Y))
-sleep 0.4
-timeout 20 "$E2E_DROP" "$REG" $((E2E_X + X)) $((E2E_Y + Y)) "$TOP" || e2e_fail "the drop did not finish"
+e2e_start_backup "$APP" --traced
+e2e_open_registration
+e2e_drop_on_type "$f" 3 "$TOP"  # " ミラー(全て) "
 want_lines=$(expected_list | wc -l)
 deadline=$((SECONDS + 30))
 while [[ ! -f "$LIST/TBK3.ini" || $(wc -l <"$LIST/TBK3.ini") -ne $want_lines ]]; do
@@ -215,34 +203,15 @@ undrawn=$(LC_ALL=C comm -23 <(wine_texts) <(echo "$drawn"))
 e2e_close_registration "$REG"
 
 # ---- backups ----
-# backup NAME: "バックアップの実行", then the settings window that comes back. A message
-# meanwhile (a problem) fails the test with its picture.
-backup() {
-  local old=$WID deadline=$((SECONDS + 180)) id msg
-  e2e_press "$WID" $((3 * f + 11 * f)) $((22 * f + $(sx 2.8) / 2))
-  while :; do
-    id=$(xdotool search --onlyvisible --name '^Kestova$' 2>/dev/null | head -n1) || true
-    [[ -n "$id" && "$id" != "$old" ]] && break
-    if msg=$(e2e_lasting_message_window '^backup\.exe$' 1); then
-      sleep 0.5
-      e2e_screenshot "real_names-$1-message" "$msg" || true
-      e2e_fail "$1: a message came (build/screenshots/real_names-$1-message.png); report: $(iconv -f CP932 -t UTF-8 <"$REPORT" 2>/dev/null)"
-    fi
-    ((SECONDS < deadline)) || { e2e_screenshot "real_names-$1-failure"; e2e_fail "$1: the settings window did not come back"; }
-    sleep 0.2
-  done
-  WID=$id
-  sleep 1
-}
 
-backup "first run"
+e2e_backup_run "first run"
 check_copies "first run"
 check_list "$LIST/TBK3.ini"
 stamps=$(copy_stamps)
 list_before=$(od -An -tx1 "$LIST/TBK3.ini")
 
 # Nothing changed: nothing is written.
-backup "second run"
+e2e_backup_run "second run"
 check_copies "second run"
 [[ $(copy_stamps) == "$stamps" ]] || e2e_fail "the second run wrote copies again: $(diff <(echo "$stamps") <(copy_stamps))"
 [[ $(od -An -tx1 "$LIST/TBK3.ini") == "$list_before" ]] || e2e_fail "the second run changed TBK3.ini: $(show_list "$LIST/TBK3.ini")"
@@ -256,7 +225,7 @@ touch -d '2024-06-08 08:09:10.5' "$YOSHI/メモ.txt"
 printf 'new\n' >"$KR/새 노래.txt"
 touch -d '2024-06-09 01:02:03.25' "$KR/새 노래.txt"
 rm "$TOP/¥100.txt"
-backup "third run"
+e2e_backup_run "third run"
 check_copies "third run"
 check_list "$LIST/TBK3.ini"
 untouched=$(grep -v -e '^Beyoncé – Halo.mp3 ' -e '^¥100.txt ' -e '/メモ.txt ' <<<"$stamps")

@@ -4,7 +4,7 @@
 set -euo pipefail
 BUILD_DIR=$(cd "${1:-build/windows}" && pwd)
 export WINEPREFIX="$BUILD_DIR/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-if [[ ! -f "$WINEPREFIX/system.reg" ]]; then wineboot -i >/dev/null 2>&1; wineserver -w; fi
+bash "$(dirname "$0")/../../scripts/wine-prefix.sh" --no-font --name thread_e2e
 WORK=$(mktemp -d)
 trap 'wineserver -k >/dev/null 2>&1 || true; rm -rf "$WORK"' EXIT
 cp -r "$BUILD_DIR/dist" "$WORK/app"

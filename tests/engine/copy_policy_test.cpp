@@ -124,22 +124,6 @@ TEST_F(CopyPolicyTest, ATornCopyOfAFileFoundNewIsRepairedToo) {
   EXPECT_EQ(box().Read("T:\\BK\\w\\new.txt"), "a newly found file");
 }
 
-TEST(EngineLines, BareDeviceNamesAreNoPartOfASource) {
-  // Bare names, also with the dots and spaces the plain form trims ("NUL." is NUL there).
-  for (const char* name : {"CON", "prn", "Aux", "nul", "COM1", "LPT1", "lpt9", "CON ", "NUL.", "aux. .", "com1 "}) {
-    EXPECT_FALSE(IsContainedSource("S:\\data", name)) << name;
-    EXPECT_FALSE(IsContainedSource(std::string("S:\\data\\") + name + "\\x", "a.txt")) << name;
-    EXPECT_FALSE(IsContainedSource(std::string("S:\\") + name, "a.txt")) << name;
-  }
-  // The adapters open every source and copy in the long form, where a device name with an
-  // extension is an ordinary file.
-  for (const char* name : {"CONSOLE", "console.txt", "NULL", "COM", "COM0", "COM10", "LPT", "xnul", "nul_",
-                           "aux-data", "CON\x81\x40", "NUL.txt", "nul.tar.gz", "com9.log", "con .txt", "aux.c"}) {
-    EXPECT_TRUE(IsContainedSource("S:\\data", name)) << name;
-    EXPECT_TRUE(IsContainedSource(std::string("S:\\data\\") + name, "a.txt")) << name;
-  }
-}
-
 TEST_F(EngineTest, LinesNamingADeviceAreReportedAndLeftAlone) {
   Source("S:\\w\\a.txt", "a");
   RegisterFolder('3', "S:\\w", false);

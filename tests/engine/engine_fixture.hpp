@@ -19,6 +19,7 @@
 #include "common/text_file.hpp"
 #include "engine/backup_run.hpp"
 #include "platform/fault_file_system.hpp"
+#include "support/fakes.hpp"
 #include "support/sandbox.hpp"
 
 namespace bk::test {
@@ -58,11 +59,6 @@ class RecordingHooks : public RunHooks {
   std::function<bool()> progress_due;  // the window's answer to ProgressDue (always yes when unset)
   std::function<void(std::string_view)> on_copy;
   std::function<bool()> abort_during_copy;  // Ctrl + Shift seen while a copy runs
-};
-
-class FixedClock final : public Clock {
- public:
-  LocalDate Today() override { return {2026, 12, 7}; }
 };
 
 class EngineTest : public ::testing::Test {

@@ -15,14 +15,7 @@
 namespace bk::test {
 namespace {
 
-class QuietUi final : public MessagePort {
- public:
-  int ShowMessage(std::string_view text, DialogMode) override {
-    texts.emplace_back(text);
-    return kOkAnswer;
-  }
-  std::vector<std::string> texts;
-};
+using QuietUi = AnswerOkUi;
 
 std::string CopyOf(std::string_view source_path) { return "T:\\BK" + std::string(source_path.substr(2)); }
 

@@ -9,18 +9,12 @@
 #include "backup/merge_drop.hpp"
 #include "engine_fixture.hpp"
 #include "platform/file_copy.hpp"
+#include "support/forwarding_file_system.hpp"
 
 namespace bk::test {
 namespace {
 
-class NoMessages final : public MessagePort {
- public:
-  int ShowMessage(std::string_view text, DialogMode) override {
-    texts.emplace_back(text);
-    return kOkAnswer;
-  }
-  std::vector<std::string> texts;
-};
+using NoMessages = AnswerOkUi;
 
 // Japanese text of n characters (each two bytes of Shift-JIS, three of UTF-8 on disk).
 std::string Japanese(std::size_t n, std::size_t start = 0) {
@@ -40,37 +34,17 @@ std::string DeepFolder(const std::string& top, int depth, std::size_t per_name) 
 
 // Passes every call on, but shows one listed name as another (a name no test disk can
 // hold, as a Windows disk could).
-class RenamingFileSystem final : public FileSystem {
+class RenamingFileSystem final : public ForwardingFileSystem {
  public:
-  explicit RenamingFileSystem(FileSystem& inner) : in_(inner) {}
+  using ForwardingFileSystem::ForwardingFileSystem;
   std::map<std::string, std::string> shown_as;
 
   Status ListFolder(std::string_view folder, std::vector<FileInfo>* entries) override {
-    const Status s = in_.ListFolder(folder, entries);
+    const Status s = inner().ListFolder(folder, entries);
     for (FileInfo& e : *entries)
       if (const auto it = shown_as.find(e.name); it != shown_as.end()) e.name = it->second;
     return s;
   }
-  Status GetInfo(std::string_view p, FileInfo* i) override { return in_.GetInfo(p, i); }
-  Status OpenRead(std::string_view p, std::unique_ptr<ReadableFile>* f) override { return in_.OpenRead(p, f); }
-  Status CreateWrite(std::string_view p, std::unique_ptr<WritableFile>* f) override { return in_.CreateWrite(p, f); }
-  Status CreateNew(std::string_view p, std::unique_ptr<WritableFile>* f) override { return in_.CreateNew(p, f); }
-  Status SetLastWriteTime(std::string_view p, FileTime t) override { return in_.SetLastWriteTime(p, t); }
-  Status SetAttributes(std::string_view p, std::uint32_t a) override { return in_.SetAttributes(p, a); }
-  Status Rename(std::string_view a, std::string_view b) override { return in_.Rename(a, b); }
-  Status CopyPlain(std::string_view a, std::string_view b) override { return in_.CopyPlain(a, b); }
-  Status DeleteFile(std::string_view p) override { return in_.DeleteFile(p); }
-  Status CreateFolderChain(std::string_view p) override { return in_.CreateFolderChain(p); }
-  Status DeleteTree(std::string_view p) override { return in_.DeleteTree(p); }
-  Status RemoveEmptyFolder(std::string_view p) override { return in_.RemoveEmptyFolder(p); }
-  Status FreeSpace(std::string_view r, std::uint64_t* b) override { return in_.FreeSpace(r, b); }
-  Status GetVolumeInfo(std::string_view r, VolumeInfo* v) override { return in_.GetVolumeInfo(r, v); }
-  Status GetFolderId(std::string_view f, FolderId* id) override { return in_.GetFolderId(f, id); }
-  Status ReadLinkTarget(std::string_view p, std::string* t) override { return in_.ReadLinkTarget(p, t); }
-  std::string ErrorMessage(std::uint32_t code) override { return in_.ErrorMessage(code); }
-
- private:
-  FileSystem& in_;
 };
 
 class LongPathTest : public EngineTest {

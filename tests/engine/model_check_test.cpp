@@ -367,12 +367,19 @@ class ModelRun {
     for (const std::string& f : folders_)
       if (f != folder && !IsBelow(f, folder) && f != FolderOf(folder)) parents.push_back(f);
     if (parents.empty()) return;
-    const std::string parent = parents[static_cast<std::size_t>(Pick(0, static_cast<int>(parents.size()) - 1))];
+    std::string parent = parents[static_cast<std::size_t>(Pick(0, static_cast<int>(parents.size()) - 1))];
+    // Now and then into a folder made for it: the move arrives below a new folder.
+    const bool into_new = Pick(0, 2) == 0;
+    if (into_new) parent += "\\" + FolderName(Pick(0, 15)) + std::to_string(next_name_++);
     const std::string to = parent + "\\" + NameOf(folder) + "-" + std::to_string(next_name_++);
     std::size_t lost = 0;
     for (const auto& [path, file] : source_)
       if (IsBelow(path, folder) && IsRegisteredFile(path)) ++lost;
     if (WouldLookLikeASwappedDisk(lost)) return;
+    if (into_new) {
+      ASSERT_TRUE(box_.fs().CreateFolderChain(parent).ok()) << parent;
+      folders_.insert(parent);
+    }
     ASSERT_TRUE(box_.fs().Rename(folder, to).ok()) << folder << " -> " << to;
     if (std::getenv("BK_MODEL_VERBOSE")) std::printf("move folder %s -> %s\n", folder.c_str(), to.c_str());
     gone_this_round_ += lost;

@@ -184,6 +184,90 @@ TEST_F(MoveTest, AFolderMovedIntoAnotherFolderIsMovedThere) {
   ExpectSettled();
 }
 
+// The user makes a folder and moves another into it: the walk finds a new tree whose top
+// matches nothing, and the moved folder one level below it.
+TEST_F(MoveTest, AFolderMovedIntoAFolderMadeInTheSamePassIsMovedBelowIt) {
+  OldTree();
+  const auto before = CopiesOf(old_files_);
+  Source("S:\\D\\2024\\note.txt", "note");
+  ASSERT_TRUE(box_.fs().Rename("S:\\D\\old", "S:\\D\\2024\\old").ok());
+  const SyncResult r = Pass();
+
+  EXPECT_EQ(r.folders_moved, 1u);
+  EXPECT_EQ(r.files_moved, 4u);
+  EXPECT_EQ(r.copied, 1u);  // the new folder's own file
+  EXPECT_EQ(hooks_.copies, (std::vector<std::string>{"S:\\D\\2024\\old", "S:\\D\\2024\\note.txt"}));
+  EXPECT_TRUE(ReportLines().empty());
+  ExpectMoved(before, "S:\\D\\old", "S:\\D\\2024\\old");
+  EXPECT_FALSE(box_.Exists("T:\\BK\\D\\old"));
+  EXPECT_TRUE(IsFolder("T:\\BK\\D\\2024\\old\\empty"));
+  std::set<std::string> listed = Under("S:\\D\\2024\\old");
+  listed.insert({"S:\\D\\keep.txt", "S:\\D\\2024\\note.txt"});
+  EXPECT_EQ(Listed(), listed);
+  ExpectSettled();
+}
+
+// A registered folder renamed at the source is gone from the walk's reach; the user drops
+// it again under its new name. Its copy moves to the new name before the new group is
+// copied, and the old group's lines go.
+TEST_F(MoveTest, AFolderRenamedAndDroppedAgainUnderItsNewNameIsMoved) {
+  std::set<std::string> old_sources;
+  for (const char* sub : {"a", "b\\c"})
+    for (int i = 0; i < 6; ++i) {
+      const std::string rest = std::string(sub) + "\\" + std::to_string(i) + ".txt";
+      Source("S:\\Photos\\" + rest, rest, kT0 + i * kSecond);
+      old_sources.insert("S:\\Photos\\" + rest);
+    }
+  Source("S:\\Other\\o.txt", "o");
+  RegisterFolder('3', "S:\\Other", true);
+  RegisterFolder('3', "S:\\Photos", true);
+  SaveLists();
+  ASSERT_EQ(Pass().copied, 13u);
+  const auto before = CopiesOf(old_sources);
+  ASSERT_TRUE(box_.fs().Rename("S:\\Photos", "S:\\Pictures").ok());
+  Source("S:\\Pictures\\a\\0.txt", "changed since", kT0 + 9 * kSecond);
+  RegisterFolder('3', "S:\\Pictures", true);
+  SaveLists();
+  const SyncResult r = Pass();
+
+  // Twelve of thirteen lines went at once, yet nothing was lost: no guard line.
+  EXPECT_TRUE(ReportLines().empty());
+  EXPECT_EQ(r.folders_moved, 1u);
+  EXPECT_EQ(r.files_moved, 11u);
+  EXPECT_EQ(r.copied, 1u);  // the file changed since
+  EXPECT_EQ(hooks_.copies, (std::vector<std::string>{"S:\\Pictures", "S:\\Pictures\\a\\0.txt"}));
+  auto unchanged = before;
+  unchanged.erase("S:\\Photos\\a\\0.txt");
+  ExpectMoved(unchanged, "S:\\Photos", "S:\\Pictures");
+  EXPECT_EQ(box_.Read("T:\\BK\\Pictures\\a\\0.txt"), "changed since");
+  EXPECT_FALSE(box_.Exists("T:\\BK\\Photos"));
+  std::set<std::string> listed{"S:\\Other\\o.txt"};
+  for (const std::string& s : old_sources) listed.insert("S:\\Pictures" + s.substr(std::string("S:\\Photos").size()));
+  EXPECT_EQ(Listed(), listed);
+  ExpectSettled();
+}
+
+// A dropped folder that was never backed up, with nothing gone, is copied as always.
+TEST_F(MoveTest, AFolderDroppedForTheFirstTimeIsCopiedWhileAnotherFolderIsGone) {
+  Source("S:\\Gone\\x.txt", "x");
+  RegisterFolder('3', "S:\\Gone", true);
+  SaveLists();
+  Pass();
+  ASSERT_TRUE(box_.fs().DeleteTree("S:\\Gone").ok());
+  Source("S:\\Fresh\\y.txt", "y");
+  Source("S:\\Fresh\\sub\\x.txt", "another x");
+  RegisterFolder('3', "S:\\Fresh", true);
+  SaveLists();
+  const SyncResult r = Pass();
+  EXPECT_EQ(r.folders_moved, 0u);
+  EXPECT_EQ(r.files_moved, 0u);
+  EXPECT_EQ(r.copied, 2u);
+  EXPECT_EQ(box_.Read("T:\\BK\\Fresh\\sub\\x.txt"), "another x");
+  EXPECT_FALSE(box_.Exists("T:\\BK\\Gone"));
+  EXPECT_EQ(Listed(), (std::set<std::string>{"S:\\Fresh\\y.txt", "S:\\Fresh\\sub\\x.txt"}));
+  ExpectSettled();
+}
+
 // A folder moved out of a registered tree into another tree of the same list.
 TEST_F(MoveTest, AFolderMovedToAnotherRegisteredTreeOfTheListIsMovedThere) {
   OldTree();

@@ -11,6 +11,7 @@
 #include "backup/search_delete.hpp"
 #include "common/folder_exclusion.hpp"
 #include "common/progress_line.hpp"
+#include "common/source_path.hpp"
 #include "engine_fixture.hpp"
 #include "platform/wide.hpp"
 #include "real_names.hpp"
@@ -39,14 +40,7 @@ std::u16string Wide(std::string_view text) {
   return w;
 }
 
-class QuietUi final : public MessagePort {
- public:
-  int ShowMessage(std::string_view text, DialogMode) override {
-    texts.emplace_back(text);
-    return kOkAnswer;
-  }
-  std::vector<std::string> texts;
-};
+using QuietUi = AnswerOkUi;
 
 // One file or folder of a tree, as a listing and a read give it.
 struct TreeEntry {

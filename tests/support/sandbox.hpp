@@ -16,6 +16,7 @@
 #include <string_view>
 
 #include "platform/file_system.hpp"
+#include "support/status_print.hpp"
 
 namespace bk::test {
 

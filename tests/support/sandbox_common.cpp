@@ -12,13 +12,13 @@ void Sandbox::Write(std::string_view path, std::string_view bytes) {
     ASSERT_TRUE(fs().CreateFolderChain(path.substr(0, sep)).ok()) << path;
   }
   const Status s = WriteWholeFile(fs(), path, bytes);
-  ASSERT_TRUE(s.ok()) << path << " code " << s.code;
+  ASSERT_TRUE(Succeeded(s)) << path;
 }
 
 std::string Sandbox::Read(std::string_view path) {
   std::string out;
   const Status s = ReadWholeFile(fs(), path, &out);
-  EXPECT_TRUE(s.ok()) << path << " code " << s.code;
+  EXPECT_TRUE(Succeeded(s)) << path;
   return out;
 }
 
