@@ -8,8 +8,7 @@
 #include "engine/backup_run.hpp"
 #include "platform/program_folder.hpp"
 #include "platform/win32_file_system.hpp"
-
-#include <mmsystem.h>
+#include "platform/win32_handles.hpp"
 
 namespace bk {
 namespace {
@@ -31,23 +30,12 @@ class TrackedDialog final : public MessagePort {
   ProgramState& state_;
 };
 
-int RunProgram(HINSTANCE instance) {
-  if (!EnterProgramFolder()) return 0;
-  if (!RegisterMainWindowClass(instance)) return 0;
-  (void)Crc32Table();
-
-  Win32FileSystem fs;
-  Win32Clock clock;
-  ProgramState state;
-  state.free_space_check = ProbeFreeSpace(fs);
-  state.screen = ReadScreenFacts();
-  state.settings = LoadWindowSettings(fs);
-  timeBeginPeriod(1);
+// The windows one after another, as the dispatcher orders them, with the timer at 1 ms.
+// False when the program must end without writing anything.
+bool RunWindows(HINSTANCE instance, FileSystem& fs, Clock& clock, ProgramState& state) {
+  const TimerPeriod fine_timer(1);
   ProgressThread progress;
-  if (!progress.Start()) {
-    timeEndPeriod(1);
-    return 0;
-  }
+  if (!progress.Start()) return false;
   Win32MessageDialog dialog(&state.settings.char_size);
   if (const Status loaded = LoadToDrive(fs, &state.tables); !loaded) {
     // The file is there but cannot be read. Going on would save the empty default over
@@ -55,8 +43,7 @@ int RunProgram(HINSTANCE instance) {
     // without writing it (nor anything else).
     dialog.ShowMessage(FailureMessage(fs, loaded, kToDrivePath), DialogMode::Ok);
     progress.Stop();
-    timeEndPeriod(1);
-    return 0;
+    return false;
   }
 
   TrackedDialog ui(dialog, state);
@@ -92,9 +79,22 @@ int RunProgram(HINSTANCE instance) {
   }
 
   progress.Stop();
-  timeEndPeriod(1);
-  (void)SaveWindowSettings(fs, state.settings);
   CurrentShell() = nullptr;
+  return true;
+}
+
+int RunProgram(HINSTANCE instance) {
+  if (!EnterProgramFolder()) return 0;
+  if (!RegisterMainWindowClass(instance)) return 0;
+  (void)Crc32Table();
+
+  Win32FileSystem fs;
+  Win32Clock clock;
+  ProgramState state;
+  state.free_space_check = ProbeFreeSpace(fs);
+  state.screen = ReadScreenFacts();
+  state.settings = LoadWindowSettings(fs);
+  if (RunWindows(instance, fs, clock, state)) (void)SaveWindowSettings(fs, state.settings);
   return 0;
 }
 

@@ -20,6 +20,13 @@ bool RegisterMainWindowClass(HINSTANCE instance) {
 
 void PumpOneMessage() { PumpOneWaitingMessage(); }
 
+POINT PointerInClient(HWND window) {
+  POINT p{};
+  GetCursorPos(&p);
+  ScreenToClient(window, &p);
+  return p;
+}
+
 std::string WindowTextOf(HWND window) {
   const int n = GetWindowTextLengthW(window);
   std::wstring w(static_cast<std::size_t>(n) + 1, L'\0');
@@ -79,12 +86,10 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM
       RecordMove(*shell, window, static_cast<short>(LOWORD(lparam)), static_cast<short>(HIWORD(lparam)));
       return 0;
     case WM_PAINT: {
-      PAINTSTRUCT ps;
-      HDC dc = BeginPaint(window, &ps);
-      if (shell->state.mode == WindowMode::Settings) PaintSettings(*shell, dc);
-      if (shell->state.mode == WindowMode::Backup) PaintBackup(*shell, dc);
-      if (shell->state.mode == WindowMode::Registration) PaintRegistration(*shell, dc);
-      EndPaint(window, &ps);
+      const PaintScope paint(window);
+      if (shell->state.mode == WindowMode::Settings) PaintSettings(*shell, paint.dc());
+      if (shell->state.mode == WindowMode::Backup) PaintBackup(*shell, paint.dc());
+      if (shell->state.mode == WindowMode::Registration) PaintRegistration(*shell, paint.dc());
       return 0;
     }
     case WM_SIZE:

@@ -157,13 +157,6 @@ std::optional<SettingsHelp> HelpAt(int f, int x, int y) {
   return std::nullopt;
 }
 
-POINT PointerInClient(HWND window) {
-  POINT p{};
-  GetCursorPos(&p);
-  ScreenToClient(window, &p);
-  return p;
-}
-
 }  // namespace
 
 void CreateSettingsControls(Shell& shell, HWND window) {
@@ -179,7 +172,7 @@ void CreateSettingsControls(Shell& shell, HWND window) {
 
 void PaintSettings(Shell& shell, HDC dc) {
   const int f = shell.state.f();
-  SelectGuard font(dc, shell.font.get());
+  SelectedObject font(dc, shell.font.get());
   SetBkMode(dc, OPAQUE);
   SetBkColor(dc, kBackground);
   for (const PaintText& t : SettingsTexts(f)) {
@@ -187,7 +180,7 @@ void PaintSettings(Shell& shell, HDC dc) {
     DrawSjisText(dc, t.x, t.y, t.text);
   }
   Pen pen(CreatePen(PS_SOLID, 2, kSeparator));
-  SelectGuard keep(dc, pen.get());
+  SelectedObject keep(dc, pen.get());
   for (int y : SettingsSeparators(f)) {
     MoveToEx(dc, 0, y, nullptr);
     LineTo(dc, 63 * f, y);

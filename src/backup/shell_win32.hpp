@@ -39,6 +39,9 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM
 // Handles at most one waiting message of the thread; never blocks.
 void PumpOneMessage();
 
+// Where the pointer is, in the client coordinates of window.
+POINT PointerInClient(HWND window);
+
 // The mode windows. Each returns when its window has closed.
 void RunSettingsWindow(Shell& shell);
 void RunBackupWindow(Shell& shell, int command);

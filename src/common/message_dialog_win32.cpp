@@ -10,6 +10,7 @@
 #include "common/window_settings.hpp"
 #include "platform/wide.hpp"
 #include "platform/win32_api.hpp"
+#include "platform/win32_handles.hpp"
 
 namespace bk {
 
@@ -29,47 +30,12 @@ constexpr int kClosedByMark = -1;
 
 // ---- owners of system objects ---------------------------------------------
 
-struct GdiDeleter {
-  void operator()(void* object) const { DeleteObject(static_cast<HGDIOBJ>(object)); }
-};
-template <class Handle>
-using GdiOwner = std::unique_ptr<std::remove_pointer_t<Handle>, GdiDeleter>;
-
 struct WindowDestroyer {
   void operator()(HWND window) const {
     if (IsWindow(window)) DestroyWindow(window);
   }
 };
 using WindowOwner = std::unique_ptr<std::remove_pointer_t<HWND>, WindowDestroyer>;
-
-// Selects an object into a DC for one scope and puts the previous one back.
-class Selection {
- public:
-  Selection(HDC dc, HGDIOBJ object) : dc_(dc), previous_(SelectObject(dc, object)) {}
-  ~Selection() {
-    if (previous_ != nullptr && previous_ != HGDI_ERROR) SelectObject(dc_, previous_);
-  }
-  Selection(const Selection&) = delete;
-  Selection& operator=(const Selection&) = delete;
-
- private:
-  HDC dc_;
-  HGDIOBJ previous_;
-};
-
-class PaintScope {
- public:
-  explicit PaintScope(HWND window) : window_(window), dc_(BeginPaint(window, &ps_)) {}
-  ~PaintScope() { EndPaint(window_, &ps_); }
-  PaintScope(const PaintScope&) = delete;
-  PaintScope& operator=(const PaintScope&) = delete;
-  HDC dc() const { return dc_; }
-
- private:
-  HWND window_;
-  PAINTSTRUCT ps_{};
-  HDC dc_;
-};
 
 LRESULT CALLBACK DialogProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 
@@ -96,7 +62,7 @@ class DialogClass {
   }
 
  private:
-  GdiOwner<HBRUSH> background_;
+  Brush background_;
   bool registered_ = false;
 };
 
@@ -113,7 +79,7 @@ struct OpenDialog {
   std::vector<DialogButton> buttons;
   std::vector<std::wstring> lines;
   std::wstring close_mark;
-  GdiOwner<HFONT> font;
+  Font font;
   WindowOwner window;  // after the font: destroyed first, while its buttons still use it
   bool in_close_zone = false;
 
@@ -151,14 +117,14 @@ void Paint(HWND window, const OpenDialog& d) {
   const int h = d.rect.height;
   {
     // Owners first, so the selections are undone before the objects are deleted.
-    GdiOwner<HPEN> pen(CreatePen(PS_SOLID, 1, kPanel));
-    GdiOwner<HBRUSH> brush(CreateSolidBrush(kPanel));
-    Selection use_pen(dc, pen.get());
-    Selection use_brush(dc, brush.get());
+    Pen pen(CreatePen(PS_SOLID, 1, kPanel));
+    Brush brush(CreateSolidBrush(kPanel));
+    SelectedObject use_pen(dc, pen.get());
+    SelectedObject use_brush(dc, brush.get());
     Rectangle(dc, 5, 5, w - 5, h - 5);
   }
   SetBkMode(dc, TRANSPARENT);
-  Selection use_font(dc, d.font.get());
+  SelectedObject use_font(dc, d.font.get());
   SetTextColor(dc, kText);
   for (std::size_t i = 0; i < d.lines.size(); ++i) {
     const std::wstring& line = d.lines[i];

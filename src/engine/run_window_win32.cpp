@@ -14,43 +14,39 @@ constexpr COLORREF kBarColour = RGB(0, 255, 0);
 class ProgressLineDrawing {
  public:
   ProgressLineDrawing(HWND window, HFONT font, int f, int n)
-      : window_(window), f_(f), n_(n),
+      : f_(f), n_(n),
         clear_pen_(CreatePen(PS_SOLID, ClearingPenWidth(f), kLineBackground)),
         bar_pen_(CreatePen(PS_SOLID, BarPenWidth(f), kBarColour)),
         clear_brush_(CreateSolidBrush(kLineBackground)),
-        bar_brush_(CreateSolidBrush(kBarColour)) {
-    text_dc_ = GetDC(window);
-    clear_dc_ = GetDC(window);
-    bar_dc_ = GetDC(window);
-    SelectObject(text_dc_, font);
-    SetBkMode(text_dc_, OPAQUE);
-    SetBkColor(text_dc_, kLineBackground);
-    SetTextColor(text_dc_, RGB(0, 0, 0));
-    SelectObject(clear_dc_, clear_pen_.get());
-    SelectObject(clear_dc_, clear_brush_.get());
-    SelectObject(bar_dc_, bar_pen_.get());
-    SelectObject(bar_dc_, bar_brush_.get());
-  }
-  ~ProgressLineDrawing() {
-    for (HDC dc : {text_dc_, clear_dc_, bar_dc_}) ReleaseDC(window_, dc);
+        bar_brush_(CreateSolidBrush(kBarColour)),
+        text_dc_(window), clear_dc_(window), bar_dc_(window),
+        text_font_(text_dc_.get(), font),
+        clearing_pen_(clear_dc_.get(), clear_pen_.get()),
+        clearing_brush_(clear_dc_.get(), clear_brush_.get()),
+        bar_pen_in_use_(bar_dc_.get(), bar_pen_.get()),
+        bar_brush_in_use_(bar_dc_.get(), bar_brush_.get()) {
+    SetBkMode(text_dc_.get(), OPAQUE);
+    SetBkColor(text_dc_.get(), kLineBackground);
+    SetTextColor(text_dc_.get(), RGB(0, 0, 0));
   }
   ProgressLineDrawing(const ProgressLineDrawing&) = delete;
   ProgressLineDrawing& operator=(const ProgressLineDrawing&) = delete;
 
-  void Name(std::string_view name) { DrawSjisText(text_dc_, 2 * f_, 4 * f_, NameLineText(name, n_)); }
+  void Name(std::string_view name) { DrawSjisText(text_dc_.get(), 2 * f_, 4 * f_, NameLineText(name, n_)); }
   void ClearBar() {
-    Rectangle(clear_dc_, 2 * f_, 7 * f_, (n_ + 2) * f_, 7 * f_ + ClearingPenWidth(f_));
+    Rectangle(clear_dc_.get(), 2 * f_, 7 * f_, (n_ + 2) * f_, 7 * f_ + ClearingPenWidth(f_));
   }
   void Bar(std::uint32_t copied_mib, std::uint32_t size_mib) {
-    Rectangle(bar_dc_, 2 * f_, 7 * f_, BarRight(f_, n_, copied_mib, size_mib), 7 * f_ + BarPenWidth(f_));
+    Rectangle(bar_dc_.get(), 2 * f_, 7 * f_, BarRight(f_, n_, copied_mib, size_mib), 7 * f_ + BarPenWidth(f_));
   }
 
  private:
-  HWND window_;
   int f_, n_;
+  // In this order: the objects outlive the device contexts, which outlive the selections.
   Pen clear_pen_, bar_pen_;
   Brush clear_brush_, bar_brush_;
-  HDC text_dc_ = nullptr, clear_dc_ = nullptr, bar_dc_ = nullptr;
+  WindowDc text_dc_, clear_dc_, bar_dc_;
+  SelectedObject text_font_, clearing_pen_, clearing_brush_, bar_pen_in_use_, bar_brush_in_use_;
 };
 
 }  // namespace
@@ -60,7 +56,7 @@ bool AbortKeysDown() {
 }
 
 void PaintAbortHint(HDC dc, HFONT font, int f) {
-  SelectGuard keep(dc, font);
+  SelectedObject keep(dc, font);
   SetBkMode(dc, OPAQUE);
   SetBkColor(dc, kBackground);
   SetTextColor(dc, RGB(0, 0, 0));
@@ -80,15 +76,12 @@ WindowRunHooks::WindowRunHooks(HWND window, HFONT font, int f, ProgressThread& p
     : window_(window), font_(font), f_(f), progress_(progress), copy_(copy), ui_(ui) {}
 
 void WindowRunHooks::DrawProgressText(std::string_view text) {
-  HDC dc = GetDC(window_);
-  {
-    SelectGuard keep(dc, font_);
-    SetBkMode(dc, OPAQUE);
-    SetBkColor(dc, kBackground);
-    SetTextColor(dc, RGB(0, 0, 0));
-    DrawSjisText(dc, 30 * f_, f_, text);
-  }
-  ReleaseDC(window_, dc);
+  const WindowDc dc(window_);
+  SelectedObject keep(dc.get(), font_);
+  SetBkMode(dc.get(), OPAQUE);
+  SetBkColor(dc.get(), kBackground);
+  SetTextColor(dc.get(), RGB(0, 0, 0));
+  DrawSjisText(dc.get(), 30 * f_, f_, text);
 }
 
 void WindowRunHooks::SetWindowTitle(std::string_view title) {

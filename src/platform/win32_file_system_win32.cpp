@@ -12,6 +12,7 @@
 #include "common/shift_jis.hpp"
 #include "platform/wide.hpp"
 #include "platform/win32_file_system.hpp"
+#include "platform/win32_handles.hpp"
 
 namespace bk {
 
@@ -27,51 +28,6 @@ static_assert(attr::kRecallOnDataAccess == FILE_ATTRIBUTE_RECALL_ON_DATA_ACCESS)
 static_assert(err::kNotAReparsePoint == ERROR_NOT_A_REPARSE_POINT);
 
 namespace {
-
-// Owns a kernel handle (file, volume); closes it once.
-class Handle {
- public:
-  Handle() = default;
-  explicit Handle(HANDLE h) : h_(h) {}
-  ~Handle() { reset(); }
-  Handle(Handle&& o) noexcept : h_(std::exchange(o.h_, INVALID_HANDLE_VALUE)) {}
-  Handle& operator=(Handle&& o) noexcept {
-    if (this != &o) {
-      reset();
-      h_ = std::exchange(o.h_, INVALID_HANDLE_VALUE);
-    }
-    return *this;
-  }
-  Handle(const Handle&) = delete;
-  Handle& operator=(const Handle&) = delete;
-
-  HANDLE get() const { return h_; }
-  explicit operator bool() const { return h_ != INVALID_HANDLE_VALUE && h_ != nullptr; }
-  HANDLE release() { return std::exchange(h_, INVALID_HANDLE_VALUE); }
-  void reset() {
-    if (*this) CloseHandle(h_);
-    h_ = INVALID_HANDLE_VALUE;
-  }
-
- private:
-  HANDLE h_ = INVALID_HANDLE_VALUE;
-};
-
-// Owns a FindFirstFileExW search.
-class FindHandle {
- public:
-  explicit FindHandle(HANDLE h) : h_(h) {}
-  ~FindHandle() {
-    if (*this) FindClose(h_);
-  }
-  FindHandle(const FindHandle&) = delete;
-  FindHandle& operator=(const FindHandle&) = delete;
-  HANDLE get() const { return h_; }
-  explicit operator bool() const { return h_ != INVALID_HANDLE_VALUE; }
-
- private:
-  HANDLE h_;
-};
 
 struct LocalFreeDeleter {
   void operator()(wchar_t* p) const { LocalFree(p); }
@@ -203,7 +159,7 @@ bool IsDotName(const wchar_t* name) {
 
 // A device (CON, NUL, COM1, a pipe) must never pass for a file: reading it could block
 // forever and writing to it would lose the bytes while reporting success.
-Status RequireDiskFile(const Handle& h) {
+Status RequireDiskFile(const KernelHandle& h) {
   if (GetFileType(h.get()) != FILE_TYPE_DISK) return Status::Error(err::kInvalidName);
   return Status::Ok();
 }
@@ -221,14 +177,14 @@ constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELE
 
 // Opens what sys names, a link's target rather than the link, for reading attributes only
 // (a folder as well): nothing is read, so no cloud file is fetched.
-Handle OpenForAttributes(const std::wstring& sys, DWORD extra_flags = 0) {
-  return Handle(CreateFileW(sys.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
+KernelHandle OpenForAttributes(const std::wstring& sys, DWORD extra_flags = 0) {
+  return KernelHandle(CreateFileW(sys.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
                             FILE_FLAG_BACKUP_SEMANTICS | extra_flags, nullptr));
 }
 
 // Attributes, size and time of what a file symbolic link points to.
 Status TargetInfo(const std::wstring& sys, FileInfo* info) {
-  const Handle h = OpenForAttributes(sys);
+  const KernelHandle h = OpenForAttributes(sys);
   if (!h) return LastStatus();
   FILE_BASIC_INFO basic;
   FILE_STANDARD_INFO standard;
@@ -275,7 +231,7 @@ Status ReparseTag(std::wstring sys, DWORD* tag) {
 }
 
 // The final path of an open handle, "S:\a\b" (or "\\server\share\b"), in wide form.
-Status FinalPath(const Handle& h, std::wstring* out) {
+Status FinalPath(const KernelHandle& h, std::wstring* out) {
   std::wstring buffer(MAX_PATH + 1, L'\0');
   for (;;) {
     const DWORD n = GetFinalPathNameByHandleW(h.get(), buffer.data(), static_cast<DWORD>(buffer.size()),
@@ -296,7 +252,7 @@ Status FinalPath(const Handle& h, std::wstring* out) {
 // The print name in a link's reparse data (a dangling link has no final path), or its
 // substitute name without the "\??\" prefix when the print name is empty.
 Status PrintName(const std::wstring& sys, std::wstring* out) {
-  const Handle h = OpenForAttributes(sys, FILE_FLAG_OPEN_REPARSE_POINT);
+  const KernelHandle h = OpenForAttributes(sys, FILE_FLAG_OPEN_REPARSE_POINT);
   if (!h) return LastStatus();
   std::vector<unsigned char> data(MAXIMUM_REPARSE_DATA_BUFFER_SIZE);
   DWORD got = 0;
@@ -325,7 +281,7 @@ Status PrintName(const std::wstring& sys, std::wstring* out) {
 
 class Win32Readable final : public ReadableFile {
  public:
-  explicit Win32Readable(Handle h) : h_(std::move(h)) {}
+  explicit Win32Readable(KernelHandle h) : h_(std::move(h)) {}
   Status Read(void* buffer, std::size_t size, std::size_t* got) override {
     *got = 0;
     const DWORD ask = static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30));
@@ -351,12 +307,12 @@ class Win32Readable final : public ReadableFile {
   }
 
  private:
-  Handle h_;
+  KernelHandle h_;
 };
 
 class Win32Writable final : public WritableFile {
  public:
-  explicit Win32Writable(Handle h) : h_(std::move(h)) {}
+  explicit Win32Writable(KernelHandle h) : h_(std::move(h)) {}
 
   Status Write(const void* data, std::size_t size) override {
     if (!h_) return Status::Error(err::kInvalidParameter);
@@ -390,7 +346,7 @@ class Win32Writable final : public WritableFile {
   Status Close() override {
     if (!h_) return Status::Ok();
     const Status s = ApplyTime();
-    if (!CloseHandle(h_.release()) && s) return LastStatus();
+    if (!h_.Close() && s) return LastStatus();
     return s;
   }
 
@@ -403,7 +359,7 @@ class Win32Writable final : public WritableFile {
     return Status::Ok();
   }
 
-  Handle h_;
+  KernelHandle h_;
   FileTime pending_time_ = 0;
   bool has_time_ = false;
   bool time_applied_ = false;
@@ -526,7 +482,7 @@ Status Win32FileSystem::GetInfo(std::string_view path, FileInfo* info) {
 Status Win32FileSystem::OpenRead(std::string_view path, std::unique_ptr<ReadableFile>* file) {
   std::wstring w;
   if (Status s = SystemPath(path, &w); !s) return s;
-  Handle h(CreateFileW(w.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+  KernelHandle h(CreateFileW(w.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                        OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   if (!h) return LastStatus();
   if (Status s = RequireDiskFile(h); !s) return s;
@@ -539,7 +495,7 @@ namespace {
 Status OpenForWriting(std::string_view path, DWORD disposition, std::unique_ptr<WritableFile>* file) {
   std::wstring w;
   if (Status s = SystemPath(path, &w); !s) return s;
-  Handle h(CreateFileW(w.c_str(), GENERIC_WRITE | FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr, disposition,
+  KernelHandle h(CreateFileW(w.c_str(), GENERIC_WRITE | FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr, disposition,
                        FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!h) return LastStatus();
   if (Status s = RequireDiskFile(h); !s) return s;
@@ -564,12 +520,12 @@ Status Win32FileSystem::SetLastWriteTime(std::string_view path, FileTime time) {
   std::wstring w;
   if (Status s = SystemPath(path, &w); !s) return s;
   // Backup semantics let the same call stamp a folder.
-  Handle h(CreateFileW(w.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+  KernelHandle h(CreateFileW(w.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
   if (!h) return LastStatus();
   const FILETIME ft = ToFiletime(time);
   if (!SetFileTime(h.get(), nullptr, nullptr, &ft)) return LastStatus();
-  if (!CloseHandle(h.release())) return LastStatus();
+  if (!h.Close()) return LastStatus();
   return Status::Ok();
 }
 
@@ -734,7 +690,7 @@ Status Win32FileSystem::GetFolderId(std::string_view folder, FolderId* id) {
   std::wstring w;
   if (Status s = SystemPath(folder, &w); !s) return s;
   if (w.empty()) return Status::Error(err::kPathNotFound);
-  const Handle h = OpenForAttributes(w);
+  const KernelHandle h = OpenForAttributes(w);
   if (!h) return LastStatus();
   BY_HANDLE_FILE_INFORMATION data;
   if (!GetFileInformationByHandle(h.get(), &data)) return LastStatus();
@@ -753,7 +709,7 @@ Status Win32FileSystem::ReadLinkTarget(std::string_view path, std::string* targe
   if (Status s = ReparseTag(w, &tag); !s) return s;
   if (!IsLinkTag(tag)) return Status::Error(err::kNotAReparsePoint);
   std::wstring wide;
-  const Handle h = OpenForAttributes(w);
+  const KernelHandle h = OpenForAttributes(w);
   Status s = h ? FinalPath(h, &wide) : LastStatus();
   if (!s) s = PrintName(w, &wide);  // a dangling link still names its target
   if (!s) return s;

@@ -10,8 +10,7 @@
 #include "engine/run_window_win32.hpp"
 #include "platform/program_folder.hpp"
 #include "platform/win32_file_system.hpp"
-
-#include <mmsystem.h>
+#include "platform/win32_handles.hpp"
 
 namespace bk {
 namespace {
@@ -69,14 +68,12 @@ LRESULT CALLBACK PowerOffWindowProc(HWND window, UINT message, WPARAM wparam, LP
       if (s.countdown_active) return 1;
       return DefWindowProcW(window, message, wparam, lparam);
     case WM_PAINT: {
-      PAINTSTRUCT ps;
-      HDC dc = BeginPaint(window, &ps);
-      if (s.run_active) PaintAbortHint(dc, s.font.get(), s.settings.char_size);
+      const PaintScope paint(window);
+      if (s.run_active) PaintAbortHint(paint.dc(), s.font.get(), s.settings.char_size);
       if (s.countdown_active) {
-        Brush blue(CreateSolidBrush(RGB(0, 0, 255)));
-        FillRect(dc, &ps.rcPaint, blue.get());  // the countdown's numbers are drawn over it
+        const Brush blue(CreateSolidBrush(RGB(0, 0, 255)));
+        FillRect(paint.dc(), &paint.area(), blue.get());  // the countdown's numbers are drawn over it
       }
-      EndPaint(window, &ps);
       return 0;
     }
     case WM_CLOSE:
@@ -157,22 +154,23 @@ bool Countdown(HINSTANCE instance) {
   UpdateWindow(window);
   {
     // UpdateWindow has filled the screen blue (WM_PAINT); the loop draws over it.
-    HDC dc = GetDC(window);
-    Font digits(CreateFontW(4 * f, 4 * f, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET,
-                            OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FIXED_PITCH | FF_MODERN,
-                            L"MS \u30B4\u30B7\u30C3\u30AF"));
+    const WindowDc window_dc(window);
+    const HDC dc = window_dc.get();
+    const Font digits(CreateFontW(4 * f, 4 * f, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET,
+                                  OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FIXED_PITCH | FF_MODERN,
+                                  L"MS \u30B4\u30B7\u30C3\u30AF"));
     SetBkMode(dc, OPAQUE);
     while (counter != 0) {
       PumpOneWaitingMessage();
       if (s.cancel) break;
       {
-        SelectGuard keep(dc, digits.get());
+        SelectedObject keep(dc, digits.get());
         SetBkColor(dc, RGB(255, 0, 0));
         SetTextColor(dc, RGB(0, 0, 0));
         DrawSjisText(dc, width / 2 - 21 * f, height / 2, std::to_string(counter / 10));
       }
       {
-        SelectGuard keep(dc, s.font.get());
+        SelectedObject keep(dc, s.font.get());
         SetBkColor(dc, RGB(0, 0, 255));
         SetTextColor(dc, RGB(255, 255, 255));
         DrawSjisText(dc, width / 2 - 22 * f, height / 2 + 5 * f, kCountdownNotice);
@@ -180,23 +178,32 @@ bool Countdown(HINSTANCE instance) {
       --counter;
       Sleep(100);
     }
-    ReleaseDC(window, dc);
   }
-  timeEndPeriod(1);
   DestroyWindow(window);
   s.countdown_active = false;
   return counter == 0;
 }
 
+// The run and then the countdown, with the timer at 1 ms for both; true when the countdown
+// ran out.
+bool RunAndCountDown(HINSTANCE instance, FileSystem& fs, Clock& clock, const DestinationTables& tables,
+                     bool free_space_check, const EarlierReport& earlier) {
+  const TimerPeriod fine_timer(1);
+  ProgressThread progress;
+  if (!progress.Start()) return false;
+  RunPowerOffBackup(instance, fs, clock, progress, tables, free_space_check, earlier);
+  return Countdown(instance);
+}
+
 void ShutDown() {
-  HANDLE token = nullptr;
-  if (OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) {
+  HANDLE opened = nullptr;
+  if (OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &opened)) {
+    const KernelHandle token(opened);
     TOKEN_PRIVILEGES privileges{};
     LookupPrivilegeValueW(nullptr, L"SeShutdownPrivilege", &privileges.Privileges[0].Luid);
     privileges.PrivilegeCount = 1;
     privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
-    AdjustTokenPrivileges(token, FALSE, &privileges, 0, nullptr, nullptr);
-    CloseHandle(token);
+    AdjustTokenPrivileges(token.get(), FALSE, &privileges, 0, nullptr, nullptr);
   }
   InitiateSystemShutdownExW(nullptr, nullptr, 0, TRUE, FALSE, 0x00010000);
 }
@@ -225,14 +232,7 @@ int RunPowerOff(HINSTANCE instance) {
     return 0;
   }
 
-  timeBeginPeriod(1);
-  ProgressThread progress;
-  if (!progress.Start()) {
-    timeEndPeriod(1);
-    return 0;
-  }
-  RunPowerOffBackup(instance, fs, clock, progress, tables, free_space_check, earlier_report);
-  if (Countdown(instance)) ShutDown();
+  if (RunAndCountDown(instance, fs, clock, tables, free_space_check, earlier_report)) ShutDown();
   return 0;
 }
 

@@ -7,6 +7,7 @@
 #include <set>
 
 #include "platform/wide.hpp"
+#include "platform/win32_handles.hpp"
 #include "real_names.hpp"
 #include "support/sandbox.hpp"
 
@@ -16,14 +17,13 @@ namespace {
 std::set<std::wstring> ListWide(const std::wstring& folder) {
   std::set<std::wstring> out;
   WIN32_FIND_DATAW data;
-  const HANDLE h = FindFirstFileW((folder + L"\\*").c_str(), &data);
-  EXPECT_NE(h, INVALID_HANDLE_VALUE);
-  if (h == INVALID_HANDLE_VALUE) return out;
+  const FindHandle h(FindFirstFileW((folder + L"\\*").c_str(), &data));
+  EXPECT_NE(h.get(), INVALID_HANDLE_VALUE);
+  if (!h) return out;
   do {
     const std::wstring name = data.cFileName;
     if (name != L"." && name != L".." && name != L"dirs") out.insert(name);
-  } while (FindNextFileW(h, &data));
-  FindClose(h);
+  } while (FindNextFileW(h.get(), &data));
   return out;
 }
 

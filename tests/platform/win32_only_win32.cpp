@@ -16,6 +16,7 @@
 #include "platform/program_folder.hpp"
 #include "platform/wide.hpp"
 #include "platform/win32_file_system.hpp"
+#include "platform/win32_handles.hpp"
 #include "support/sandbox.hpp"
 
 namespace bk::test {
@@ -90,9 +91,9 @@ TEST(Win32Wide, NamesBeyondCodePage932AreEscapedNeverReplaced) {
 
 // Creates a file by its wide name, beyond what code page 932 can name.
 void MakeWideFile(const std::wstring& path) {
-  HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  ASSERT_NE(h, INVALID_HANDLE_VALUE) << GetLastError();
-  CloseHandle(h);
+  const KernelHandle h(
+      CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  ASSERT_NE(h.get(), INVALID_HANDLE_VALUE) << GetLastError();
 }
 
 TEST(Win32Adapter, NamesBeyondCodePage932LeadToTheirFiles) {
@@ -251,9 +252,9 @@ TEST(Win32Adapter, ErrorMessagesAreTrimmedText) {
 // data the system's own tools write. The answer is the system's error, 0 on success.
 DWORD MakeJunction(const std::wstring& folder, const std::wstring& target) {
   if (!CreateDirectoryW(folder.c_str(), nullptr)) return GetLastError();
-  HANDLE h = CreateFileW(folder.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                         FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (h == INVALID_HANDLE_VALUE) {
+  KernelHandle h(CreateFileW(folder.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                             FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  if (!h) {
     const DWORD error = GetLastError();
     RemoveDirectoryW(folder.c_str());
     return error;
@@ -276,10 +277,10 @@ DWORD MakeJunction(const std::wstring& folder, const std::wstring& target) {
   std::memcpy(data.data() + 16, substitute.data(), sub_bytes);
   std::memcpy(data.data() + 16 + sub_bytes + 2, target.data(), print_bytes);
   DWORD got = 0;
-  const BOOL ok = DeviceIoControl(h, FSCTL_SET_REPARSE_POINT, data.data(), static_cast<DWORD>(data.size()), nullptr, 0,
-                                  &got, nullptr);
+  const BOOL ok = DeviceIoControl(h.get(), FSCTL_SET_REPARSE_POINT, data.data(), static_cast<DWORD>(data.size()),
+                                  nullptr, 0, &got, nullptr);
   const DWORD error = ok ? 0 : GetLastError();
-  CloseHandle(h);
+  h.reset();  // closed before its folder can be removed
   if (error) RemoveDirectoryW(folder.c_str());
   return error;
 }
@@ -316,12 +317,12 @@ TEST(Win32Links, AJunctionIsAFolderLinkAndATreeDeleteTakesOnlyTheLink) {
 // which no Windows call can make: tree\sub\up -> .., tree\folder-link -> sub,
 // tree\file-link -> sub\data.txt, tree\gone-link -> missing.txt. Read only.
 bool HasLinkDrive() {
-  const HANDLE h = CreateFileW(L"L:\\.windows-label", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return false;
+  const KernelHandle h(
+      CreateFileW(L"L:\\.windows-label", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  if (!h) return false;
   char label[8] = {};
   DWORD got = 0;
-  ReadFile(h, label, sizeof label - 1, &got, nullptr);
-  CloseHandle(h);
+  ReadFile(h.get(), label, sizeof label - 1, &got, nullptr);
   return std::string(label, got) == "LINKS";
 }
 
