@@ -39,8 +39,9 @@ inline constexpr std::uint32_t kRequestAborted = 1235;
 inline constexpr std::uint32_t kNotAReparsePoint = 4390;  // ReadLinkTarget on a path that is no link
 }  // namespace err
 
-// The outcome of one port call: 0 or a Windows error code.
-struct Status {
+// The outcome of one port call: 0 or a Windows error code. A failure must never pass
+// unseen, so a Status is not to be dropped; (void) marks the few that may be.
+struct [[nodiscard]] Status {
   std::uint32_t code = err::kOk;
   constexpr bool ok() const { return code == err::kOk; }
   constexpr explicit operator bool() const { return ok(); }

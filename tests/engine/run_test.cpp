@@ -406,7 +406,9 @@ TEST_F(EngineTest, AMarkerLineMarkedNewIsNoFileToCopy) {
   Run();
   EXPECT_TRUE(hooks_.copies.size() == 1 && hooks_.copies[0] == "S:\\w\\a.txt");
   std::vector<FileInfo> entries;
-  if (box().fs().ListFolder("T:\\BK\\e", &entries)) EXPECT_TRUE(entries.empty());
+  if (box().fs().ListFolder("T:\\BK\\e", &entries)) {
+    EXPECT_TRUE(entries.empty());
+  }
   EXPECT_NE(ListText('3').find(MakeRegistrationLine('2', "S:\\e", kEmptyFolderMarker, '3', 0)), std::string::npos);
   EXPECT_TRUE(ReportLines().empty());
 }
