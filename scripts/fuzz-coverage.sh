@@ -10,7 +10,12 @@ cd "$(dirname "$0")/.."
 corpus_dir=${1:-build/fuzz}
 bash scripts/setup.sh
 cmake --preset fuzz-coverage >/dev/null
-cmake --build --preset fuzz-coverage -j "$(nproc)" | grep -aE 'error|FAILED' || true
+# A failed build stops here: otherwise the previous build's binaries would run.
+if ! build_log=$(cmake --build --preset fuzz-coverage -j "$(nproc)" 2>&1); then
+  printf '%s\n' "$build_log" | tail -n 60
+  echo "fuzz-coverage: the build failed; nothing measured" >&2
+  exit 1
+fi
 out=build/fuzz-coverage/profiles
 rm -rf "$out" && mkdir -p "$out"
 exes=()

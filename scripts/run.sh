@@ -6,7 +6,12 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 cmake --preset windows >/dev/null
-cmake --build --preset windows -j "$(nproc)" | grep -aE 'error|FAILED' || true
+# A failed build stops here: otherwise the previous build's binaries would run.
+if ! build_log=$(cmake --build --preset windows -j "$(nproc)" 2>&1); then
+  printf '%s\n' "$build_log" | tail -n 60
+  echo "run: the build failed; nothing started" >&2
+  exit 1
+fi
 DIST=build/windows/dist
 test -f "$DIST/backup.exe"
 export WINEPREFIX="$PWD/build/wineprefix-run" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="

@@ -81,6 +81,8 @@ script_tests() {  # the project's own scripts: the set-up check on an imitated f
 }
 
 e2e_tests() {
+  # The programs under test are those of this build: a failed build runs nothing.
+  build windows || return 1
   local rc=0 t
   for t in tests/e2e/*.sh; do
     [[ -f $t ]] || continue
