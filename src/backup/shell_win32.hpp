@@ -24,9 +24,9 @@ struct Shell {
   ProgressThread& progress;
   HINSTANCE instance = nullptr;
   HWND main = nullptr;
-  Font font;
-  std::map<int, HWND> controls;  // by control id
-  bool in_drive_area = false;    // the pointer was over the drive box at the last pass
+  Font font{};
+  std::map<int, HWND> controls{};  // by control id
+  bool in_drive_area = false;      // the pointer was over the drive box at the last pass
 };
 
 // The one shell of the process (the window procedure reaches it through this).
