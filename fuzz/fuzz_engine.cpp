@@ -19,7 +19,7 @@
 #include "common/error_report.hpp"
 #include "common/list_buffer.hpp"
 #include "common/registration_list.hpp"
-#include "common/shift_jis.hpp"
+#include "platform/shift_jis.hpp"
 #include "common/text_file.hpp"
 #include "engine/backup_run.hpp"
 #include "fuzz_check.hpp"

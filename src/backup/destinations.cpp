@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "common/registration_list.hpp"
-#include "common/shift_jis.hpp"
+#include "platform/shift_jis.hpp"
 #include "common/source_path.hpp"
 #include "common/text_file.hpp"
 

@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "common/destination_table.hpp"
-#include "common/drive_letter.hpp"
+#include "platform/drive_letter.hpp"
 #include "common/message_port.hpp"
 #include "platform/file_system.hpp"
 

@@ -5,7 +5,7 @@
 #include "backup/folder_scan.hpp"
 #include "common/folder_exclusion.hpp"
 #include "common/registration_list.hpp"
-#include "common/shift_jis.hpp"
+#include "platform/shift_jis.hpp"
 #include "common/source_path.hpp"
 #include "engine/tree_walk.hpp"
 

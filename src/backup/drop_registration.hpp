@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "backup/registration_phase.hpp"
-#include "common/drive_letter.hpp"
+#include "platform/drive_letter.hpp"
 #include "common/error_report.hpp"
 #include "common/list_buffer.hpp"
 #include "common/message_port.hpp"

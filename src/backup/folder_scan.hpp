@@ -9,7 +9,7 @@
 #include <string_view>
 
 #include "backup/drop_registration.hpp"
-#include "common/path_limit.hpp"
+#include "platform/path_limit.hpp"
 
 namespace bk {
 

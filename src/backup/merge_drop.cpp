@@ -11,7 +11,7 @@
 #include "common/folder_exclusion.hpp"
 #include "common/list_sort.hpp"
 #include "common/registration_list.hpp"
-#include "common/shift_jis.hpp"
+#include "platform/shift_jis.hpp"
 #include "common/text_file.hpp"
 
 namespace bk {

@@ -13,7 +13,7 @@
 #include "backup/registration_layout.hpp"
 #include "backup/search_delete.hpp"
 #include "common/registration_list.hpp"
-#include "common/shift_jis.hpp"
+#include "platform/shift_jis.hpp"
 #include "engine/backup_run.hpp"
 
 namespace bk {

@@ -5,7 +5,7 @@
 #include <unordered_set>
 #include <vector>
 
-#include "common/shift_jis.hpp"
+#include "platform/shift_jis.hpp"
 #include "common/text_file.hpp"
 
 namespace bk {

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "common/message_dialog.hpp"
-#include "common/shift_jis.hpp"
+#include "platform/shift_jis.hpp"
 #include "common/window_settings.hpp"
 #include "platform/wide.hpp"
 #include "platform/win32_api.hpp"

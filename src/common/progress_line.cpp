@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "common/shift_jis.hpp"
+#include "platform/shift_jis.hpp"
 
 namespace bk {
 

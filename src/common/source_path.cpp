@@ -3,7 +3,7 @@
 #include <string>
 
 #include "common/list_buffer.hpp"
-#include "common/shift_jis.hpp"
+#include "platform/shift_jis.hpp"
 #include "platform/wide.hpp"
 
 namespace bk {

@@ -5,7 +5,7 @@
 
 #include <string_view>
 
-#include "common/drive_letter.hpp"
+#include "platform/drive_letter.hpp"
 
 namespace bk {
 

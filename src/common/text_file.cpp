@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "common/shift_jis.hpp"
+#include "platform/shift_jis.hpp"
 
 namespace bk {
 

@@ -1,6 +1,6 @@
 #include "engine/backup_run.hpp"
 
-#include "common/drive_letter.hpp"
+#include "platform/drive_letter.hpp"
 #include "common/registration_list.hpp"
 #include "common/source_path.hpp"
 #include "common/text_file.hpp"

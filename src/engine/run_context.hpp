@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "common/drive_letter.hpp"
+#include "platform/drive_letter.hpp"
 #include "common/error_report.hpp"
 #include "platform/file_system.hpp"
 

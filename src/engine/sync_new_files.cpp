@@ -4,7 +4,7 @@
 #include <algorithm>
 
 #include "common/folder_exclusion.hpp"
-#include "common/path_limit.hpp"
+#include "platform/path_limit.hpp"
 #include "common/registration_list.hpp"
 
 namespace bk::pass {

@@ -16,7 +16,7 @@
 #include <utility>
 #include <vector>
 
-#include "common/drive_letter.hpp"
+#include "platform/drive_letter.hpp"
 #include "common/registration_list.hpp"
 #include "engine/listing.hpp"
 #include "engine/synchronise.hpp"

@@ -1,6 +1,6 @@
 #include "engine/tree_walk.hpp"
 
-#include "common/shift_jis.hpp"
+#include "platform/shift_jis.hpp"
 
 namespace bk {
 

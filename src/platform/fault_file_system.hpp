@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "common/drive_letter.hpp"
+#include "platform/drive_letter.hpp"
 #include "platform/file_system.hpp"
 
 namespace bk {

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <memory>
 
-#include "common/path_limit.hpp"
-#include "common/shift_jis.hpp"
+#include "platform/path_limit.hpp"
+#include "platform/shift_jis.hpp"
 
 namespace bk {
 

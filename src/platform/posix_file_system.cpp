@@ -1,6 +1,6 @@
 #include "platform/posix_file_system.hpp"
 
-#include "common/shift_jis.hpp"
+#include "platform/shift_jis.hpp"
 #include "platform/destination_time.hpp"
 #include "platform/wide.hpp"
 

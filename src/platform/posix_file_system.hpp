@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "common/drive_letter.hpp"
+#include "platform/drive_letter.hpp"
 #include "platform/destination_time.hpp"
 #include "platform/file_system.hpp"
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "common/shift_jis.hpp"
+#include "platform/shift_jis.hpp"
 #include "platform/cp932_table.hpp"
 
 namespace bk {

@@ -4,7 +4,7 @@
 // POSIX adapter names files exactly as the Win32 adapter does.
 //
 // A UTF-16 unit that code page 932 cannot hold exactly (no best fit: U+301C, é, 한, each
-// half of a surrogate pair) is written as the escape of common/shift_jis (0x1B and four
+// half of a surrogate pair) is written as the escape of platform/shift_jis (0x1B and four
 // upper-case hex digits), and so is U+001B itself, so that every name has exactly one
 // Shift-JIS form and comes back from it unchanged.
 #pragma once

@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "common/shift_jis.hpp"
+#include "platform/shift_jis.hpp"
 #include "platform/wide.hpp"
 #include "platform/win32_file_system.hpp"
 #include "platform/win32_handles.hpp"

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "common/destination_table.hpp"
-#include "common/shift_jis.hpp"
+#include "platform/shift_jis.hpp"
 #include "common/text_file.hpp"
 
 namespace bk {

@@ -5,7 +5,7 @@
 #include <initializer_list>
 #include <string>
 
-#include "common/shift_jis.hpp"
+#include "platform/shift_jis.hpp"
 
 namespace bk {
 namespace {

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "common/drive_letter.hpp"
+#include "platform/drive_letter.hpp"
 #include "common/list_buffer.hpp"
 
 namespace bk {

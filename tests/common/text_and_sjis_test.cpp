@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "common/crc32.hpp"
-#include "common/shift_jis.hpp"
+#include "platform/shift_jis.hpp"
 #include "common/text_file.hpp"
 #include "platform/fault_file_system.hpp"
 #include "support/sandbox.hpp"

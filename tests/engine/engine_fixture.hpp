@@ -15,7 +15,7 @@
 #include "common/list_buffer.hpp"
 #include "common/list_sort.hpp"
 #include "common/registration_list.hpp"
-#include "common/shift_jis.hpp"
+#include "platform/shift_jis.hpp"
 #include "common/text_file.hpp"
 #include "engine/backup_run.hpp"
 #include "platform/fault_file_system.hpp"

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "common/path_limit.hpp"
+#include "platform/path_limit.hpp"
 #include "platform/fault_file_system.hpp"
 #include "support/sandbox.hpp"
 

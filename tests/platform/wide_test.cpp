@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "common/shift_jis.hpp"
+#include "platform/shift_jis.hpp"
 
 namespace bk {
 namespace {

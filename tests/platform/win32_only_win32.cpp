@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "common/shift_jis.hpp"
+#include "platform/shift_jis.hpp"
 #include "common/text_file.hpp"
 #include "platform/program_folder.hpp"
 #include "platform/wide.hpp"

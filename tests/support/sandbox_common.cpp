@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "common/shift_jis.hpp"
+#include "platform/shift_jis.hpp"
 #include "common/text_file.hpp"
 #include "support/sandbox.hpp"
 

@@ -1,6 +1,6 @@
-#include "common/path_limit.hpp"
+#include "platform/path_limit.hpp"
 
-#include "common/shift_jis.hpp"
+#include "platform/shift_jis.hpp"
 
 namespace bk {
 

@@ -1,4 +1,4 @@
-#include "common/shift_jis.hpp"
+#include "platform/shift_jis.hpp"
 
 #include <cstdint>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "common/path_limit.hpp"
+#include "platform/path_limit.hpp"
 
 #include <gtest/gtest.h>
 
