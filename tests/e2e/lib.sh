@@ -476,6 +476,22 @@ e2e_reg_at() {
   echo $((x + ${3:-0})) $((y + ${4:-0}))
 }
 
+# e2e_reg_move PLACE F: the pointer onto a place (e2e_reg_at) of the registration window REG.
+e2e_reg_move() {
+  local x y
+  e2e_geometry "$REG" || e2e_fail "the registration window went away"
+  read -r x y < <(e2e_reg_at "$1" "$2")
+  xdotool mousemove --sync $((E2E_X + x)) $((E2E_Y + y))
+}
+
+# e2e_reg_click PLACE F: a left click (e2e_click) on a place of the registration window REG.
+e2e_reg_click() {
+  local x y
+  e2e_geometry "$REG" || e2e_fail "the registration window went away"
+  read -r x y < <(e2e_reg_at "$1" "$2")
+  e2e_click "$REG" "$x" "$y"
+}
+
 # ---- shared steps of the backup program -------------------------------------------------
 
 # e2e_next_settings_window OLD: the settings window that opens after OLD has closed (a run
