@@ -177,8 +177,10 @@ std::vector<Place> RegistrationPlaces(int f) {
   const bk::TypeRow row = bk::RegistrationTypeRow(f, 0);
   const bk::Band band = bk::TypeRowBand(f, 0);
   const bk::TopLine top = bk::RegistrationTopLine(f);
-  const bk::Rect list = bk::RegistrationChildrenFor(f, 0, 0).list;
-  const bk::Rect search_box = bk::RegistrationChildrenFor(f, 0, 0).search_box;
+  // The children's left and top edges hold for any client size.
+  const bk::RegistrationChildren children = bk::RegistrationChildrenFor(f, 0, 0);
+  const bk::Rect& list = children.list;
+  const bk::Rect& search_box = children.search_box;
   const bk::Rect search_button = bk::SearchButtonRect(f);
   static const char* const kTypes[] = {"TYPE_1", "TYPE_2", "TYPE_3", "TYPE_4", "TYPE_5"};
   static const char* const kZones[] = {"TYPE_1_ZONE", "TYPE_2_ZONE", "TYPE_3_ZONE", "TYPE_4_ZONE", "TYPE_5_ZONE"};
@@ -207,8 +209,8 @@ std::vector<Place> RegistrationPlaces(int f) {
   places.push_back({"LIST", {list.left, list.top}});
   // A row of the list is clicked this far across; its y is the row's.
   places.push_back({"LIST_ROW", {20 * f, list.top}});
-  // Where the pointer rests while nothing of it should show: over the list's first rows,
-  // on the search box, at the top line's right end (clear of the type row's band each).
+  // Where the pointer rests while it should bring nothing up, each clear of the type row's
+  // band: over the list's first rows, on the search box, at the top line's right end.
   places.push_back({"LIST_REST", {50 * f, 12 * f}});
   places.push_back({"SEARCH_REST", {50 * f, 6 * f}});
   places.push_back({"TOP_RIGHT_REST", {-4 * f, 2 * f}, true, false});
