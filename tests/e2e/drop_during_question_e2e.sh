@@ -22,6 +22,7 @@ cp "$LIST/TBK1.ini" "$E2E_TMP/TBK1.before"
 printf '2S:\\B\tb1\t30000000000003\n2S:\\B\tb2\t30000000000004\n' >"$E2E_TMP/TBK3.after"
 
 f=7
+e2e_layout "$f"
 calc() { e2e_calc "$1"; }
 press() { e2e_press "$WID" "$1" "$2"; }  # a button of the settings window
 shown() { e2e_shown '^backup\.exe$' "$1"; }
@@ -32,7 +33,7 @@ open_registration() {
   e2e_launch "$APP/backup.exe"
   WID=$(e2e_settings_window 120) || e2e_fail "the settings window did not appear"
   sleep 1
-  press $((29 * f + 15 * f)) $((22 * f + $(calc "int($f * 2.8)") / 2))  # "ファイル、フォルダーの登録"
+  press $(e2e_at REGISTER_BUTTON)  # "ファイル、フォルダーの登録"
   REG=$(e2e_wait_window --name '^バックアップ先 ' 30) || e2e_fail "the registration window did not appear"
   sleep 1
   e2e_geometry "$REG"
@@ -55,37 +56,38 @@ QY=$((SH / 2 - QH / 2))
 OKX=$((QX + $(calc "int($((QW / 2)) - 4.3 * $f)") + $(calc "int(4.3 * $f)")))
 OKY=$((QY + $(calc "int($QH - 4.6 * $f)") + $(calc "int(1.5 * $f)")))
 # A first start, centred (x = right/2 - width/2 with width 84f, y = bottom/2 - height/2 with
-# height bottom/2), tells how far the client area lies from the window's place.
+# height bottom/2), tells how far the client area lies from the window's place, and where
+# in it the " ファイル " box is.
 open_registration
 DX=$((E2E_X - (SW / 2 - 84 * f / 2)))
 DY=$((E2E_Y - (SH / 2 - SH / 2 / 2)))
 H0=$E2E_H
+read -r FILE_X FILE_Y < <(e2e_reg_at type-1 "$f")
 close_program
-NX=$((OKX - 7 * f - DX))
-NY=$((OKY - (H0 - 3 * f) - DY))
+NX=$((OKX - FILE_X - DX))
+NY=$((OKY - FILE_Y - DY))
 ((NX >= 0 && NY >= 0)) || e2e_fail "no place for the registration window ($NX, $NY)"
 awk -v x="$NX" -v y="$NY" 'NR == 4 { printf "%05d\n", x; next } NR == 5 { printf "%05d\n", y; next } { print }' \
   "$LIST/SizePos.txt" >"$E2E_TMP/SizePos.txt"
 cp "$E2E_TMP/SizePos.txt" "$LIST/SizePos.txt"
 
 open_registration
-[[ "$E2E_X" == $((OKX - 7 * f)) && "$E2E_H" == "$H0" ]] || e2e_fail "the registration window is at $E2E_X,$E2E_Y (${E2E_W}x$E2E_H), not where it was put"
-Y=$((E2E_H - 3 * f))
+[[ "$E2E_X" == $((OKX - FILE_X)) && "$E2E_H" == "$H0" ]] || e2e_fail "the registration window is at $E2E_X,$E2E_Y (${E2E_W}x$E2E_H), not where it was put"
 
 # Show " ミラー(全て) ", find "a1" (row 1, selected and focused by the search), extend the
 # selection over a2, B and b1: folder A whole, folder B half.
-e2e_click "$REG" $((35 * f)) "$Y"
+e2e_reg_click type-3 "$f"
 sleep 1
-e2e_click "$REG" $((45 * f + 3 * f)) $(($(calc "int($f * 3.3)") + 3 * f / 2))  # the search box
+e2e_reg_click search-box "$f"
 sleep 0.3
 xdotool type a1
 sleep 0.3
-e2e_click "$REG" $((2 * f + 20 * f)) $((3 * f + $(calc "int($f * 3.4)") / 2))  # the search button
+e2e_reg_click search-button "$f"
 sleep 1.5
 xdotool key shift+Down shift+Down shift+Down
 sleep 0.5
 e2e_screenshot drop-question-selection "$REG"
-e2e_click "$REG" $((76 * f)) "$Y"  # " 削除 "
+e2e_reg_click delete "$f"  # " 削除 "
 MSG=$(message_window 20) || { e2e_screenshot drop-question-missing; e2e_fail "the partial-folder question did not appear"; }
 sleep 0.5
 e2e_screenshot drop-question-open "$MSG"

@@ -95,7 +95,6 @@ check_copies() {
 
 # ---- registration: the tree onto " ミラー(全て) " ----
 f=7
-sx() { e2e_calc "$f * $1"; }
 e2e_layout "$f"
 message_window() { e2e_message_window '^backup\.exe$' "${1:-20}" "$REG"; }
 # Wine's trace of the list view's drawing calls shows the rows' texts.
@@ -135,8 +134,9 @@ e2e_open_registration
 e2e_geometry "$REG"
 e2e_click "$REG" $(e2e_reg_at type-3 "$f")  # show " ミラー(全て) "
 sleep 1
-LX=$((2 * f + 3))                             # a column of the list view just inside its border
-LTOP=$(sx 7.6) LBOTTOM=$((E2E_H - 5 * f - 2)) # the list view's height
+read -r LX LTOP < <(e2e_reg_at list "$f" 3 0)      # a column of the list view just inside its border
+read -r _ LBOTTOM < <(e2e_reg_at type-row-band "$f" 0 -2) # from its top to just above the type row
+read -r ROW_X _ < <(e2e_reg_at list-row "$f")             # where its rows are clicked across
 # strip NAME: the colours of that column from the list view's top to its bottom, a line a pixel.
 strip() {
   e2e_screenshot "follow_tree-$1" "$REG"
@@ -166,10 +166,10 @@ e2e_log "the folder row lies $row_top pixels below the list view's top, $row_h p
 first_y=$((LTOP + row_top + row_h / 2))
 last_y=$((first_y + 3 * row_h))
 ((last_y < LBOTTOM - row_h / 2)) || e2e_fail "the group's last row is out of view"
-e2e_click "$REG" $((20 * f)) "$first_y"
+e2e_click "$REG" "$ROW_X" "$first_y"
 sleep 0.5
 e2e_geometry "$REG"
-xdotool mousemove --sync $((E2E_X + 20 * f)) $((E2E_Y + last_y))
+xdotool mousemove --sync $((E2E_X + ROW_X)) $((E2E_Y + last_y))
 sleep 0.2
 xdotool keydown shift
 sleep 0.2
@@ -201,8 +201,7 @@ check_list "the deletion" keep
 [[ $(LC_ALL=C grep -ac "$(printf '^2S:\\\\%s\\\\keep' "$TOP_NAME" | sjis)" "$TBK3") == 1 ]] ||
   e2e_fail "TBK3.ini holds more than the exclusion of keep: $(show "$TBK3")"
 ! message_window 1 >/dev/null || e2e_fail "a message came with the deletion"
-e2e_geometry "$REG"
-xdotool mousemove --sync $((E2E_X + E2E_W - 4 * f)) $((E2E_Y + 2 * f))
+e2e_reg_move top-right-rest "$f"
 sleep 0.5
 e2e_screenshot follow_tree_excluded "$REG"
 grep -aqF "L\"$traced\"" "$E2E_TMP/wine.log" || e2e_fail "the list view did not draw the exclusion row"

@@ -420,9 +420,11 @@ e2e_relay_calls() {
 
 # ---- where to click ------------------------------------------------------------------
 
-# e2e_layout F: the settings window's controls at character size F as the programs' own
-# layout code places them (e2e_probe.exe layout): E2E_SETTINGS_<CONTROL>=(left top width
-# height) in client coordinates, e.g. E2E_SETTINGS_REGISTER_BUTTON. Asked once per size.
+# e2e_layout F: where the scripts point at character size F, as the programs' own layout
+# code places things (e2e_probe.exe layout), in client coordinates: the settings window's
+# controls and help marks, E2E_SETTINGS_<CONTROL>=(left top width height), e.g.
+# E2E_SETTINGS_REGISTER_BUTTON; the registration window's places, E2E_REG_<PLACE>=(x y
+# left|right top|bottom), read through e2e_reg_at. Asked once per size.
 e2e_layout() {
   local dir="$E2E_TMP/layout-$1" probe="$E2E_BUILD_DIR/tests/e2e_probe.exe"
   if [[ ! -f "$dir/layout.sh" ]]; then
@@ -446,19 +448,48 @@ e2e_at() {
   fi
 }
 
-# e2e_reg_at PLACE F: "x y" in the registration window at character size F (its height
-# E2E_H from e2e_geometry): type-1 … type-5 (the type row's boxes, type-3 " ミラー(全て) "),
-# search-box, search-button, delete (" 削除 "). Its layout code is being rewritten: these
-# numbers stand here alone until the probe can print them as it prints the settings window.
+# e2e_reg_at PLACE F [DX DY]: "x y" of a place of the registration window at character
+# size F, moved by DX, DY pixels; its client size E2E_W x E2E_H comes from e2e_geometry.
+# The places (e2e_probe_win32.cpp tells how each is taken from the layout):
+#   type-1 … type-5     the type row's boxes (type-3 " ミラー(全て) "): their texts' middles
+#   type-N-zone         the middle of a box's hover zone, at the row's height
+#   type-N-blank        a box's leading blank, where its colour shows
+#   type-gap-N          in the row between box N's zone and the next one's, on no box
+#   delete              " 削除 "
+#   type-row-band       the top edge of the type row's band (x 0)
+#   search-box, search-button
+#   drop-abort          a drop's " 登録中断 " box on the top line
+#   file-count          the top left of the file count on the top line
+#   list                the list's top left corner
+#   list-row            where a row is clicked across, at the list's top: DY is the row's
+#   list-rest, search-rest, top-right-rest
+#                       where the pointer rests clear of the type row's band
 e2e_reg_at() {
-  local f=$2 row_y=$((E2E_H - 3 * ${2})) box_x=(0 7 20 35 49 62)
-  case $1 in
-    type-[1-5]) echo $((box_x[${1#type-}] * f)) "$row_y" ;;
-    search-box) echo $((45 * f + 3 * f)) $(($(e2e_calc "$f * 3.3") + 3 * f / 2)) ;;
-    search-button) echo $((2 * f + 20 * f)) $((3 * f + $(e2e_calc "$f * 3.4") / 2)) ;;
-    delete) echo $((76 * f)) "$row_y" ;;
-    *) e2e_fail "no place $1 in the registration window" ;;
-  esac
+  local var=${1^^} x y
+  var=E2E_REG_${var//-/_}
+  e2e_layout "$2"
+  declare -p "$var" >/dev/null 2>&1 || e2e_fail "no place $1 in the registration window"
+  local -n e2e_place=$var
+  x=${e2e_place[0]} y=${e2e_place[1]}
+  [[ ${e2e_place[2]} == right ]] && x=$((E2E_W + x))
+  [[ ${e2e_place[3]} == bottom ]] && y=$((E2E_H + y))
+  echo $((x + ${3:-0})) $((y + ${4:-0}))
+}
+
+# e2e_reg_move PLACE F: the pointer onto a place (e2e_reg_at) of the registration window REG.
+e2e_reg_move() {
+  local x y
+  e2e_geometry "$REG" || e2e_fail "the registration window went away"
+  read -r x y < <(e2e_reg_at "$1" "$2")
+  xdotool mousemove --sync $((E2E_X + x)) $((E2E_Y + y))
+}
+
+# e2e_reg_click PLACE F: a left click (e2e_click) on a place of the registration window REG.
+e2e_reg_click() {
+  local x y
+  e2e_geometry "$REG" || e2e_fail "the registration window went away"
+  read -r x y < <(e2e_reg_at "$1" "$2")
+  e2e_click "$REG" "$x" "$y"
 }
 
 # ---- shared steps of the backup program -------------------------------------------------

@@ -21,6 +21,7 @@ mkdir -p "$E2E_TMP/drive-s/data"
 printf 'alpha\n' >"$E2E_TMP/drive-s/data/a.txt"
 
 f=7
+e2e_layout "$f"
 calc() { e2e_calc "$1"; }  # truncated toward zero, as the program does
 
 settings_window() { e2e_settings_window 120; }
@@ -86,7 +87,7 @@ printf '*\n*\n*\n*\n1\n' >"$APP/BkList/ToDrive.txt"
 e2e_launch "$APP/backup.exe"
 WID=$(settings_window) || e2e_fail "the settings window did not appear"
 sleep 1
-press $((29 * f + 15 * f)) $((22 * f + $(calc "int($f * 2.8)") / 2))
+press $(e2e_at REGISTER_BUTTON)  # "ファイル、フォルダーの登録"
 # "バックアップ先の選択がありません。": one line of 34 bytes.
 check_notice notice-no-destination 1 34
 WID=$(settings_window) || e2e_fail "the settings window did not come back after the notice"
@@ -99,7 +100,7 @@ printf '2S:\\data\ta.txt\t10000000000006\n2%s:\\gone\tx.txt\t10000000000005\n' "
 e2e_launch "$APP/backup.exe"
 WID=$(settings_window) || e2e_fail "the settings window did not appear (second start)"
 sleep 1
-press $((3 * f + 30)) $((22 * f + 8))  # "バックアップの実行"
+press $(e2e_at BACKUP_BUTTON 30 8)  # "バックアップの実行"
 # "バックアップでエラーが発生しました\n実行ファイルと同じ場所にある「エラー報告.txt」の
 # ファイルを確認してください。": 34 bytes, then the second line breaks after 71 bytes (its
 # line feed counts 1), leaving "さい。": three lines, the longest 71 bytes.

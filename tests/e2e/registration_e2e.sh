@@ -52,7 +52,7 @@ mkdir -p "$BIG"/d{0..39}/e{0..99}
 BIG_FILES=20000
 
 f=7
-sx() { e2e_calc "$f * $1"; }  # trunc(f * k)
+e2e_layout "$f"
 
 # expect_file PATH UTF8_TEXT: the file holds exactly the text in Shift-JIS.
 expect_file() {
@@ -104,16 +104,13 @@ acknowledge() {
   sleep 0.3
 }
 
-# Client coordinates of the type row: a box's middle x, and the row's y.
-row_y() { e2e_geometry "$REG"; echo $((E2E_H - 3 * f)); }
-BOX_X=([1]=$((7 * f)) [2]=$((20 * f)) [3]=$((35 * f)) [4]=$((49 * f)) [5]=$((62 * f)))
-
-# drop X Y PATH...: the pointer goes to client (X, Y) of the registration window, the
-# window repaints the box under it, then the paths are dropped there.
+# drop PLACE PATH...: the pointer goes to that place of the registration window
+# (e2e_reg_at), the window repaints the box under it, then the paths are dropped there.
 drop() {
-  local x=$1 y=$2
-  shift 2
+  local x y
   e2e_geometry "$REG"
+  read -r x y < <(e2e_reg_at "$1" "$f")
+  shift
   xdotool mousemove --sync $((E2E_X + x)) $((E2E_Y + y))
   sleep 0.4
   timeout 20 "$E2E_DROP" "$REG" $((E2E_X + x)) $((E2E_Y + y)) "$@" || e2e_fail "the drop on $x,$y did not finish"
@@ -132,15 +129,14 @@ wait_list() {
 e2e_launch "$APP/backup.exe"
 WID=$(settings_window 180) || e2e_fail "the settings window did not appear"
 sleep 1
-press $((29 * f + 15 * f)) $((22 * f + $(sx 2.8) / 2))  # "ファイル、フォルダーの登録"
+press $(e2e_at REGISTER_BUTTON)  # "ファイル、フォルダーの登録"
 REG=$(registration_window) || { e2e_screenshot registration-failure; e2e_fail "the registration window did not appear"; }
 sleep 1
 e2e_geometry "$REG"
 e2e_log "registration window ${E2E_W}x${E2E_H} at ${E2E_X},${E2E_Y}"
-Y=$(row_y)
 
 # ---- a folder tree onto " ミラー(全て) " ----
-drop "${BOX_X[3]}" "$Y" "$TREE"
+drop type-3 "$TREE"
 want3=$(sorted_lines \
   "2S:\\データ表	a.txt	3$(size13 "$TREE/a.txt")" \
   "2S:\\データ表	ソース.txt	3$(size13 "$TREE/ソース.txt")" \
@@ -157,7 +153,7 @@ no_file "$DUPS"
 e2e_screenshot registration-f7-mirror-all "$REG"
 
 # ---- files onto " ファイル " ----
-drop "${BOX_X[1]}" "$Y" "$S/files/one.txt" "$S/files/two.txt" "$S/files/表示.txt" "$S/dup/one.txt"
+drop type-1 "$S/files/one.txt" "$S/files/two.txt" "$S/files/表示.txt" "$S/dup/one.txt"
 want1=$(sorted_lines \
   "2S:\\files	one.txt	1$(size13 "$S/files/one.txt")" \
   "2S:\\files	two.txt	1$(size13 "$S/files/two.txt")" \
@@ -171,7 +167,7 @@ expect_file "$LIST/TBK3.ini" "$want3"$'\n'
 
 # ---- a folder whose one.txt is registered as a file, onto " ミラー(除外) " ----
 day=$(date +%Y/%m/%d)
-drop "${BOX_X[2]}" "$Y" "$S/dup"
+drop type-2 "$S/dup"
 acknowledge registration-duplicate-message-f7
 wait_list "$LIST/TBK2.ini" 1 30
 expect_file "$LIST/TBK2.ini" "2S:\\dup	extra.txt	2$(size13 "$S/dup/extra.txt")"$'\n'
@@ -181,14 +177,14 @@ no_file "$REPORT"
 expect_file "$LIST/TBK1.ini" "$want1"$'\n'
 
 # ---- a folder onto " ファイル ": refused with a message, nothing registered ----
-drop "${BOX_X[1]}" "$Y" "$S/files"
+drop type-1 "$S/files"
 acknowledge registration-folder-on-file-type-f7
 sleep 1
 expect_file "$LIST/TBK1.ini" "$want1"$'\n'
 no_file "$REPORT"
 
 # ---- between " 差分(除外) " and " 差分(全て) ": no box, nothing happens ----
-drop $(((55 * f + 56 * f) / 2)) "$Y" "$S/files/one.txt"
+drop type-gap-4 "$S/files/one.txt"
 sleep 2
 no_message
 for n in 4 5; do no_file "$LIST/TBK$n.ini"; done
@@ -199,7 +195,7 @@ expect_file "$LIST/TBK3.ini" "$want3"$'\n'
 
 # ---- a folder with a name past the old limit, onto " 差分(除外) ": all of it registered,
 # no report, no message ----
-drop "${BOX_X[4]}" "$Y" "$S/rep"
+drop type-4 "$S/rep"
 wait_list "$LIST/TBK4.ini" 2 30
 want4=$(sorted_lines "2S:\\rep	ok.txt	4$(size13 "$S/rep/ok.txt")" "2S:\\rep	$LONG	4$(size13 "$S/rep/$LONG")")
 expect_file "$LIST/TBK4.ini" "$want4"$'\n'
@@ -208,14 +204,13 @@ no_file "$REPORT"
 
 # ---- a big tree onto " 差分(全て) ", stopped by " 登録中断 " ----
 rm -f "$LIST/DirList.tmp"
-drop "${BOX_X[5]}" "$Y" "$BIG"
+drop type-5 "$BIG"
 deadline=$((SECONDS + 20))
 until [[ -e "$LIST/DirList.tmp" ]]; do
   ((SECONDS < deadline)) || e2e_fail "the big scan did not start"
   sleep 0.05
 done
-e2e_geometry "$REG"
-xdotool mousemove --sync $((E2E_X + 7 * f)) $((E2E_Y + 3 * f / 2))
+e2e_reg_move drop-abort "$f"
 sleep 0.1
 e2e_screenshot registration-f7-scan "$REG"
 xdotool click 1
@@ -235,18 +230,18 @@ no_file "$REPORT"
 expect_file "$LIST/TBK3.ini" "$want3"$'\n'
 
 # ---- a click on " ファイル " shows that list; search "two", delete that row ----
-e2e_click "$REG" "${BOX_X[1]}" "$Y"
+e2e_reg_click type-1 "$f"
 sleep 1
 e2e_screenshot registration-f7-files "$REG"
-e2e_click "$REG" $((45 * f + 3 * f)) $(($(sx 3.3) + 3 * f / 2))  # the search box
+e2e_reg_click search-box "$f"
 sleep 0.3
 xdotool type two
 sleep 0.3
-e2e_click "$REG" $((2 * f + 20 * f)) $((3 * f + $(sx 3.4) / 2))  # the search button
+e2e_reg_click search-button "$f"
 sleep 1.5
 no_message
 e2e_screenshot registration-f7-search "$REG"
-e2e_click "$REG" $((76 * f)) "$Y"  # " 削除 "
+e2e_reg_click delete "$f"  # " 削除 "
 want1=$(sorted_lines \
   "2S:\\files	one.txt	1$(size13 "$S/files/one.txt")" \
   "2S:\\files	表示.txt	1$(size13 "$S/files/表示.txt")" \
@@ -266,22 +261,20 @@ close_program
 # the wider window beyond the screen's right edge).
 sed -i -e '1s/.*/12/' -e '4,5s/.*/77777/' "$LIST/SizePos.txt"
 f=12
-BOX_X=([1]=$((7 * f)) [2]=$((20 * f)) [3]=$((35 * f)) [4]=$((49 * f)) [5]=$((62 * f)))
+e2e_layout "$f"
 e2e_launch "$APP/backup.exe"
 WID=$(settings_window 180) || e2e_fail "the settings window did not appear at size 12"
 sleep 1
-press $((29 * f + 15 * f)) $((22 * f + $(sx 2.8) / 2))
+press $(e2e_at REGISTER_BUTTON)
 REG=$(registration_window) || { e2e_screenshot registration-failure; e2e_fail "the registration window did not appear at size 12"; }
 sleep 1
-Y=$(row_y)
-e2e_click "$REG" "${BOX_X[3]}" "$Y"
+e2e_reg_click type-3 "$f"
 sleep 1
-e2e_geometry "$REG"
-xdotool mousemove --sync $((E2E_X + 50 * f)) $((E2E_Y + 6 * f))
+e2e_reg_move search-rest "$f"
 sleep 0.5
 e2e_screenshot registration-f12 "$REG"
 # At this size too a drop lands on the box under the pointer.
-drop "${BOX_X[4]}" "$Y" "$S/more"
+drop type-4 "$S/more"
 want4=$(sorted_lines "$want4" \
   "2S:\\more	m1.txt	4$(size13 "$S/more/m1.txt")" \
   "2S:\\more	m2.txt	4$(size13 "$S/more/m2.txt")")

@@ -29,14 +29,11 @@ printf '2S:\\data\tb.txt\t30000000000006\n2S:\\data\tc.txt\t30000000000006\n2S:\
 read -r SW SH < <(xdotool getdisplaygeometry)  # no window manager: the work area is the screen
 
 f=7
-sx() { e2e_calc "$f * $1"; }
+e2e_layout "$f"
 YELLOW=255,255,190 WHITE=255,255,255 RED=255,0,0
-# The boxes' left edges (drawn at trunc(k f) + 2f) and the middles of their hover zones.
-box_left() { local k=(0 0 11 26 41 54); echo $(($(sx "${k[$1]}") + 2 * f)); }
-box_middle() { local z=(0 2 12.8 27.8 42.8 56) e=(0 12.2 27 42 55 68); e2e_calc "$f * (${z[$1]} + ${e[$1]}) / 2"; }
 
 open_registration() {
-  e2e_press "$WID" $((29 * f + 15 * f)) $((22 * f + $(sx 2.8) / 2))  # "ファイル、フォルダーの登録"
+  e2e_press "$WID" $(e2e_at REGISTER_BUTTON)  # "ファイル、フォルダーの登録"
   REG=$(e2e_wait_window --name '^バックアップ先 T:\\A ' 30) || { e2e_screenshot regwin-missing; e2e_fail "the registration window did not open"; }
   sleep 1.5
   e2e_geometry "$REG"
@@ -45,9 +42,8 @@ open_registration() {
 row_colours() {
   local y i x format=""
   e2e_screenshot "$1" "$REG"
-  y=$((E2E_H - 4 * f + f))
   for i in 1 2 3 4 5; do
-    x=$(($(box_left $i) + f / 2))
+    read -r x y < <(e2e_reg_at "type-$i-blank" "$f")
     format+="%[fx:int(255*p{$x,$y}.r+.5)],%[fx:int(255*p{$x,$y}.g+.5)],%[fx:int(255*p{$x,$y}.b+.5)] "
   done
   convert "$E2E_SCREENSHOTS/$1-window.png" -format "${format% }" info:
@@ -59,20 +55,20 @@ expect_row() {  # expect_row NAME C1 C2 C3 C4 C5
   [[ "$got" == "$*" ]] || e2e_fail "$name: the type row is [$got], not [$*] (f=$f)"
 }
 hover() {  # hover BOX: the pointer rests on that box's zone, in the row band
-  e2e_geometry "$REG"
-  xdotool mousemove --sync $((E2E_X + $(box_middle "$1"))) $((E2E_Y + E2E_H - 3 * f))
+  e2e_reg_move "type-$1-zone" "$f"
   sleep 0.4
 }
 rest() {  # the pointer rests over the list, outside the row band
-  e2e_geometry "$REG"
-  xdotool mousemove --sync $((E2E_X + 50 * f)) $((E2E_Y + 12 * f))
+  e2e_reg_move list-rest "$f"
   sleep 0.4
 }
 # count_area NAME: a signature of the pixels of the file count on the top line
-# ("%d / %d" at 13f, f/2).
+# ("%d / %d", eight characters of the font, f wide and 2f high).
 count_area() {
+  local x y
   e2e_screenshot "$1" "$REG"
-  convert "$E2E_SCREENSHOTS/$1-window.png" -crop "$((8 * f))x$((2 * f))+$((13 * f))+$((f / 2))" +repage -format '%#' info:
+  read -r x y < <(e2e_reg_at file-count "$f")
+  convert "$E2E_SCREENSHOTS/$1-window.png" -crop "$((8 * f))x$((2 * f))+$x+$y" +repage -format '%#' info:
 }
 sizepos_line() { sed -n "${1}p" "$LIST/SizePos.txt"; }
 
@@ -145,11 +141,11 @@ rest
 SHOWN_AGAIN=$(count_area regwin-f7-count-again)
 e2e_click "$REG" 2 2
 sleep 0.3
-e2e_click "$REG" "$(box_middle 1)" $((E2E_H - 3 * f))
+e2e_reg_click type-1-zone "$f"
 sleep 1
 rest
 [[ "$(count_area regwin-f7-count-1)" == "$SHOWN_1" ]] || e2e_fail "a click on box 1 did not show its list"
-e2e_click "$REG" "$(box_middle 3)" $((E2E_H - 3 * f))
+e2e_reg_click type-3-zone "$f"
 sleep 1
 rest
 SHOWN_3=$(count_area regwin-f7-count-3)
@@ -167,6 +163,7 @@ e2e_close_settings "$WID"
 # ---- second start, size 12, centred again: 50 pixels shorter; the type row ----------------
 sed -i -e '1s/.*/12/' -e '4,5s/.*/77777/' "$LIST/SizePos.txt"
 f=12
+e2e_layout "$f"
 e2e_launch "$APP/backup.exe"
 WID=$(e2e_settings_window 120) || e2e_fail "the settings window did not appear at size 12"
 sleep 1

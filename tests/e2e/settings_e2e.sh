@@ -13,7 +13,7 @@ e2e_map_drive t BACKUP
 e2e_map_drive u BACKUP2
 
 f=7
-sx() { awk -v f="$f" -v k="$1" 'BEGIN { printf "%d", f * k }'; }  # trunc(f * k)
+e2e_layout "$f"
 
 e2e_launch "$APP/backup.exe"
 WID=$(e2e_wait_window --name '^Kestova$' 180) || e2e_fail "the settings window did not appear"
@@ -22,7 +22,7 @@ e2e_screenshot settings-f7 "$WID"
 
 choose() { e2e_choose "$WID" "$@"; }  # choose BOX_X BOX_Y KEYS...
 folder_name() {
-  e2e_click "$WID" $((30 * f + 40)) $((7 * f + 10))
+  e2e_click "$WID" $(e2e_at FOLDER_NAME_BOX 40 10)
   xdotool key End BackSpace BackSpace BackSpace BackSpace BackSpace
   xdotool type "$1"
   sleep 0.3
@@ -44,13 +44,13 @@ dialog_window() {
 }
 
 folder_name BK
-choose $((3 * f + 30)) $((7 * f + 10)) t          # the drive box registers T:\BK
+choose $(e2e_at DRIVE_BOX 30 10) t           # the drive box registers T:\BK
 folder_name BK2
-choose $((3 * f + 30)) $((7 * f + 10)) u          # and U:\BK2
-choose $(($(sx 24.5) + 30)) $(($(sx 17.5) + 10)) t  # T:\BK becomes current
-choose $((8 * f + 30)) $(($(sx 30.5) + 10)) t       # and goes on the power-off list
-choose $((6 * f + 20)) $(($(sx 39.5) + 10)) t       # link source
-choose $((20 * f + 20)) $(($(sx 39.5) + 10)) u      # link target: the question comes
+choose $(e2e_at DRIVE_BOX 30 10) u           # and U:\BK2
+choose $(e2e_at CHOICE_BOX 30 10) t          # T:\BK becomes current
+choose $(e2e_at POWER_OFF_ADD_BOX 30 10) t   # and goes on the power-off list
+choose $(e2e_at LINK_SOURCE_BOX 20 10) t     # link source
+choose $(e2e_at LINK_TARGET_BOX 20 10) u     # link target: the question comes
 
 DLG=$(dialog_window) || e2e_fail "the link question did not appear"
 sleep 0.5
@@ -62,7 +62,7 @@ e2e_click "$DLG" $((W / 2 - 10 * f + 4 * f)) $(($(awk -v h="$H" -v f="$f" 'BEGIN
 sleep 1
 
 # A help mark opens its text with the OK button.
-e2e_click "$WID" $((53 * f + f)) $((4 * f))
+e2e_click "$WID" $(e2e_at FOLDER_NAME_HELP 10 6)
 DLG=$(dialog_window) || e2e_fail "the help text did not appear"
 sleep 0.5
 e2e_screenshot dialog-ok-f7 "$DLG"
@@ -71,7 +71,7 @@ xdotool click 1  # the pointer already stands on "了解"
 sleep 0.8
 
 # The power-off removal asks yes or no; "いいえ" keeps the entry.
-choose $(($(sx 42.4) + 30)) $(($(sx 30.5) + 10)) t
+choose $(e2e_at POWER_OFF_LIST_BOX 30 10) t
 DLG=$(dialog_window) || { e2e_screenshot settings-failure; e2e_fail "the removal question did not appear"; }
 sleep 0.5
 e2e_screenshot dialog-yes-no-f7 "$DLG"
@@ -81,7 +81,7 @@ e2e_click "$DLG" $((W / 2 + f + 4 * f)) $(($(awk -v h="$H" -v f="$f" 'BEGIN{prin
 sleep 1
 
 # Character size 12: the window closes and opens again at the new size.
-choose $(($(sx 53.4) + 20)) $(($(sx 36.5) + 64 + 10)) Down Down Down Down Down
+choose $(e2e_at CHAR_SIZE_BOX 20 10) Down Down Down Down Down
 deadline=$((SECONDS + 30))
 while :; do
   NEW=$(xdotool search --onlyvisible --name '^Kestova$' 2>/dev/null | head -n1) || true

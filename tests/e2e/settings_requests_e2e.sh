@@ -16,12 +16,12 @@ e2e_map_drive t BACKUP
 e2e_map_drive u BACKUP2
 REPORT="$APP/　エラー報告.txt"
 f=7
-sx() { e2e_calc "$f * $1"; }
+e2e_layout "$f"
 press() { e2e_press "$WID" "$1" "$2"; }
-BACKUP_ALL=($((33 * f + 13 * f)) $((12 * f + $(sx 2.8) / 2)))
-REGISTER=($((29 * f + 15 * f)) $((22 * f + $(sx 2.8) / 2)))
-CHOICE_BOX=($(($(sx 24.5) + 30)) $(($(sx 17.5) + 10)))
-SIZE_BOX=($(($(sx 53.4) + 20)) $(($(sx 36.5) + 64 + 10)))
+BACKUP_ALL=($(e2e_at BACKUP_ALL_BUTTON))
+REGISTER=($(e2e_at REGISTER_BUTTON))
+CHOICE_BOX=($(e2e_at CHOICE_BOX 30 10))
+SIZE_BOX=($(e2e_at CHAR_SIZE_BOX 20 10))
 
 # next_settings OLD SECONDS: waits for the settings window that replaces OLD; fails on any
 # backup or registration window meanwhile (they are titled "バックアップ先 ...").
