@@ -421,7 +421,7 @@ TEST_F(DestinationLink, PropagationLeavesAListWhoseSourceCannotBeQueried) {
 
   faulty.Clear();
   ui.texts.clear();
-  EXPECT_TRUE(LinkPropagation(faulty, tables, ui).ok());
+  EXPECT_TRUE(test::Succeeded(LinkPropagation(faulty, tables, ui)));
   EXPECT_TRUE(ui.texts.empty());
   EXPECT_EQ(box.Read(List("U:\\BK2", '1')), "new1\n");
   EXPECT_FALSE(box.Exists(List("U:\\BK2", '2')));

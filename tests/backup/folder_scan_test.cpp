@@ -60,7 +60,7 @@ class FolderScanTest : public ::testing::Test {
     SetPhase(ctx, RegistrationPhase::Idle);  // as the merge of the last drop leaves it
     return RegisterDrop(ctx, paths, type);
   }
-  void Folder(const std::string& path) { ASSERT_TRUE(box.fs().CreateFolderChain(path).ok()) << path; }
+  void Folder(const std::string& path) { ASSERT_TRUE(test::Succeeded(box.fs().CreateFolderChain(path))) << path; }
   // Lines of a work file, sorted: the order within one folder is the system's.
   std::vector<std::string> Sorted(std::string_view path) {
     std::vector<std::string> lines;

@@ -225,7 +225,7 @@ TEST_F(MergeMessages, NeitherRejectionsNorErrorsDeleteBothFilesAndSayNothing) {
   EXPECT_FALSE(box.Exists(kErrorReportPath));
   EXPECT_FALSE(box.Exists(kDuplicateListPath));
   EXPECT_EQ(box.Read(kRejectedWorkPath), "");
-  EXPECT_TRUE(r.status.ok());
+  EXPECT_TRUE(test::Succeeded(r.status));
 }
 
 TEST_F(MergeFailures, UnreadableListOfAnotherTypeStopsBeforeAnythingIsWritten) {
@@ -286,7 +286,7 @@ TEST_F(MergeListReplaced, DuringTheInTypeMessageNothingIsSaved) {
   Drop(L("S:\\a", "x.txt", '1', 5) + L("S:\\a", "x.txt", '1', 5));
   ui.while_shown = [&] {
     LoadedList loaded;
-    ASSERT_TRUE(LoadList(box.fs(), 'T', "BK", '3', true, &list, &loaded).ok());
+    ASSERT_TRUE(test::Succeeded(LoadList(box.fs(), 'T', "BK", '3', true, &list, &loaded)));
   };
   const MergeResult r = Merge('1');
   EXPECT_EQ(ui.texts.size(), 1u);  // the in-type message; no closing message follows
@@ -302,7 +302,7 @@ TEST_F(MergeListReplaced, DuringTheClosingMessageTheSavedListStaysAndIsReported)
   Drop(L("S:\\a", "x.txt", '3', 5) + L("S:\\b", "y.txt", '3', 5));
   ui.while_shown = [&] {
     LoadedList loaded;
-    ASSERT_TRUE(LoadList(box.fs(), 'T', "BK", '1', true, &list, &loaded).ok());
+    ASSERT_TRUE(test::Succeeded(LoadList(box.fs(), 'T', "BK", '1', true, &list, &loaded)));
   };
   const MergeResult r = Merge('3');
   ASSERT_EQ(ui.texts.size(), 1u);  // the rejection, after the save

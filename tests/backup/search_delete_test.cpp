@@ -229,7 +229,7 @@ TEST_F(SearchDelete, ListReplacedDuringTheQuestionStopsWithoutSaving) {
   Show('3', mirror);
   ui.while_shown = [&] {
     LoadedList loaded;
-    ASSERT_TRUE(LoadList(box.fs(), 'T', "BK", '1', true, &list, &loaded).ok());
+    ASSERT_TRUE(test::Succeeded(LoadList(box.fs(), 'T', "BK", '1', true, &list, &loaded)));
   };
   // Rows: 0 A, 1 a1, 2 a2, 3 B, 4 b1, 5 b2: A whole and half of B.
   const DeleteResult r = Delete({1, 2, 4});

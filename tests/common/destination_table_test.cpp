@@ -100,16 +100,16 @@ TEST(ToDrive, NamesEqualButForLetterCaseAreOneDestination) {
 TEST(ToDrive, LoadAndSaveThroughTheDataFolder) {
   test::Sandbox box;
   DestinationTables missing;
-  ASSERT_TRUE(LoadToDrive(box.fs(), &missing).ok());  // no file: the empty default
+  ASSERT_TRUE(test::Succeeded(LoadToDrive(box.fs(), &missing)));  // no file: the empty default
   EXPECT_FALSE(missing.current.chosen());
   EXPECT_EQ(missing.mail_option, 1);
   DestinationTables t;
   t.current = {'E', "日本語表"};
   t.destinations.Add("E:\\日本語表");
-  ASSERT_TRUE(SaveToDrive(box.fs(), t).ok());
+  ASSERT_TRUE(test::Succeeded(SaveToDrive(box.fs(), t)));
   EXPECT_EQ(box.Read("BkList\\ToDrive.txt"), "E:\\日本語表\nE:\\日本語表\n*\n*\n*\n1\n");
   DestinationTables loaded;
-  ASSERT_TRUE(LoadToDrive(box.fs(), &loaded).ok());
+  ASSERT_TRUE(test::Succeeded(LoadToDrive(box.fs(), &loaded)));
   EXPECT_EQ(loaded.current.folder, "日本語表");
 }
 
@@ -145,7 +145,7 @@ TEST(ToDrive, OnlyAMissingFileLoadsAsTheEmptyDefault) {
   }
   faulty.Clear();
   DestinationTables t;
-  ASSERT_TRUE(LoadToDrive(faulty, &t).ok());
+  ASSERT_TRUE(test::Succeeded(LoadToDrive(faulty, &t)));
   EXPECT_EQ(FormatToDrive(t), stored);
 }
 

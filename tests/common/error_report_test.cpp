@@ -111,12 +111,12 @@ TEST(PowerOffReport, ACleanRunRestoresExactlyTheEarlierReport) {
   const std::string earlier = "発生日付[2026/03/01]\n(SYS)old problem\n";
   box.Write(kErrorReportPath, earlier);
   EarlierReport kept;
-  ASSERT_TRUE(KeepEarlierReport(box.fs(), &kept).ok());
+  ASSERT_TRUE(test::Succeeded(KeepEarlierReport(box.fs(), &kept)));
   EXPECT_TRUE(kept.existed);
   EXPECT_EQ(box.Read(kKeptReportPath), earlier);
   ErrorReport report(box.fs(), clock);
   BeginPowerOffReport(report, kept);
-  ASSERT_TRUE(FinishPowerOffReport(box.fs(), report, kept).ok());
+  ASSERT_TRUE(test::Succeeded(FinishPowerOffReport(box.fs(), report, kept)));
   EXPECT_EQ(box.Read(kErrorReportPath), earlier);
 }
 
@@ -126,12 +126,12 @@ TEST(PowerOffReport, NewLinesFirstThenTheEarlierReportBothHeadersKept) {
   const std::string earlier = "発生日付[2026/03/01]\n(SYS)same text\n";
   box.Write(kErrorReportPath, earlier);
   EarlierReport kept;
-  ASSERT_TRUE(KeepEarlierReport(box.fs(), &kept).ok());
+  ASSERT_TRUE(test::Succeeded(KeepEarlierReport(box.fs(), &kept)));
   ErrorReport report(box.fs(), clock);
   BeginPowerOffReport(report, kept);
   report.AddSystem("same ", "text");
   report.AddSystem("same ", "text");
-  ASSERT_TRUE(FinishPowerOffReport(box.fs(), report, kept).ok());
+  ASSERT_TRUE(test::Succeeded(FinishPowerOffReport(box.fs(), report, kept)));
   // Duplicates of the new run are removed before the earlier report is appended, so the
   // earlier report's equal line stays.
   EXPECT_EQ(box.Read(kErrorReportPath), "発生日付[2026/03/09]\n(SYS)same text\n" + earlier);
@@ -143,17 +143,17 @@ TEST(PowerOffReport, WithoutAnEarlierReportACleanRunLeavesNoReport) {
   box.Write(kKeptReportPath, "stale\n");
   EarlierReport none;
   none.existed = true;
-  ASSERT_TRUE(KeepEarlierReport(box.fs(), &none).ok());
+  ASSERT_TRUE(test::Succeeded(KeepEarlierReport(box.fs(), &none)));
   EXPECT_FALSE(none.existed);
   EXPECT_FALSE(box.Exists(kKeptReportPath));
   ErrorReport report(box.fs(), clock);
   BeginPowerOffReport(report, none);
-  ASSERT_TRUE(FinishPowerOffReport(box.fs(), report, none).ok());
+  ASSERT_TRUE(test::Succeeded(FinishPowerOffReport(box.fs(), report, none)));
   EXPECT_FALSE(box.Exists(kErrorReportPath));
 
   BeginPowerOffReport(report, none);
   report.AddDriveMissing("F:\\");
-  ASSERT_TRUE(FinishPowerOffReport(box.fs(), report, none).ok());
+  ASSERT_TRUE(test::Succeeded(FinishPowerOffReport(box.fs(), report, none)));
   EXPECT_EQ(box.Read(kErrorReportPath),
             "発生日付[2026/03/09]\n(PGM)バックアップ先ドライブ F:\\ が認識できません（USBメモリーが接触不良、外付けHDDの電源が入っていない等々）\n");
 }
@@ -180,7 +180,7 @@ TEST(PowerOffReport, AnEarlierReportThatCannotBeKeptGetsTheNewLinesAfterIt) {
   report.AddDriveMissing("F:\\");
   report.AddSystem("same ", "text");
   EXPECT_EQ(box.Read(kErrorReportPath), earlier);
-  ASSERT_TRUE(FinishPowerOffReport(faulty, report, kept).ok());
+  ASSERT_TRUE(test::Succeeded(FinishPowerOffReport(faulty, report, kept)));
   EXPECT_EQ(box.Read(kErrorReportPath),
             earlier + "\n発生日付[2026/03/09]\n(PGM)バックアップ先ドライブ F:\\ が認識できません"
                       "（USBメモリーが接触不良、外付けHDDの電源が入っていない等々）\n(SYS)same text\n");
@@ -188,7 +188,7 @@ TEST(PowerOffReport, AnEarlierReportThatCannotBeKeptGetsTheNewLinesAfterIt) {
   // A clean run leaves the earlier report exactly as it was; the stale err.txt is never used.
   box.Write(kErrorReportPath, earlier);
   BeginPowerOffReport(report, kept);
-  ASSERT_TRUE(FinishPowerOffReport(faulty, report, kept).ok());
+  ASSERT_TRUE(test::Succeeded(FinishPowerOffReport(faulty, report, kept)));
   EXPECT_EQ(box.Read(kErrorReportPath), earlier);
 }
 
@@ -216,7 +216,7 @@ TEST(PowerOffReport, AnUnreadableEarlierReportIsNeverOverwritten) {
   faulty.Clear();
   BeginPowerOffReport(report, kept);
   report.AddSystem("new ", "problem");
-  ASSERT_TRUE(FinishPowerOffReport(faulty, report, kept).ok());
+  ASSERT_TRUE(test::Succeeded(FinishPowerOffReport(faulty, report, kept)));
   EXPECT_EQ(box.Read(kErrorReportPath), earlier + "発生日付[2026/03/09]\n(SYS)new problem\n");
 
   // The user deleted the earlier report during the run: the new lines alone.
@@ -227,8 +227,8 @@ TEST(PowerOffReport, AnUnreadableEarlierReportIsNeverOverwritten) {
   faulty.Clear();
   BeginPowerOffReport(report, kept);
   report.AddSystem("new ", "problem");
-  ASSERT_TRUE(faulty.DeleteFile(kErrorReportPath).ok());
-  ASSERT_TRUE(FinishPowerOffReport(faulty, report, kept).ok());
+  ASSERT_TRUE(test::Succeeded(faulty.DeleteFile(kErrorReportPath)));
+  ASSERT_TRUE(test::Succeeded(FinishPowerOffReport(faulty, report, kept)));
   EXPECT_EQ(box.Read(kErrorReportPath), "発生日付[2026/03/09]\n(SYS)new problem\n");
 }
 
@@ -244,12 +244,12 @@ TEST(PowerOffReport, AStaleKeptReportIsNeverRestored) {
   EXPECT_FALSE(kept.existed);
   ErrorReport report(faulty, clock);
   BeginPowerOffReport(report, kept);
-  ASSERT_TRUE(FinishPowerOffReport(faulty, report, kept).ok());
+  ASSERT_TRUE(test::Succeeded(FinishPowerOffReport(faulty, report, kept)));
   EXPECT_FALSE(box.Exists(kErrorReportPath));
 
   BeginPowerOffReport(report, kept);
   report.AddSystem("new ", "problem");
-  ASSERT_TRUE(FinishPowerOffReport(faulty, report, kept).ok());
+  ASSERT_TRUE(test::Succeeded(FinishPowerOffReport(faulty, report, kept)));
   EXPECT_EQ(box.Read(kErrorReportPath), "発生日付[2026/03/09]\n(SYS)new problem\n");
 }
 
@@ -262,7 +262,7 @@ TEST(PowerOffReport, ARunCutOffLeavesTheEarlierReportInTheReport) {
   const std::string earlier = "発生日付[2026/03/01]\n(SYS)old problem\n";
   box.Write(kErrorReportPath, earlier);
   EarlierReport kept;
-  ASSERT_TRUE(KeepEarlierReport(box.fs(), &kept).ok());
+  ASSERT_TRUE(test::Succeeded(KeepEarlierReport(box.fs(), &kept)));
   {
     ErrorReport report(box.fs(), clock);
     BeginPowerOffReport(report, kept);
@@ -273,12 +273,12 @@ TEST(PowerOffReport, ARunCutOffLeavesTheEarlierReportInTheReport) {
   EXPECT_EQ(box.Read(kErrorReportPath), cut_off);
 
   // The next run keeps all of it and puts its own lines first, as usual.
-  ASSERT_TRUE(KeepEarlierReport(box.fs(), &kept).ok());
+  ASSERT_TRUE(test::Succeeded(KeepEarlierReport(box.fs(), &kept)));
   EXPECT_EQ(box.Read(kKeptReportPath), cut_off);
   ErrorReport report(box.fs(), clock);
   BeginPowerOffReport(report, kept);
   report.AddSystem("old ", "problem");  // equal to a line of the earlier report: both stay
-  ASSERT_TRUE(FinishPowerOffReport(box.fs(), report, kept).ok());
+  ASSERT_TRUE(test::Succeeded(FinishPowerOffReport(box.fs(), report, kept)));
   EXPECT_EQ(box.Read(kErrorReportPath), "発生日付[2026/03/09]\n(SYS)old problem\n" + cut_off);
 }
 

@@ -50,7 +50,7 @@ TEST(ListFiles, LoadCountsLinesAndSortsAndAcceptsHandEdits) {
             "2C:\\a\ty.txt\t30000000000010");
   ListBuffer list;
   LoadedList loaded;
-  ASSERT_TRUE(LoadList(box.fs(), 'D', "BK", '3', false, &list, &loaded).ok());
+  ASSERT_TRUE(test::Succeeded(LoadList(box.fs(), 'D', "BK", '3', false, &list, &loaded)));
   EXPECT_EQ(loaded.type_digit, '3');
   EXPECT_EQ(list.line_count, 4u);
   EXPECT_EQ(list.folder_count, 3u);
@@ -67,13 +67,13 @@ TEST(ListFiles, MissingListsFallBackOutsideADropOnly) {
   box.Write("BkList\\DBK4.ini", Line("C:\\d", "x", '4', 1));
   ListBuffer list;
   LoadedList loaded;
-  ASSERT_TRUE(LoadList(box.fs(), 'D', "BK", '2', true, &list, &loaded).ok());
+  ASSERT_TRUE(test::Succeeded(LoadList(box.fs(), 'D', "BK", '2', true, &list, &loaded)));
   EXPECT_TRUE(list.empty());
   EXPECT_EQ(loaded.type_digit, 0);
-  ASSERT_TRUE(LoadList(box.fs(), 'D', "BK", '2', false, &list, &loaded).ok());
+  ASSERT_TRUE(test::Succeeded(LoadList(box.fs(), 'D', "BK", '2', false, &list, &loaded)));
   EXPECT_EQ(loaded.type_digit, '4');
   EXPECT_EQ(list.line_count, 1u);
-  ASSERT_TRUE(LoadList(box.fs(), 'E', "none", '1', false, &list, &loaded).ok());
+  ASSERT_TRUE(test::Succeeded(LoadList(box.fs(), 'E', "none", '1', false, &list, &loaded)));
   EXPECT_TRUE(list.empty());
 }
 
@@ -92,24 +92,24 @@ TEST(ListFiles, AListThatCannotBeReadIsAnErrorNeverAnEmptyList) {
 TEST(ListFiles, SaveWritesOrDeletesAndSumSizesAddsAllFive) {
   test::Sandbox box;
   std::int64_t total = -5;
-  EXPECT_TRUE(SumSizes(box.fs(), 'D', "BK", &total).ok());
+  EXPECT_TRUE(test::Succeeded(SumSizes(box.fs(), 'D', "BK", &total)));
   EXPECT_EQ(total, 0);
   ListBuffer list;
   list.text = Line("C:\\a", "x", '1', 100) + Line("C:\\a", kEmptyFolderMarker, '1', 0);
-  ASSERT_TRUE(SaveList(box.fs(), 'D', "BK", '1', list).ok());
+  ASSERT_TRUE(test::Succeeded(SaveList(box.fs(), 'D', "BK", '1', list)));
   list.text = Line("C:\\b", "y", '5', 9999999999999ULL) + "broken\n";
-  ASSERT_TRUE(SaveList(box.fs(), 'D', "BK", '5', list).ok());
-  EXPECT_TRUE(SumSizes(box.fs(), 'D', "BK", &total).ok());
+  ASSERT_TRUE(test::Succeeded(SaveList(box.fs(), 'D', "BK", '5', list)));
+  EXPECT_TRUE(test::Succeeded(SumSizes(box.fs(), 'D', "BK", &total)));
   EXPECT_EQ(total, 100 + 9999999999999LL);
   EXPECT_EQ(box.Read("BkList\\DBK1.ini"), Line("C:\\a", "x", '1', 100) + Line("C:\\a", kEmptyFolderMarker, '1', 0));
 
   ListBuffer empty;
-  ASSERT_TRUE(SaveList(box.fs(), 'D', "BK", '1', empty).ok());
+  ASSERT_TRUE(test::Succeeded(SaveList(box.fs(), 'D', "BK", '1', empty)));
   EXPECT_FALSE(box.Exists("BkList\\DBK1.ini"));
-  ASSERT_TRUE(SaveList(box.fs(), 'D', "BK", '1', empty).ok());  // already gone: fine
+  ASSERT_TRUE(test::Succeeded(SaveList(box.fs(), 'D', "BK", '1', empty)));  // already gone: fine
   ListBuffer reloaded;
   LoadedList loaded;
-  ASSERT_TRUE(LoadList(box.fs(), 'D', "BK", '1', false, &reloaded, &loaded).ok());
+  ASSERT_TRUE(test::Succeeded(LoadList(box.fs(), 'D', "BK", '1', false, &reloaded, &loaded)));
   EXPECT_EQ(loaded.type_digit, '5');
 }
 
@@ -155,15 +155,15 @@ TEST(ListFiles, AnUnreadableListMakesTheSumUnknownNotSmaller) {
   FaultFileSystem faulty(box.fs());
   ListBuffer list;
   list.text = MakeRegistrationLine('2', "C:\\a", "x", '1', 100);
-  ASSERT_TRUE(SaveList(box.fs(), 'D', "BK", '1', list).ok());
+  ASSERT_TRUE(test::Succeeded(SaveList(box.fs(), 'D', "BK", '1', list)));
   list.text = MakeRegistrationLine('2', "C:\\b", "big", '3', 5000000000ULL);
-  ASSERT_TRUE(SaveList(box.fs(), 'D', "BK", '3', list).ok());
+  ASSERT_TRUE(test::Succeeded(SaveList(box.fs(), 'D', "BK", '3', list)));
   faulty.Add({FsOp::OpenRead, "DBK3.ini", err::kSharingViolation});
   std::int64_t total = 0;
   EXPECT_EQ(SumSizes(faulty, 'D', "BK", &total).code, err::kSharingViolation);
   EXPECT_EQ(total, kTotalUnknown);
   faulty.Clear();
-  ASSERT_TRUE(SumSizes(faulty, 'D', "BK", &total).ok());
+  ASSERT_TRUE(test::Succeeded(SumSizes(faulty, 'D', "BK", &total)));
   EXPECT_EQ(total, 5000000100LL);
 }
 

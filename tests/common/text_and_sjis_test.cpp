@@ -111,21 +111,21 @@ TEST(LineReader, ACutLineNeverEndsInHalfACharacter) {
 
 TEST(TextFiles, CreatedFilesStartFromTheTemplateAndAreRewrittenWhole) {
   test::Sandbox box;
-  ASSERT_TRUE(ReplaceFileWhole(box.fs(), "BkList\\x.txt", "a long first content\n").ok());
-  ASSERT_TRUE(ReplaceFileWhole(box.fs(), "BkList\\x.txt", "short\n").ok());
+  ASSERT_TRUE(test::Succeeded(ReplaceFileWhole(box.fs(), "BkList\\x.txt", "a long first content\n")));
+  ASSERT_TRUE(test::Succeeded(ReplaceFileWhole(box.fs(), "BkList\\x.txt", "short\n")));
   EXPECT_EQ(box.Read("BkList\\x.txt"), "short\n");
   EXPECT_FALSE(box.Exists(TemporaryNameFor("BkList\\x.txt")));
   std::unique_ptr<WritableFile> out;
-  ASSERT_TRUE(CreateTextFile(box.fs(), "BkList\\y.tmp", &out).ok());
-  ASSERT_TRUE(out->Write("z\n", 2).ok());
-  ASSERT_TRUE(out->Close().ok());
+  ASSERT_TRUE(test::Succeeded(CreateTextFile(box.fs(), "BkList\\y.tmp", &out)));
+  ASSERT_TRUE(test::Succeeded(out->Write("z\n", 2)));
+  ASSERT_TRUE(test::Succeeded(out->Close()));
   EXPECT_EQ(box.Read("BkList\\y.tmp"), "z\n");
 }
 
 TEST(TextFiles, WorksWithoutTheTemplate) {
   test::Sandbox box;
-  ASSERT_TRUE(box.fs().DeleteFile(kTemplatePath).ok());
-  ASSERT_TRUE(ReplaceFileWhole(box.fs(), "BkList\\x.txt", "still written\n").ok());
+  ASSERT_TRUE(test::Succeeded(box.fs().DeleteFile(kTemplatePath)));
+  ASSERT_TRUE(test::Succeeded(ReplaceFileWhole(box.fs(), "BkList\\x.txt", "still written\n")));
   EXPECT_EQ(box.Read("BkList\\x.txt"), "still written\n");
 }
 
@@ -156,7 +156,7 @@ TEST(TextFiles, AWholeReadGivesEveryByteOrNothing) {
     for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>((i * 131 + i / 977) & 0xFF);
     box.Write("BkList\\big.ini", bytes);
     std::string read = "left over";
-    ASSERT_TRUE(ReadWholeFile(box.fs(), "BkList\\big.ini", &read).ok()) << size;
+    ASSERT_TRUE(test::Succeeded(ReadWholeFile(box.fs(), "BkList\\big.ini", &read))) << size;
     EXPECT_TRUE(read == bytes) << size;
     // A read that breaks off half-way gives an error and no half text.
     FaultFileSystem faulty(box.fs());
@@ -181,7 +181,7 @@ TEST(TextFiles, AFileThatChangedSizeSinceItWasOpenedIsReadWhole) {
     FaultFileSystem faulty(box.fs());
     faulty.SetOpenFileSize("changing.ini", told);
     std::string read;
-    ASSERT_TRUE(ReadWholeFile(faulty, "BkList\\changing.ini", &read).ok()) << actual << " told " << told;
+    ASSERT_TRUE(test::Succeeded(ReadWholeFile(faulty, "BkList\\changing.ini", &read))) << actual << " told " << told;
     EXPECT_TRUE(read == bytes) << actual << " told " << told;
   }
 }

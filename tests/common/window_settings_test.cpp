@@ -12,9 +12,9 @@ namespace {
 TEST(WindowSettings, DefaultsAndTheResetFile) {
   test::Sandbox box;
   EXPECT_EQ(LoadWindowSettings(box.fs()), WindowSettings{});  // no file
-  ASSERT_TRUE(ResetWindowSettings(box.fs()).ok());
+  ASSERT_TRUE(test::Succeeded(ResetWindowSettings(box.fs())));
   EXPECT_EQ(box.Read("BkList\\SizePos.txt"), kDefaultSizePos);
-  ASSERT_TRUE(ResetWindowSettings(box.fs()).ok());  // twice gives the same file
+  ASSERT_TRUE(test::Succeeded(ResetWindowSettings(box.fs())));  // twice gives the same file
   EXPECT_EQ(box.Read("BkList\\SizePos.txt"), kDefaultSizePos);
   const WindowSettings w = LoadWindowSettings(box.fs());
   EXPECT_EQ(w, WindowSettings{});
@@ -30,7 +30,7 @@ TEST(WindowSettings, SaveWritesNoFinalLineFeedAndReadsBack) {
   w.backup_x = -1;
   w.reference_height = 640;
   w.extra_height = -32;
-  ASSERT_TRUE(SaveWindowSettings(box.fs(), w).ok());
+  ASSERT_TRUE(test::Succeeded(SaveWindowSettings(box.fs(), w)));
   EXPECT_EQ(box.Read("BkList\\SizePos.txt"),
             "12\n77777\n77777\n00000\n77777\n-0001\n77777\n77777\n77777\n00640\n-0032");
   EXPECT_EQ(LoadWindowSettings(box.fs()), w);
@@ -43,12 +43,12 @@ TEST(WindowSettings, SavingWhatTheFileHoldsWritesNothing) {
   WindowSettings w;
   w.backup_x = 12;
   w.backup_y = 34;
-  ASSERT_TRUE(SaveWindowSettings(faulty, w).ok());
+  ASSERT_TRUE(test::Succeeded(SaveWindowSettings(faulty, w)));
   const std::string saved = box.Read("BkList\\SizePos.txt");
 
   // Every write fails from here on: the same settings need none, changed ones report it.
   faulty.Add({FsOp::CreateWrite, "", err::kAccessDenied});
-  EXPECT_TRUE(SaveWindowSettings(faulty, w).ok());
+  EXPECT_TRUE(test::Succeeded(SaveWindowSettings(faulty, w)));
   EXPECT_EQ(faulty.failures(), 0);
   w.backup_y = 35;
   EXPECT_FALSE(SaveWindowSettings(faulty, w).ok());
@@ -56,8 +56,8 @@ TEST(WindowSettings, SavingWhatTheFileHoldsWritesNothing) {
 
   // The shipped file ends with a line feed the saved form has not: it is written once.
   faulty.Clear();
-  ASSERT_TRUE(ResetWindowSettings(faulty).ok());
-  ASSERT_TRUE(SaveWindowSettings(faulty, WindowSettings{}).ok());
+  ASSERT_TRUE(test::Succeeded(ResetWindowSettings(faulty)));
+  ASSERT_TRUE(test::Succeeded(SaveWindowSettings(faulty, WindowSettings{})));
   EXPECT_EQ(box.Read("BkList\\SizePos.txt"), FormatWindowSettings(WindowSettings{}));
 }
 

@@ -98,7 +98,7 @@ TEST_F(CopyPolicyTest, ATornCopyWithTheSourcesTimeIsRepairedByItsSize) {
   Run();
   for (const char* path : {"T:\\BK\\w\\a.txt", "T:\\BK\\one\\s.txt"}) {
     box().Write(path, "al");
-    ASSERT_TRUE(box().fs().SetLastWriteTime(path, kT0).ok());
+    ASSERT_TRUE(test::Succeeded(box().fs().SetLastWriteTime(path, kT0)));
   }
   hooks_.copies.clear();
   Run();
@@ -108,7 +108,7 @@ TEST_F(CopyPolicyTest, ATornCopyWithTheSourcesTimeIsRepairedByItsSize) {
   EXPECT_TRUE(ReportLines().empty());
   // A copy of equal size and time is taken as it is: contents are never compared.
   box().Write("T:\\BK\\w\\a.txt", "ALPHA");
-  ASSERT_TRUE(box().fs().SetLastWriteTime("T:\\BK\\w\\a.txt", kT0).ok());
+  ASSERT_TRUE(test::Succeeded(box().fs().SetLastWriteTime("T:\\BK\\w\\a.txt", kT0)));
   hooks_.copies.clear();
   Run();
   EXPECT_TRUE(hooks_.copies.empty());
@@ -119,7 +119,7 @@ TEST_F(CopyPolicyTest, ATornCopyOfAFileFoundNewIsRepairedToo) {
   Source("S:\\w\\new.txt", "a newly found file");
   Run();  // found and copied by the new-file search
   box().Write("T:\\BK\\w\\new.txt", "a newly");
-  ASSERT_TRUE(box().fs().SetLastWriteTime("T:\\BK\\w\\new.txt", kT0).ok());
+  ASSERT_TRUE(test::Succeeded(box().fs().SetLastWriteTime("T:\\BK\\w\\new.txt", kT0)));
   Run();
   EXPECT_EQ(box().Read("T:\\BK\\w\\new.txt"), "a newly found file");
 }
@@ -184,10 +184,10 @@ class SingleFileGroups : public EngineTest, public ::testing::WithParamInterface
 
 TEST_P(SingleFileGroups, ChangesMissingCopiesTornCopiesAndLeftoversAreHandledAlike) {
   Source(Registered(1), "file 1, changed", kT0 + 7 * kSecond);
-  ASSERT_TRUE(box().fs().DeleteFile(Registered(2)).ok());
-  ASSERT_TRUE(box().fs().DeleteFile(Copy(3)).ok());
+  ASSERT_TRUE(test::Succeeded(box().fs().DeleteFile(Registered(2))));
+  ASSERT_TRUE(test::Succeeded(box().fs().DeleteFile(Copy(3))));
   box().Write(Copy(4), "fi");  // torn, with the source's time
-  ASSERT_TRUE(box().fs().SetLastWriteTime(Copy(4), kT0).ok());
+  ASSERT_TRUE(test::Succeeded(box().fs().SetLastWriteTime(Copy(4), kT0)));
   box().Write(CopyTemporaryName(Copy(0)), "left by a crash");
   hooks_.copies.clear();
   Run();
@@ -206,7 +206,7 @@ TEST_P(SingleFileGroups, ChangesMissingCopiesTornCopiesAndLeftoversAreHandledAli
 }
 
 TEST_P(SingleFileGroups, AVanishedFolderDropsItsLinesAndKeepsTheCopies) {
-  ASSERT_TRUE(box().fs().DeleteTree("S:\\big").ok());
+  ASSERT_TRUE(test::Succeeded(box().fs().DeleteTree("S:\\big")));
   Run();
   EXPECT_TRUE(ReportLines().empty());
   for (int i = 0; i < GetParam().registered; ++i) {

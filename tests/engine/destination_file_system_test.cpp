@@ -24,7 +24,7 @@ class DestinationFileSystemTest : public EngineTest {
     SaveLists();
   }
   void Touch(const std::string& name, FileTime time) {
-    ASSERT_TRUE(box().fs().SetLastWriteTime("S:\\d\\" + name, time).ok()) << name;
+    ASSERT_TRUE(test::Succeeded(box().fs().SetLastWriteTime("S:\\d\\" + name, time))) << name;
   }
   // The files a run copies, by name, sorted.
   std::vector<std::string> CopiedByRun() {
@@ -144,12 +144,12 @@ TEST_F(DestinationFileSystemTest, AnUnknownFileSystemToleratesLessThanOneSecond)
   EXPECT_EQ(CopiedByRun(), (Names{"even.txt", "frac.txt", "odd.txt"}));
   EXPECT_EQ(CopiedByRun(), Names{});
   // The share drops the fraction of a second (or rounds it up): still unchanged.
-  ASSERT_TRUE(box().fs().SetLastWriteTime("T:\\BK\\d\\frac.txt", kT0 + kSecond).ok());
+  ASSERT_TRUE(test::Succeeded(box().fs().SetLastWriteTime("T:\\BK\\d\\frac.txt", kT0 + kSecond)));
   EXPECT_EQ(CopiedByRun(), Names{});
-  ASSERT_TRUE(box().fs().SetLastWriteTime("T:\\BK\\d\\frac.txt", kT0 + 2 * kSecond).ok());
+  ASSERT_TRUE(test::Succeeded(box().fs().SetLastWriteTime("T:\\BK\\d\\frac.txt", kT0 + 2 * kSecond)));
   EXPECT_EQ(CopiedByRun(), Names{});
   // A second is a change (against the copy the share made, which dropped the fraction).
-  ASSERT_TRUE(box().fs().SetLastWriteTime("T:\\BK\\d\\frac.txt", kT0 + kSecond).ok());
+  ASSERT_TRUE(test::Succeeded(box().fs().SetLastWriteTime("T:\\BK\\d\\frac.txt", kT0 + kSecond)));
   Touch("even.txt", kT0 + kSecond);
   Touch("odd.txt", kT0);
   Touch("frac.txt", kT0 + 2999 * kMs);
@@ -261,19 +261,19 @@ TEST_F(DestinationFileSystemTest, TheFaultAdapterTellsAChosenSizeEverywhere) {
   Source("S:\\f\\x.bin", "x");
   faulty().SetFileSize("S:\\f\\x.bin", kFiveGiB);
   FileInfo info;
-  ASSERT_TRUE(fs().GetInfo("S:\\f\\x.bin", &info).ok());
+  ASSERT_TRUE(test::Succeeded(fs().GetInfo("S:\\f\\x.bin", &info)));
   EXPECT_EQ(info.size, kFiveGiB);
   std::vector<FileInfo> entries;
-  ASSERT_TRUE(fs().ListFolder("S:\\f", &entries).ok());
+  ASSERT_TRUE(test::Succeeded(fs().ListFolder("S:\\f", &entries)));
   ASSERT_EQ(entries.size(), 1u);
   EXPECT_EQ(entries[0].size, kFiveGiB);
   std::unique_ptr<ReadableFile> in;
-  ASSERT_TRUE(fs().OpenRead("S:\\f\\x.bin", &in).ok());
-  ASSERT_TRUE(in->GetInfo(&info).ok());
+  ASSERT_TRUE(test::Succeeded(fs().OpenRead("S:\\f\\x.bin", &in)));
+  ASSERT_TRUE(test::Succeeded(in->GetInfo(&info)));
   EXPECT_EQ(info.size, kFiveGiB);
   char buffer[8];
   std::size_t got = 0;
-  ASSERT_TRUE(in->Read(buffer, sizeof buffer, &got).ok());
+  ASSERT_TRUE(test::Succeeded(in->Read(buffer, sizeof buffer, &got)));
   EXPECT_EQ(got, 1u);  // the real bytes
 }
 

@@ -72,14 +72,14 @@ class EngineTest : public ::testing::Test {
   // A source file with a chosen last-write time.
   void Source(const std::string& path, const std::string& content, FileTime time = kT0) {
     box_.Write(path, content);
-    ASSERT_TRUE(box_.fs().SetLastWriteTime(path, time).ok()) << path;
+    ASSERT_TRUE(test::Succeeded(box_.fs().SetLastWriteTime(path, time))) << path;
   }
 
   // Registers a folder (and its subfolders, for the "all" types) as registration would:
   // one line per file, a marker line for a folder without files.
   void RegisterFolder(char type, const std::string& folder, bool with_subfolders) {
     std::vector<FileInfo> entries;
-    ASSERT_TRUE(box_.fs().ListFolder(folder, &entries).ok()) << folder;
+    ASSERT_TRUE(test::Succeeded(box_.fs().ListFolder(folder, &entries))) << folder;
     bool any_file = false;
     std::vector<std::string> subfolders;
     for (const FileInfo& e : entries) {
@@ -97,7 +97,7 @@ class EngineTest : public ::testing::Test {
   }
   void RegisterFile(const std::string& path) {
     FileInfo info;
-    ASSERT_TRUE(box_.fs().GetInfo(path, &info).ok()) << path;
+    ASSERT_TRUE(test::Succeeded(box_.fs().GetInfo(path, &info))) << path;
     const std::size_t sep = sjis::LastSeparator(path);
     lists_['1'] += MakeRegistrationLine('2', path.substr(0, sep), path.substr(sep + 1), '1', info.size);
   }
@@ -107,7 +107,7 @@ class EngineTest : public ::testing::Test {
       ListBuffer list;
       list.text = ListText(type, drive, folder) + text;
       RemoveTypeDuplicates(&list);
-      ASSERT_TRUE(SaveList(box_.fs(), drive, folder, type, list).ok());
+      ASSERT_TRUE(test::Succeeded(SaveList(box_.fs(), drive, folder, type, list)));
     }
     lists_.clear();
   }
@@ -136,7 +136,7 @@ class EngineTest : public ::testing::Test {
   }
   FileTime TimeOf(const std::string& path) {
     FileInfo info;
-    EXPECT_TRUE(box_.fs().GetInfo(path, &info).ok()) << path;
+    EXPECT_TRUE(test::Succeeded(box_.fs().GetInfo(path, &info))) << path;
     return info.last_write;
   }
 

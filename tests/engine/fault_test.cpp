@@ -30,7 +30,7 @@ class EngineFaultTest : public EngineTest {
     for (char type : {'1', '3'}) {
       ListBuffer list;
       bool found = false;
-      ASSERT_TRUE(ReadListFile(box().fs(), ListFileName('T', "BK", type), &list, &found).ok());
+      ASSERT_TRUE(test::Succeeded(ReadListFile(box().fs(), ListFileName('T', "BK", type), &list, &found)));
       EXPECT_TRUE(found);
     }
     // Every registration is still there (only the size of the changed file may differ).
@@ -126,9 +126,9 @@ TEST_F(EngineFaultTest, AListThatCannotBeReadIsLeftAlone) {
 }
 
 TEST_F(EngineFaultTest, ReadOnlyAndHiddenOldCopiesAreUpdatedAndMirroredAway) {
-  ASSERT_TRUE(box().fs().SetAttributes("T:\\BK\\w\\big.bin", attr::kReadOnly).ok());
-  ASSERT_TRUE(box().fs().SetAttributes("T:\\BK\\w\\small.txt", attr::kReadOnly | attr::kHidden).ok());
-  ASSERT_TRUE(box().fs().DeleteFile("S:\\w\\small.txt").ok());
+  ASSERT_TRUE(test::Succeeded(box().fs().SetAttributes("T:\\BK\\w\\big.bin", attr::kReadOnly)));
+  ASSERT_TRUE(test::Succeeded(box().fs().SetAttributes("T:\\BK\\w\\small.txt", attr::kReadOnly | attr::kHidden)));
+  ASSERT_TRUE(test::Succeeded(box().fs().DeleteFile("S:\\w\\small.txt")));
   Run();
   EXPECT_TRUE(ReportLines().empty());
   EXPECT_TRUE(box().Read("T:\\BK\\w\\big.bin") == std::string(3 * kCopyChunkBytes + 7, 'N'));
@@ -167,7 +167,7 @@ class VanishingSourceTest : public EngineTest {
 TEST_F(VanishingSourceTest, ADriveThatGoesAwayHalfWayDropsAndDeletesNothing) {
   // One folder really deleted while the drive answered, then the drive goes: listings of
   // S:\m, f00 (gone) and f01 succeed, every later folder looks "not found".
-  ASSERT_TRUE(box().fs().DeleteTree(Folder(0)).ok());
+  ASSERT_TRUE(test::Succeeded(box().fs().DeleteTree(Folder(0))));
   faulty().RemoveDriveAfterListings('S', 3);
   Run();
   EXPECT_EQ(CopiesLeft(), 12);  // not even f00: the drive did not answer at the deletion
@@ -181,7 +181,7 @@ TEST_F(VanishingSourceTest, ADriveThatGoesAwayHalfWayDropsAndDeletesNothing) {
 TEST_F(VanishingSourceTest, ADriveThatGoesAwayBeforeTheDeletionsDeletesNothing) {
   // Every listing answers (the drive was there when f00 was found gone), then the drive
   // goes before the deletions are carried out.
-  ASSERT_TRUE(box().fs().DeleteTree(Folder(0)).ok());
+  ASSERT_TRUE(test::Succeeded(box().fs().DeleteTree(Folder(0))));
   faulty().RemoveDriveAfterListings('S', 13);
   Run();
   EXPECT_EQ(CopiesLeft(), 12);
@@ -198,7 +198,7 @@ TEST_F(VanishingSourceTest, ADriveThatGoesAwayBeforeTheDeletionsDeletesNothing) 
 TEST_F(VanishingSourceTest, AFileFoundMissingIsKeptWhenTheDriveGoesBeforeTheDeletion) {
   // f03's file is deleted while the drive answers; the drive goes after the last listing,
   // before the deletion is carried out.
-  ASSERT_TRUE(box().fs().DeleteFile(Folder(3) + "\\f.txt").ok());
+  ASSERT_TRUE(test::Succeeded(box().fs().DeleteFile(Folder(3) + "\\f.txt")));
   faulty().RemoveDriveAfterListings('S', 13);
   Run();
   EXPECT_EQ(CopiesLeft(), 12);
@@ -231,7 +231,7 @@ TEST_F(EngineTest, ATemporaryLeftByACrashGoesNextTimeButTheUsersDotFilesStay) {
   SaveLists();
   Run();
   box().Write(CopyTemporaryName("T:\\BK\\w\\x.txt"), "half a copy");
-  ASSERT_TRUE(box().fs().SetAttributes(CopyTemporaryName("T:\\BK\\w\\x.txt"), attr::kReadOnly).ok());
+  ASSERT_TRUE(test::Succeeded(box().fs().SetAttributes(CopyTemporaryName("T:\\BK\\w\\x.txt"), attr::kReadOnly)));
   box().Write("T:\\BK\\w\\.keep", "the user's");
   box().Write("T:\\BK\\w\\.notes.~bk", "the user's too: no file notes here");
   Run();

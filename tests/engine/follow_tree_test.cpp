@@ -55,7 +55,7 @@ class FollowTree : public EngineTest {
     const ListOwner owner{fs(), 'T', "BK"};
     ListBuffer list;
     LoadedList loaded;
-    EXPECT_TRUE(LoadList(fs(), 'T', "BK", type, false, &list, &loaded).ok());
+    EXPECT_TRUE(test::Succeeded(LoadList(fs(), 'T', "BK", type, false, &list, &loaded)));
     SortForDisplay(&list);
     ListView view;
     BuildListView(owner, list, &view);
@@ -141,7 +141,7 @@ TEST_P(FollowTreeByType, ANewTreeIsListedAndCopiedInTheSamePassWithItsEmptyFolde
   Source("S:\\D\\new\\deep\\deeper\\y.txt", "yy", kT0 + 2 * kSecond);
   Source("S:\\D\\new\\.hidden", "never taken");
   Source("S:\\D\\new\\dots\\.only", "a folder of dot-files gives no file");
-  ASSERT_TRUE(box_.fs().CreateFolderChain("S:\\D\\new\\empty").ok());
+  ASSERT_TRUE(test::Succeeded(box_.fs().CreateFolderChain("S:\\D\\new\\empty")));
   // A copy already up to date is listed, not copied again.
   Source("S:\\D\\new\\same.txt", "same", kT0 + 3 * kSecond);
   Source("T:\\BK\\D\\new\\same.txt", "same", kT0 + 3 * kSecond);
@@ -186,7 +186,7 @@ TEST_P(FollowTreeByType, ARenamedSubfolderIsBackedUpUnderItsNewNameInOneRun) {
   Run();
   ASSERT_EQ(hooks_.copies.size(), 4u);
 
-  ASSERT_TRUE(box_.fs().Rename("S:\\D\\old", "S:\\D\\renamed").ok());
+  ASSERT_TRUE(test::Succeeded(box_.fs().Rename("S:\\D\\old", "S:\\D\\renamed")));
   RunAgain();
   EXPECT_TRUE(ReportLines().empty());
   EXPECT_EQ(box_.Read("T:\\BK\\D\\renamed\\1.txt"), "one");
@@ -213,8 +213,8 @@ TEST_P(FollowTreeByType, AFileMovedIntoANewFolderIsCopiedThere) {
   Run();
 
   box_.Write("S:\\D\\sub\\placeholder", "");  // makes the folder
-  ASSERT_TRUE(box_.fs().DeleteFile("S:\\D\\sub\\placeholder").ok());
-  ASSERT_TRUE(box_.fs().Rename("S:\\D\\a.txt", "S:\\D\\sub\\a.txt").ok());
+  ASSERT_TRUE(test::Succeeded(box_.fs().DeleteFile("S:\\D\\sub\\placeholder")));
+  ASSERT_TRUE(test::Succeeded(box_.fs().Rename("S:\\D\\a.txt", "S:\\D\\sub\\a.txt")));
   RunAgain();
   EXPECT_TRUE(ReportLines().empty());
   EXPECT_EQ(Copied(), std::set<std::string>{"S:\\D\\sub\\a.txt"});
@@ -259,10 +259,10 @@ TEST_P(FollowTreeByType, AFolderWhoseRegistrationWasDeletedStaysOutUntilItsExclu
   Source("S:\\D\\out\\newsub\\n.txt", "n", kT0 + kSecond);
   Source("S:\\D\\out\\o1.txt", "o1 changed", kT0 + 5 * kSecond);
   stays_out("new and changed files");
-  ASSERT_TRUE(box_.fs().DeleteFile("S:\\D\\out\\inner\\o2.txt").ok());
+  ASSERT_TRUE(test::Succeeded(box_.fs().DeleteFile("S:\\D\\out\\inner\\o2.txt")));
   stays_out("a file deleted at the source");
-  ASSERT_TRUE(box_.fs().DeleteFile("S:\\D\\out\\o1.txt").ok());
-  ASSERT_TRUE(box_.fs().DeleteFile("S:\\D\\out\\new.txt").ok());
+  ASSERT_TRUE(test::Succeeded(box_.fs().DeleteFile("S:\\D\\out\\o1.txt")));
+  ASSERT_TRUE(test::Succeeded(box_.fs().DeleteFile("S:\\D\\out\\new.txt")));
   stays_out("every file of the folder itself deleted");
   Source("S:\\D\\out\\o1.txt", "o1 again", kT0 + 6 * kSecond);
   Source("S:\\D\\out\\inner\\o2.txt", "o2 again", kT0 + 6 * kSecond);
@@ -334,7 +334,7 @@ TEST_P(FollowTreeByType, ARenameOfMostOfADriveIsHeldBackOnceAndFinishedByTheNext
   Run();
   ASSERT_TRUE(ReportLines().empty());
 
-  ASSERT_TRUE(box_.fs().Rename("S:\\Data\\Top", "S:\\Data\\Top2").ok());
+  ASSERT_TRUE(test::Succeeded(box_.fs().Rename("S:\\Data\\Top", "S:\\Data\\Top2")));
   settings_.detect_moves = false;  // a mirror would move the copies; here they are made anew
   RunAgain();
   // Twelve of fourteen registered files gone: held back, while the new copies are made.
@@ -369,7 +369,7 @@ TEST_P(FollowTreeByType, ASwappedDiskWithAFolderOfTheSameNameLosesNothingOfTheBa
   ASSERT_EQ(hooks_.copies.size(), 12u);
 
   // Another disk under the same letter, with a folder of the same name and other files.
-  ASSERT_TRUE(box_.fs().DeleteTree("S:\\Photos").ok());
+  ASSERT_TRUE(test::Succeeded(box_.fs().DeleteTree("S:\\Photos")));
   Source("S:\\Photos\\2024\\other.jpg", "other disk");
   Source("S:\\Photos\\Misc\\m1.jpg", "other disk");
   Source("S:\\Photos\\Misc\\m2.jpg", "other disk");
@@ -412,8 +412,8 @@ TEST_F(FollowTree, AFolderOfAnotherTypeStaysThatTypesWithItsNewFilesAndSubfolder
   EXPECT_EQ(LinesBelow('3', "S:\\P\\single"), 1u);
 
   // The differential keeps the copies of what its source lost; the mirror never deletes them.
-  ASSERT_TRUE(box_.fs().DeleteFile("S:\\P\\diff\\d2.txt").ok());
-  ASSERT_TRUE(box_.fs().DeleteFile("S:\\P\\diff\\sub\\d3.txt").ok());
+  ASSERT_TRUE(test::Succeeded(box_.fs().DeleteFile("S:\\P\\diff\\d2.txt")));
+  ASSERT_TRUE(test::Succeeded(box_.fs().DeleteFile("S:\\P\\diff\\sub\\d3.txt")));
   RunAgain();
   EXPECT_EQ(box_.Read("T:\\BK\\P\\diff\\d2.txt"), "d2");
   EXPECT_EQ(box_.Read("T:\\BK\\P\\diff\\sub\\d3.txt"), "d3");
@@ -432,7 +432,7 @@ TEST_P(FollowTreeByType, ALoopThatNoLinkAnnouncesEndsByTheFoldersIdentity) {
   Source("S:\\D\\new\\alias\\x.txt", "x");
   Source("S:\\D\\new\\alias\\deeper\\y.txt", "y");
   FolderId id;
-  ASSERT_TRUE(box_.fs().GetFolderId("S:\\D\\new", &id).ok());
+  ASSERT_TRUE(test::Succeeded(box_.fs().GetFolderId("S:\\D\\new", &id)));
   faulty().SetFolderIdOf("\\alias", id);
   RunAgain();
   EXPECT_TRUE(ReportLines().empty());
@@ -530,7 +530,7 @@ TEST_P(FollowTreeByType, ARegistrationsWalkEndsAtALoopByTheFoldersIdentity) {
   Source("S:\\R\\a\\x.txt", "x");
   Source("S:\\R\\a\\alias\\y.txt", "y");
   FolderId id;
-  ASSERT_TRUE(box_.fs().GetFolderId("S:\\R", &id).ok());
+  ASSERT_TRUE(test::Succeeded(box_.fs().GetFolderId("S:\\R", &id)));
   faulty().SetFolderIdOf("\\alias", id);
   Register(type(), {"S:\\R"});
   EXPECT_EQ(drop_.batch.problems, 0u);
@@ -611,9 +611,9 @@ TEST_P(FollowTreeByType, ACloudPlaceholderIsNeverOpenedAndReportedWhileItsCopyIs
   EXPECT_EQ(report, (std::vector<std::string>{c1_line, c2_line}));
 
   // Its copy up to date again (the file back as it was): no line for it.
-  ASSERT_TRUE(box_.fs().SetLastWriteTime("S:\\D\\c1.txt", kT0).ok());
+  ASSERT_TRUE(test::Succeeded(box_.fs().SetLastWriteTime("S:\\D\\c1.txt", kT0)));
   box_.Write("S:\\D\\c1.txt", "c1");
-  ASSERT_TRUE(box_.fs().SetLastWriteTime("S:\\D\\c1.txt", kT0).ok());
+  ASSERT_TRUE(test::Succeeded(box_.fs().SetLastWriteTime("S:\\D\\c1.txt", kT0)));
   RunAgain();
   EXPECT_EQ(faulty().failures(), 0);
   EXPECT_EQ(ReportLines(), std::vector<std::string>{c2_line});

@@ -91,7 +91,7 @@ TEST_F(MirrorTest, AChangedFileIsUpdatedWithTheSourceTimeAndItsNewSize) {
 
 TEST_F(MirrorTest, ADeletedSourceFileDeletesItsCopyAndItsLine) {
   Run();
-  ASSERT_TRUE(box().fs().DeleteFile("S:\\data\\a.txt").ok());
+  ASSERT_TRUE(test::Succeeded(box().fs().DeleteFile("S:\\data\\a.txt")));
   Run();
   EXPECT_FALSE(box().Exists("T:\\BK\\data\\a.txt"));
   EXPECT_EQ(ListText('3').find("a.txt"), std::string::npos);
@@ -100,7 +100,7 @@ TEST_F(MirrorTest, ADeletedSourceFileDeletesItsCopyAndItsLine) {
 
 TEST_F(MirrorTest, TheLastFileGoneLeavesAMarkerThatALaterFileReplaces) {
   Run();
-  ASSERT_TRUE(box().fs().DeleteFile("S:\\data\\sub\\c.txt").ok());
+  ASSERT_TRUE(test::Succeeded(box().fs().DeleteFile("S:\\data\\sub\\c.txt")));
   Run();
   EXPECT_NE(ListText('3').find("2S:\\data\\sub\t\b\b\b\t30000000000000\n"), std::string::npos);
   EXPECT_TRUE(box().Exists("T:\\BK\\data\\sub"));
@@ -117,7 +117,7 @@ TEST_F(MirrorTest, TheLastFileGoneLeavesAMarkerThatALaterFileReplaces) {
 
 TEST_F(MirrorTest, AWholeFolderGoneIsDeletedAtTheDestination) {
   Run();
-  ASSERT_TRUE(box().fs().DeleteTree("S:\\data\\sub").ok());
+  ASSERT_TRUE(test::Succeeded(box().fs().DeleteTree("S:\\data\\sub")));
   Run();
   EXPECT_FALSE(box().Exists("T:\\BK\\data\\sub"));
   EXPECT_TRUE(box().Exists("T:\\BK\\data\\a.txt"));
@@ -190,7 +190,7 @@ TEST_F(MirrorTest, AnUnreadableSourceFolderIsNotADeletedOne) {
 
 TEST_F(MirrorTest, AStaleDeletionListIsNeverCarriedOut) {
   Run();
-  ASSERT_TRUE(box().fs().DeleteTree("S:\\data\\sub").ok());
+  ASSERT_TRUE(test::Succeeded(box().fs().DeleteTree("S:\\data\\sub")));
   box().Write("BkList\\del.tmp", "T:\\BK\\data\n");  // left from an earlier pass
   faulty().Add({FsOp::CreateWrite, "del.tmp", err::kAccessDenied});
   Run();
@@ -226,7 +226,7 @@ TEST_F(EngineTest, MirrorOfAFoldersOwnFilesKeepsOtherRegistrationsBelowIt) {
   SaveLists();
   Run();
   ASSERT_TRUE(box().Exists("T:\\BK\\top\\inner\\kept.txt"));
-  ASSERT_TRUE(box().fs().DeleteTree("S:\\top").ok());
+  ASSERT_TRUE(test::Succeeded(box().fs().DeleteTree("S:\\top")));
   Run();
   EXPECT_FALSE(box().Exists("T:\\BK\\top\\own.txt"));
   EXPECT_TRUE(box().Exists("T:\\BK\\top\\inner\\kept.txt"));
@@ -239,7 +239,7 @@ TEST_F(EngineTest, MirrorOfAFoldersOwnFilesKeepsOtherRegistrationsBelowIt) {
   SaveLists();
   Run();
   ASSERT_TRUE(box().Exists("T:\\BK\\solo\\f.txt"));
-  ASSERT_TRUE(box().fs().DeleteTree("S:\\solo").ok());
+  ASSERT_TRUE(test::Succeeded(box().fs().DeleteTree("S:\\solo")));
   Run();
   EXPECT_FALSE(box().Exists("T:\\BK\\solo"));
 }
@@ -283,9 +283,9 @@ class SwappedDiskTest : public EngineTest {
 };
 
 TEST_F(SwappedDiskTest, AnotherDiskUnderTheSameLetterKeepsTheBackupAndSaysSo) {
-  ASSERT_TRUE(box().fs().DeleteTree("S:\\m").ok());
+  ASSERT_TRUE(test::Succeeded(box().fs().DeleteTree("S:\\m")));
   Source("S:\\photos\\x.jpg", "someone else's disk");
-  ASSERT_TRUE(box().fs().DeleteFile("U:\\keep\\a.txt").ok());  // another drive: as usual
+  ASSERT_TRUE(test::Succeeded(box().fs().DeleteFile("U:\\keep\\a.txt")));  // another drive: as usual
   Run();
   EXPECT_EQ(CopiesLeft(), 12);
   EXPECT_FALSE(box().Exists("T:\\BK\\photos"));
@@ -300,7 +300,7 @@ TEST_F(SwappedDiskTest, AnotherDiskUnderTheSameLetterKeepsTheBackupAndSaysSo) {
   EXPECT_EQ(CopiesLeft(), 12);
   EXPECT_EQ(ReportLines(), std::vector<std::string>{HeldBackLine('S')});
   // The right disk is back: nothing to say.
-  ASSERT_TRUE(box().fs().DeleteTree("S:\\photos").ok());
+  ASSERT_TRUE(test::Succeeded(box().fs().DeleteTree("S:\\photos")));
   for (int i = 0; i < 12; ++i) Source(Folder(i) + "\\f.txt", "file " + std::to_string(i));
   Run();
   EXPECT_EQ(CopiesLeft(), 12);
@@ -308,7 +308,7 @@ TEST_F(SwappedDiskTest, AnotherDiskUnderTheSameLetterKeepsTheBackupAndSaysSo) {
 }
 
 TEST_F(SwappedDiskTest, OneFolderOfManyDeletedIsFollowedAsUsual) {
-  ASSERT_TRUE(box().fs().DeleteTree(Folder(3)).ok());
+  ASSERT_TRUE(test::Succeeded(box().fs().DeleteTree(Folder(3))));
   Run();
   EXPECT_EQ(CopiesLeft(), 11);
   EXPECT_FALSE(box().Exists("T:\\BK\\m\\f03"));
@@ -317,7 +317,7 @@ TEST_F(SwappedDiskTest, OneFolderOfManyDeletedIsFollowedAsUsual) {
 }
 
 TEST_F(SwappedDiskTest, EverythingDeletedByTheUserIsKeptAndReported) {
-  ASSERT_TRUE(box().fs().DeleteTree("S:\\m").ok());
+  ASSERT_TRUE(test::Succeeded(box().fs().DeleteTree("S:\\m")));
   Run();
   EXPECT_EQ(CopiesLeft(), 12);
   EXPECT_EQ(ListText('3'), list_before_);
@@ -340,7 +340,7 @@ TEST_F(EngineTest, ALossIsHeldBackOnlyWhenAtLeastTenAndMoreThanHalfOfTheDrivesFi
     }
     SaveLists('T', dest);
     Run({{'T', dest}});
-    for (int i = 0; i < c.gone; ++i) ASSERT_TRUE(box().fs().DeleteFile(folder + "\\f" + std::to_string(i) + ".txt").ok());
+    for (int i = 0; i < c.gone; ++i) ASSERT_TRUE(test::Succeeded(box().fs().DeleteFile(folder + "\\f" + std::to_string(i) + ".txt")));
     Run({{'T', dest}});
     const std::string list = ListText('1', 'T', dest);
     EXPECT_EQ(static_cast<int>(std::count(list.begin(), list.end(), '\n')), c.held ? c.files : c.files - c.gone);
@@ -369,7 +369,7 @@ TEST_F(EngineTest, AVanishedMirrorTreeLosesOnlyTheCopiesItsListNames) {
   ASSERT_TRUE(box().Exists("T:\\BK\\top\\sub\\extra\\e.txt"));
   box().Write("T:\\BK\\top\\sub\\notes.txt", "put there by the user");
 
-  ASSERT_TRUE(box().fs().DeleteTree("S:\\top").ok());
+  ASSERT_TRUE(test::Succeeded(box().fs().DeleteTree("S:\\top")));
   Run();
   EXPECT_FALSE(box().Exists("T:\\BK\\top\\own.txt"));
   EXPECT_FALSE(box().Exists("T:\\BK\\top\\sub\\s.txt"));
@@ -388,7 +388,7 @@ TEST_F(EngineTest, AVanishedMirrorTreeLeftEmptyIsRemovedDeepestFirst) {
   Run();
   ASSERT_TRUE(box().Exists("T:\\BK\\solo\\a\\b\\c.txt"));
   box().Write(CopyTemporaryName("T:\\BK\\solo\\a\\b\\c.txt"), "left by a crash");
-  ASSERT_TRUE(box().fs().DeleteTree("S:\\solo").ok());
+  ASSERT_TRUE(test::Succeeded(box().fs().DeleteTree("S:\\solo")));
   Run();
   EXPECT_FALSE(box().Exists("T:\\BK\\solo"));
   EXPECT_TRUE(box().Exists("T:\\BK"));
@@ -403,7 +403,7 @@ TEST_F(EngineTest, ARenameCutShortKeepsTheOldCopiesUntilTheNewOnesAreMade) {
   RegisterFolder('3', "S:\\m", true);
   SaveLists();
   Run();
-  ASSERT_TRUE(box().fs().Rename("S:\\m\\trip", "S:\\m\\trip-okinawa").ok());
+  ASSERT_TRUE(test::Succeeded(box().fs().Rename("S:\\m\\trip", "S:\\m\\trip-okinawa")));
   settings_.detect_moves = false;  // copies, not a move, are what this is about
   hooks_.abort_during_copy = [this] { return hooks_.copies.size() >= 2; };
   Run();
@@ -430,8 +430,8 @@ TEST_F(EngineTest, AnAbortedPassJudgesADriveByTheFilesItReached) {
   SaveLists();
   Run();
   const std::string before = ListText('3');
-  for (int i = 0; i < 10; ++i) ASSERT_TRUE(box().fs().DeleteTree(folder('f', i)).ok());
-  for (int i = 0; i < 20; ++i) ASSERT_TRUE(box().fs().DeleteTree(folder('h', i)).ok());
+  for (int i = 0; i < 10; ++i) ASSERT_TRUE(test::Succeeded(box().fs().DeleteTree(folder('f', i))));
+  for (int i = 0; i < 20; ++i) ASSERT_TRUE(test::Succeeded(box().fs().DeleteTree(folder('h', i))));
   hooks_.abort_at_handled = 1;
   Run();
   EXPECT_EQ(ListText('3'), before);
@@ -456,7 +456,7 @@ TEST_F(EngineTest, ADrivesFilesAreCountedTogetherWhateverTheLetterCase) {
   SaveLists();
   Run();
   const std::string before = ListText('3');
-  ASSERT_TRUE(box().fs().DeleteTree("S:\\c").ok());
+  ASSERT_TRUE(test::Succeeded(box().fs().DeleteTree("S:\\c")));
   Run();
   EXPECT_EQ(ListText('3'), before);
   EXPECT_EQ(ReportLines(), std::vector<std::string>{HeldBackLine('S')});
@@ -476,7 +476,7 @@ TEST_F(EngineTest, ADifferentialKeepsTheLinesOfAMostlyGoneDrive) {
   SaveLists();
   Run();
   const std::string before = ListText('5');
-  ASSERT_TRUE(box().fs().DeleteTree("S:\\d").ok());
+  ASSERT_TRUE(test::Succeeded(box().fs().DeleteTree("S:\\d")));
   Run();
   EXPECT_EQ(ListText('5'), before);
   EXPECT_EQ(ReportLines(), std::vector<std::string>{HeldBackLine('S')});

@@ -60,7 +60,7 @@ class ModelRun {
       const int count = Pick(10, 40);
       for (int i = 0; i < count; ++i) AddFile(folder);
     }
-    for (const std::string& folder : folders_) ASSERT_TRUE(box_.fs().CreateFolderChain(folder).ok());
+    for (const std::string& folder : folders_) ASSERT_TRUE(test::Succeeded(box_.fs().CreateFolderChain(folder)));
     for (const auto& [path, file] : source_) WriteSource(path, file);
 
     // Registration: the single-file type registers a sample of files, a few of some
@@ -93,7 +93,7 @@ class ModelRun {
     ListBuffer list;
     list.text = lines;
     RemoveTypeDuplicates(&list);
-    ASSERT_TRUE(SaveList(box_.fs(), 'T', "BK", type_, list).ok());
+    ASSERT_TRUE(test::Succeeded(SaveList(box_.fs(), 'T', "BK", type_, list)));
   }
 
   // Random changes at the source: files deleted, updated (same or new size), added; a
@@ -261,7 +261,7 @@ class ModelRun {
   }
   void WriteSource(const std::string& path, const SourceFile& file) {
     box_.Write(path, file.content);
-    ASSERT_TRUE(box_.fs().SetLastWriteTime(path, file.time).ok()) << path;
+    ASSERT_TRUE(test::Succeeded(box_.fs().SetLastWriteTime(path, file.time))) << path;
   }
   void AddFile(const std::string& folder, bool write = false) {
     if (folder.empty()) return;
@@ -288,7 +288,7 @@ class ModelRun {
       if (WouldLookLikeASwappedDisk(1)) return;
       ++gone_this_round_;
     }
-    ASSERT_TRUE(box_.fs().DeleteFile(path).ok()) << path;
+    ASSERT_TRUE(test::Succeeded(box_.fs().DeleteFile(path))) << path;
     if (std::getenv("BK_MODEL_VERBOSE")) std::printf("delete %s\n", path.c_str());
     source_.erase(path);
   }
@@ -337,7 +337,7 @@ class ModelRun {
         ++it;
       }
     }
-    ASSERT_TRUE(box_.fs().DeleteTree(folder).ok()) << folder;
+    ASSERT_TRUE(test::Succeeded(box_.fs().DeleteTree(folder))) << folder;
     if (std::getenv("BK_MODEL_VERBOSE")) std::printf("remove folder %s (rename %d)\n", folder.c_str(), rename);
     if (rename) {
       // The same files under a new name: a new, unregistered folder.
@@ -352,7 +352,7 @@ class ModelRun {
       for (const std::string& f : moved_folders) {
         const std::string to = renamed + f.substr(folder.size());
         folders_.insert(to);
-        ASSERT_TRUE(box_.fs().CreateFolderChain(to).ok()) << to;
+        ASSERT_TRUE(test::Succeeded(box_.fs().CreateFolderChain(to))) << to;
       }
     }
   }
@@ -377,10 +377,10 @@ class ModelRun {
       if (IsBelow(path, folder) && IsRegisteredFile(path)) ++lost;
     if (WouldLookLikeASwappedDisk(lost)) return;
     if (into_new) {
-      ASSERT_TRUE(box_.fs().CreateFolderChain(parent).ok()) << parent;
+      ASSERT_TRUE(test::Succeeded(box_.fs().CreateFolderChain(parent))) << parent;
       folders_.insert(parent);
     }
-    ASSERT_TRUE(box_.fs().Rename(folder, to).ok()) << folder << " -> " << to;
+    ASSERT_TRUE(test::Succeeded(box_.fs().Rename(folder, to))) << folder << " -> " << to;
     if (std::getenv("BK_MODEL_VERBOSE")) std::printf("move folder %s -> %s\n", folder.c_str(), to.c_str());
     gone_this_round_ += lost;
     std::map<std::string, SourceFile> moved;
@@ -413,7 +413,7 @@ class ModelRun {
     if (folder.empty() || folder == FolderOf(path)) return;
     if (Pick(0, 1) == 0) {
       folder += "\\" + FolderName(Pick(0, 15)) + std::to_string(next_name_++);
-      ASSERT_TRUE(box_.fs().CreateFolderChain(folder).ok()) << folder;
+      ASSERT_TRUE(test::Succeeded(box_.fs().CreateFolderChain(folder))) << folder;
       folders_.insert(folder);
     }
     if (IsRegisteredFile(path)) {
@@ -422,7 +422,7 @@ class ModelRun {
     }
     const std::string to = folder + "\\" + NameOf(path);
     if (source_.count(to)) return;
-    ASSERT_TRUE(box_.fs().Rename(path, to).ok()) << path << " -> " << to;
+    ASSERT_TRUE(test::Succeeded(box_.fs().Rename(path, to))) << path << " -> " << to;
     if (std::getenv("BK_MODEL_VERBOSE")) std::printf("move file %s -> %s\n", path.c_str(), to.c_str());
     source_[to] = source_[path];
     source_.erase(path);
@@ -478,7 +478,7 @@ class ModelRun {
   template <typename Keep>
   void EditList(Keep keep) {
     std::string text;
-    ASSERT_TRUE(ReadWholeFile(box_.fs(), ListFileName('T', "BK", type_), &text).ok());
+    ASSERT_TRUE(test::Succeeded(ReadWholeFile(box_.fs(), ListFileName('T', "BK", type_), &text)));
     ListBuffer kept;
     ForEachLine(text, [&](std::string_view line, std::size_t) {
       if (keep(line)) {
@@ -490,7 +490,7 @@ class ModelRun {
     ExcludeDeletedFolders(text, type_, &kept);
     if (!HoldsRegistrations(kept.text)) kept.clear();
     SortLines(&kept);
-    ASSERT_TRUE(SaveList(box_.fs(), 'T', "BK", type_, kept).ok());
+    ASSERT_TRUE(test::Succeeded(SaveList(box_.fs(), 'T', "BK", type_, kept)));
   }
 
   bool IsExcluded(const std::string& folder) const {
@@ -504,7 +504,7 @@ class ModelRun {
     if (parent.empty()) return;
     const std::string folder = parent + "\\" + FolderName(Pick(0, 15)) + std::to_string(next_name_++);
     folders_.insert(folder);
-    ASSERT_TRUE(box_.fs().CreateFolderChain(folder).ok());
+    ASSERT_TRUE(test::Succeeded(box_.fs().CreateFolderChain(folder)));
     for (int i = Pick(0, 3); i > 0; --i) AddFile(folder, true);
   }
 
@@ -601,7 +601,7 @@ class ModelRun {
 
   void Walk(const std::string& folder, std::map<std::string, std::string>* files) {
     std::vector<FileInfo> entries;
-    ASSERT_TRUE(box_.fs().ListFolder(folder, &entries).ok()) << folder;
+    ASSERT_TRUE(test::Succeeded(box_.fs().ListFolder(folder, &entries))) << folder;
     for (const FileInfo& e : entries) {
       const std::string path = folder + "\\" + e.name;
       if (e.is_directory()) {
@@ -640,7 +640,7 @@ class ModelRun {
 
   FileTime TimeOf(const std::string& path) {
     FileInfo info;
-    EXPECT_TRUE(box_.fs().GetInfo(path, &info).ok()) << path;
+    EXPECT_TRUE(test::Succeeded(box_.fs().GetInfo(path, &info))) << path;
     return info.last_write;
   }
 

@@ -26,14 +26,14 @@ class MoveTest : public EngineTest {
     const std::string name = ListFileName('T', "BK", type);
     ListBuffer list;
     bool found = false;
-    EXPECT_TRUE(ReadListFile(fs(), name, &list, &found).ok());
+    EXPECT_TRUE(test::Succeeded(ReadListFile(fs(), name, &list, &found)));
     flags_.cancel = 0;
     flags_.abort = 0;
     std::uint64_t free_space = 0;
     (void)fs().FreeSpace("T:\\", &free_space);
     const SyncTarget target{'T', "BK"};
     const SyncResult result = Synchronise(ctx, list, type, target, free_space);
-    EXPECT_TRUE(SaveList(fs(), name, list).ok());
+    EXPECT_TRUE(test::Succeeded(SaveList(fs(), name, list)));
     report_.Close();
     return result;
   }
@@ -60,7 +60,7 @@ class MoveTest : public EngineTest {
 
   FolderId IdOf(const std::string& path) {
     FolderId id;
-    EXPECT_TRUE(box_.fs().GetFolderId(path, &id).ok()) << path;
+    EXPECT_TRUE(test::Succeeded(box_.fs().GetFolderId(path, &id))) << path;
     return id;
   }
   bool IsFolder(const std::string& path) {
@@ -118,7 +118,7 @@ class MoveTest : public EngineTest {
     Source("S:\\D\\old\\2.txt", "two", kT0 + 2 * kSecond);
     Source("S:\\D\\old\\sub\\3.txt", "three", kT0 + 3 * kSecond);
     Source("S:\\D\\old\\sub\\deeper\\4.txt", "four", kT0 + 4 * kSecond);
-    ASSERT_TRUE(box_.fs().CreateFolderChain("S:\\D\\old\\empty").ok());
+    ASSERT_TRUE(test::Succeeded(box_.fs().CreateFolderChain("S:\\D\\old\\empty")));
     RegisterFolder(type, "S:\\D", true);
     SaveLists();
     const SyncResult first = Pass(type);
@@ -139,7 +139,7 @@ class MoveTest : public EngineTest {
 TEST_F(MoveTest, ARenamedTreeIsMovedWithOneRenameAndNothingCopied) {
   OldTree();
   const auto before = CopiesOf(old_files_);
-  ASSERT_TRUE(box_.fs().Rename("S:\\D\\old", "S:\\D\\new").ok());
+  ASSERT_TRUE(test::Succeeded(box_.fs().Rename("S:\\D\\old", "S:\\D\\new")));
   const SyncResult r = Pass();
 
   EXPECT_EQ(r.folders_moved, 1u);
@@ -167,7 +167,7 @@ TEST_F(MoveTest, AFolderMovedIntoAnotherFolderIsMovedThere) {
   Pass();
   const auto before = CopiesOf(old_files_);
   const FolderId other = IdOf("T:\\BK\\D\\other\\o.txt");
-  ASSERT_TRUE(box_.fs().Rename("S:\\D\\old", "S:\\D\\other\\old").ok());
+  ASSERT_TRUE(test::Succeeded(box_.fs().Rename("S:\\D\\old", "S:\\D\\other\\old")));
   const SyncResult r = Pass();
 
   EXPECT_EQ(r.folders_moved, 1u);
@@ -190,7 +190,7 @@ TEST_F(MoveTest, AFolderMovedIntoAFolderMadeInTheSamePassIsMovedBelowIt) {
   OldTree();
   const auto before = CopiesOf(old_files_);
   Source("S:\\D\\2024\\note.txt", "note");
-  ASSERT_TRUE(box_.fs().Rename("S:\\D\\old", "S:\\D\\2024\\old").ok());
+  ASSERT_TRUE(test::Succeeded(box_.fs().Rename("S:\\D\\old", "S:\\D\\2024\\old")));
   const SyncResult r = Pass();
 
   EXPECT_EQ(r.folders_moved, 1u);
@@ -224,7 +224,7 @@ TEST_F(MoveTest, AFolderRenamedAndDroppedAgainUnderItsNewNameIsMoved) {
   SaveLists();
   ASSERT_EQ(Pass().copied, 13u);
   const auto before = CopiesOf(old_sources);
-  ASSERT_TRUE(box_.fs().Rename("S:\\Photos", "S:\\Pictures").ok());
+  ASSERT_TRUE(test::Succeeded(box_.fs().Rename("S:\\Photos", "S:\\Pictures")));
   Source("S:\\Pictures\\a\\0.txt", "changed since", kT0 + 9 * kSecond);
   RegisterFolder('3', "S:\\Pictures", true);
   SaveLists();
@@ -253,7 +253,7 @@ TEST_F(MoveTest, AFolderDroppedForTheFirstTimeIsCopiedWhileAnotherFolderIsGone) 
   RegisterFolder('3', "S:\\Gone", true);
   SaveLists();
   Pass();
-  ASSERT_TRUE(box_.fs().DeleteTree("S:\\Gone").ok());
+  ASSERT_TRUE(test::Succeeded(box_.fs().DeleteTree("S:\\Gone")));
   Source("S:\\Fresh\\y.txt", "y");
   Source("S:\\Fresh\\sub\\x.txt", "another x");
   RegisterFolder('3', "S:\\Fresh", true);
@@ -276,7 +276,7 @@ TEST_F(MoveTest, AFolderMovedToAnotherRegisteredTreeOfTheListIsMovedThere) {
   SaveLists();
   Pass();
   const auto before = CopiesOf(old_files_);
-  ASSERT_TRUE(box_.fs().Rename("S:\\D\\old", "S:\\E\\moved").ok());
+  ASSERT_TRUE(test::Succeeded(box_.fs().Rename("S:\\D\\old", "S:\\E\\moved")));
   const SyncResult r = Pass();
 
   EXPECT_EQ(r.folders_moved, 1u);
@@ -293,9 +293,9 @@ TEST_F(MoveTest, AFolderMovedToAnotherRegisteredTreeOfTheListIsMovedThere) {
 TEST_F(MoveTest, ARenamedFolderWithAChangedAndADeletedFileMovesTheRestAndCopiesTheChange) {
   OldTree();
   const auto before = CopiesOf({"S:\\D\\old\\2.txt", "S:\\D\\old\\sub\\3.txt"});
-  ASSERT_TRUE(box_.fs().Rename("S:\\D\\old", "S:\\D\\new").ok());
+  ASSERT_TRUE(test::Succeeded(box_.fs().Rename("S:\\D\\old", "S:\\D\\new")));
   Source("S:\\D\\new\\1.txt", "one, changed", kT0 + 60 * kSecond);
-  ASSERT_TRUE(box_.fs().DeleteFile("S:\\D\\new\\sub\\deeper\\4.txt").ok());
+  ASSERT_TRUE(test::Succeeded(box_.fs().DeleteFile("S:\\D\\new\\sub\\deeper\\4.txt")));
   const SyncResult r = Pass();
 
   EXPECT_EQ(r.folders_moved, 1u);
@@ -324,7 +324,7 @@ TEST_F(MoveTest, ARenamedFolderWithAChangedAndADeletedFileMovesTheRestAndCopiesT
 // likelier story: no move.
 TEST_F(MoveTest, AFolderThatSharesFewerThanHalfItsFilesIsNotAMove) {
   OldTree();
-  ASSERT_TRUE(box_.fs().Rename("S:\\D\\old", "S:\\D\\new").ok());
+  ASSERT_TRUE(test::Succeeded(box_.fs().Rename("S:\\D\\old", "S:\\D\\new")));
   for (const char* name : {"1.txt", "2.txt", "sub\\3.txt"})
     Source(std::string("S:\\D\\new\\") + name, "changed", kT0 + 90 * kSecond);
   Source("S:\\D\\new\\5.txt", "five");
@@ -349,7 +349,7 @@ TEST_F(MoveTest, AFileMovedBetweenTwoRegisteredFoldersHasItsCopyMovedEitherWay) 
   Pass();
   for (const auto& [from, to] : {std::pair{"S:\\D\\a\\f.txt", "S:\\D\\b\\f.txt"}, std::pair{"S:\\D\\b\\f.txt", "S:\\D\\a\\f.txt"}}) {
     const FolderId id = IdOf(CopyOf(from));
-    ASSERT_TRUE(box_.fs().Rename(from, to).ok());
+    ASSERT_TRUE(test::Succeeded(box_.fs().Rename(from, to)));
     const SyncResult r = Pass();
     EXPECT_EQ(r.files_moved, 1u) << to;
     EXPECT_EQ(r.folders_moved, 0u) << to;
@@ -373,7 +373,7 @@ TEST_F(MoveTest, AFileOfTheSameNameAndSizeButAnotherTimeIsCopied) {
   RegisterFolder('3', "S:\\D", true);
   SaveLists();
   Pass();
-  ASSERT_TRUE(box_.fs().DeleteFile("S:\\D\\a\\f.txt").ok());
+  ASSERT_TRUE(test::Succeeded(box_.fs().DeleteFile("S:\\D\\a\\f.txt")));
   Source("S:\\D\\b\\f.txt", "SAME SIZE", kT0 + 30 * kSecond);
   const SyncResult r = Pass();
   EXPECT_EQ(r.files_moved, 0u);
@@ -390,7 +390,7 @@ TEST_F(MoveTest, ANewNameAlreadyAtTheDestinationGetsCopiesAndKeepsWhatWasThere) 
   // Something the list does not name already holds the new name at the destination.
   box_.Write("T:\\BK\\D\\new\\note.txt", "the user's");
   box_.Write("T:\\BK\\D\\new\\2.txt", "an older two");
-  ASSERT_TRUE(box_.fs().Rename("S:\\D\\old", "S:\\D\\new").ok());
+  ASSERT_TRUE(test::Succeeded(box_.fs().Rename("S:\\D\\old", "S:\\D\\new")));
   const SyncResult r = Pass();
 
   EXPECT_EQ(r.folders_moved, 0u);
@@ -407,7 +407,7 @@ TEST_F(MoveTest, ANewNameAlreadyAtTheDestinationGetsCopiesAndKeepsWhatWasThere) 
 TEST_F(MoveTest, AFileTheListDoesNotNameInTheOldCopyKeepsItWhereItIs) {
   OldTree();
   box_.Write("T:\\BK\\D\\old\\sub\\note.txt", "put there by hand");
-  ASSERT_TRUE(box_.fs().Rename("S:\\D\\old", "S:\\D\\new").ok());
+  ASSERT_TRUE(test::Succeeded(box_.fs().Rename("S:\\D\\old", "S:\\D\\new")));
   const SyncResult r = Pass();
 
   EXPECT_EQ(r.folders_moved, 0u);
@@ -435,7 +435,7 @@ TEST_F(MoveTest, AnOldCopyHoldingAFolderLeftOutIsNotMoved) {
   Pass();
   ASSERT_TRUE(ReportLines().empty());
 
-  ASSERT_TRUE(box_.fs().Rename("S:\\D\\old", "S:\\D\\new").ok());
+  ASSERT_TRUE(test::Succeeded(box_.fs().Rename("S:\\D\\old", "S:\\D\\new")));
   const SyncResult r = Pass();
   EXPECT_EQ(r.folders_moved, 0u);
   EXPECT_EQ(r.files_moved, 0u);
@@ -452,7 +452,7 @@ TEST_F(MoveTest, AnOldCopyHoldingAFolderLeftOutIsNotMoved) {
 TEST_F(MoveTest, AFolderMoveTheSystemRefusesIsCopiedInsteadWithNothingReported) {
   OldTree();
   faulty().Add(Fault{FsOp::Rename, "T:\\BK\\D\\old"});
-  ASSERT_TRUE(box_.fs().Rename("S:\\D\\old", "S:\\D\\new").ok());
+  ASSERT_TRUE(test::Succeeded(box_.fs().Rename("S:\\D\\old", "S:\\D\\new")));
   const SyncResult r = Pass();
 
   EXPECT_EQ(r.folders_moved, 0u);
@@ -475,7 +475,7 @@ TEST_F(MoveTest, AFileMoveTheSystemRefusesIsCopiedInsteadWithNothingReported) {
   SaveLists();
   Pass();
   faulty().Add(Fault{FsOp::Rename, "T:\\BK\\D\\a\\f.txt"});
-  ASSERT_TRUE(box_.fs().Rename("S:\\D\\a\\f.txt", "S:\\D\\b\\f.txt").ok());
+  ASSERT_TRUE(test::Succeeded(box_.fs().Rename("S:\\D\\a\\f.txt", "S:\\D\\b\\f.txt")));
   const SyncResult r = Pass();
   EXPECT_EQ(r.files_moved, 0u);
   EXPECT_EQ(r.copied, 1u);
@@ -490,7 +490,7 @@ TEST_F(MoveTest, AFileMoveTheSystemRefusesIsCopiedInsteadWithNothingReported) {
 TEST_F(MoveTest, ADifferentialRenameKeepsTheOldCopiesAndMakesNewOnes) {
   OldTree('5');
   const auto before = CopiesOf(old_files_);
-  ASSERT_TRUE(box_.fs().Rename("S:\\D\\old", "S:\\D\\new").ok());
+  ASSERT_TRUE(test::Succeeded(box_.fs().Rename("S:\\D\\old", "S:\\D\\new")));
   const SyncResult r = Pass('5');
 
   EXPECT_EQ(r.folders_moved, 0u);
@@ -520,10 +520,10 @@ TEST_F(MoveTest, APassCutShortDuringACopyLeavesEachMoveWholeAndTheNextRunFinishe
   Source("S:\\D\\other\\y.txt", "y", kT0 + 9 * kSecond);
   Pass();
   const auto before = CopiesOf({"S:\\D\\old\\2.txt", "S:\\D\\old\\sub\\3.txt"});
-  ASSERT_TRUE(box_.fs().Rename("S:\\D\\old", "S:\\D\\new").ok());
-  ASSERT_TRUE(box_.fs().Rename("S:\\D\\other", "S:\\D\\other2").ok());
+  ASSERT_TRUE(test::Succeeded(box_.fs().Rename("S:\\D\\old", "S:\\D\\new")));
+  ASSERT_TRUE(test::Succeeded(box_.fs().Rename("S:\\D\\other", "S:\\D\\other2")));
   Source("S:\\D\\new\\1.txt", "one, changed", kT0 + 60 * kSecond);
-  ASSERT_TRUE(box_.fs().DeleteFile("S:\\D\\new\\sub\\deeper\\4.txt").ok());
+  ASSERT_TRUE(test::Succeeded(box_.fs().DeleteFile("S:\\D\\new\\sub\\deeper\\4.txt")));
   Source("S:\\D\\new\\fresh.txt", "fresh", kT0 + 61 * kSecond);
   hooks_.abort_during_copy = [] { return true; };
   const SyncResult cut = Pass();
@@ -565,7 +565,7 @@ TEST_F(MoveTest, APassCutShortDuringACopyLeavesEachMoveWholeAndTheNextRunFinishe
 TEST_F(MoveTest, APassCutShortBeforeTheMovesMakesNoneAndTheNextRunMovesWhole) {
   OldTree();
   const auto before = CopiesOf(old_files_);
-  ASSERT_TRUE(box_.fs().Rename("S:\\D\\old", "S:\\D\\new").ok());
+  ASSERT_TRUE(test::Succeeded(box_.fs().Rename("S:\\D\\old", "S:\\D\\new")));
   hooks_.abort_at_handled = 1;
   const SyncResult cut = Pass();
   hooks_.abort_at_handled = 0;
@@ -598,7 +598,7 @@ TEST_F(MoveTest, RenamingTheFolderThatHoldsMostOfADriveTakesOneRunAndNoReportLin
   SaveLists();
   Pass();
   const auto before = CopiesOf(old_sources);
-  ASSERT_TRUE(box_.fs().Rename("S:\\Data\\Top", "S:\\Data\\Top2").ok());
+  ASSERT_TRUE(test::Succeeded(box_.fs().Rename("S:\\Data\\Top", "S:\\Data\\Top2")));
   const SyncResult r = Pass();
 
   EXPECT_TRUE(ReportLines().empty());
@@ -622,8 +622,8 @@ TEST_F(MoveTest, AMoveBesideMostOfADriveGoneStillHoldsTheLossBack) {
   RegisterFolder('3', "S:\\Data", true);
   SaveLists();
   Pass();
-  ASSERT_TRUE(box_.fs().DeleteTree("S:\\Data\\gone").ok());
-  ASSERT_TRUE(box_.fs().Rename("S:\\Data\\old", "S:\\Data\\new").ok());
+  ASSERT_TRUE(test::Succeeded(box_.fs().DeleteTree("S:\\Data\\gone")));
+  ASSERT_TRUE(test::Succeeded(box_.fs().Rename("S:\\Data\\old", "S:\\Data\\new")));
   const SyncResult r = Pass();
   EXPECT_EQ(r.folders_moved, 1u);
   EXPECT_EQ(ReportLines().size(), 1u);

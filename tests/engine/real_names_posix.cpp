@@ -45,7 +45,7 @@ TEST(RealNamesOnTheHost, AreStoredAsUtf8OfTheRealCharacters) {
   auto& posix = dynamic_cast<PosixFileSystem&>(box.fs());
   for (const char* folder : {"S:\\data", "S:\\data\\dirs"}) {
     std::string host;
-    ASSERT_TRUE(posix.HostPath(folder, &host).ok());
+    ASSERT_TRUE(test::Succeeded(posix.HostPath(folder, &host)));
     std::set<std::string> names;
     for (const auto& e : std::filesystem::directory_iterator(host))
       if (e.path().filename() != "dirs") names.insert(e.path().filename().string());

@@ -126,7 +126,7 @@ class RealNames : public EngineTest {
 
   void ListTree(const std::string& folder, const std::string& below, Tree* out) {
     std::vector<FileInfo> entries;
-    ASSERT_TRUE(box_.fs().ListFolder(folder, &entries).ok()) << sjis::ReadableText(folder);
+    ASSERT_TRUE(test::Succeeded(box_.fs().ListFolder(folder, &entries))) << sjis::ReadableText(folder);
     for (const FileInfo& e : entries) {
       const std::string path = folder + "\\" + e.name;
       const std::string key = below.empty() ? e.name : below + "\\" + e.name;
@@ -191,8 +191,8 @@ TEST_P(RealNamesByType, AreRegisteredCopiedUpdatedAndDeletedAsTheTypeSays) {
   const Tree before = TreeOf("T:\\BK\\data");
   const std::size_t gone_root = IndexOf("emoji (a surrogate pair)");
   const std::size_t gone_inner = IndexOf("u-umlaut");
-  ASSERT_TRUE(box_.fs().DeleteFile(RootFile(gone_root)).ok());
-  ASSERT_TRUE(box_.fs().DeleteFile(InnerFile(gone_inner)).ok());
+  ASSERT_TRUE(test::Succeeded(box_.fs().DeleteFile(RootFile(gone_root))));
+  ASSERT_TRUE(test::Succeeded(box_.fs().DeleteFile(InnerFile(gone_inner))));
   hooks_.copies.clear();
   Run();
   EXPECT_TRUE(ReportLines().empty());
@@ -335,9 +335,9 @@ TEST_F(RealNames, AListWithEscapesReadsBackAndSavesByteForByte) {
     ASSERT_NE(stored.find('\x1B'), std::string::npos);
     ListBuffer list;
     LoadedList loaded;
-    ASSERT_TRUE(LoadList(fs(), 'T', "BK", type, false, &list, &loaded).ok());
+    ASSERT_TRUE(test::Succeeded(LoadList(fs(), 'T', "BK", type, false, &list, &loaded)));
     EXPECT_EQ(loaded.type_digit, type);
-    ASSERT_TRUE(SaveList(fs(), 'T', "BK", type, list).ok());
+    ASSERT_TRUE(test::Succeeded(SaveList(fs(), 'T', "BK", type, list)));
     EXPECT_EQ(ListText(type), stored) << type;
   }
 }

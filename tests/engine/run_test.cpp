@@ -10,7 +10,7 @@ TEST_F(EngineTest, DifferentialKeepsCopiesOfDeletedFilesAndAddsNewOnes) {
   RegisterFolder('4', "S:\\d", false);
   SaveLists();
   Run();
-  ASSERT_TRUE(box().fs().DeleteFile("S:\\d\\a.txt").ok());
+  ASSERT_TRUE(test::Succeeded(box().fs().DeleteFile("S:\\d\\a.txt")));
   Source("S:\\d\\new.txt", "new!", kT0 + kSecond);
   Run();
   EXPECT_TRUE(box().Exists("T:\\BK\\d\\a.txt"));  // differential never deletes
@@ -18,8 +18,8 @@ TEST_F(EngineTest, DifferentialKeepsCopiesOfDeletedFilesAndAddsNewOnes) {
   EXPECT_EQ(ListText('4'), "2S:\\d\tb.txt\t40000000000001\n2S:\\d\tnew.txt\t40000000000004\n");
 
   // The last file gone: the folder stays registered through a marker.
-  ASSERT_TRUE(box().fs().DeleteFile("S:\\d\\b.txt").ok());
-  ASSERT_TRUE(box().fs().DeleteFile("S:\\d\\new.txt").ok());
+  ASSERT_TRUE(test::Succeeded(box().fs().DeleteFile("S:\\d\\b.txt")));
+  ASSERT_TRUE(test::Succeeded(box().fs().DeleteFile("S:\\d\\new.txt")));
   Run();
   EXPECT_EQ(ListText('4'), "2S:\\d\t\b\b\b\t40000000000000\n");
   EXPECT_TRUE(box().Exists("T:\\BK\\d\\b.txt"));
@@ -34,7 +34,7 @@ TEST_F(EngineTest, SingleFilesAreCopiedUpdatedAndDroppedButNeverDeleted) {
   Run();
   EXPECT_EQ(box().Read("T:\\BK\\root.txt"), "r");  // a file in a drive root
   EXPECT_EQ(box().Read("T:\\BK\\f\\one.txt"), "1");
-  ASSERT_TRUE(box().fs().DeleteFile("S:\\f\\one.txt").ok());
+  ASSERT_TRUE(test::Succeeded(box().fs().DeleteFile("S:\\f\\one.txt")));
   Source("S:\\f\\other.txt", "not registered");
   Run();
   EXPECT_TRUE(box().Exists("T:\\BK\\f\\one.txt"));
@@ -95,7 +95,7 @@ TEST_F(EngineTest, UpdatesAndSingleFileCopiesAreRefusedWhenSpaceRunsOut) {
                                "(UPD)ドライブ T:\\ の空き領域不足のためファイル更新しません。S:\\f\\a.bin"});
   EXPECT_EQ(box().Read("T:\\BK\\f\\a.bin"), std::string(100, 'a'));
 
-  ASSERT_TRUE(box().fs().DeleteFile("T:\\BK\\f\\a.bin").ok());
+  ASSERT_TRUE(test::Succeeded(box().fs().DeleteFile("T:\\BK\\f\\a.bin")));
   Run();
   ASSERT_EQ(ReportLines(), std::vector<std::string>{
                                "(CPY)ドライブ T:\\ の空き領域不足のためコピーしません。S:\\f\\a.bin"});
@@ -213,7 +213,7 @@ TEST_F(EngineTest, AListThatEndsEmptyIsDeleted) {
   Source("S:\\gone\\x.txt", "x");
   RegisterFile("S:\\gone\\x.txt");
   SaveLists();
-  ASSERT_TRUE(box().fs().DeleteFile("S:\\gone\\x.txt").ok());
+  ASSERT_TRUE(test::Succeeded(box().fs().DeleteFile("S:\\gone\\x.txt")));
   Run();
   EXPECT_FALSE(box().Exists("BkList\\TBK1.ini"));
 }
@@ -231,7 +231,7 @@ TEST_F(EngineTest, FatDestinationsCompareTimesToTwoSeconds) {
   SaveLists();
   Run();
   // The FAT copy keeps the time rounded to two seconds (up, as Windows does).
-  ASSERT_TRUE(box().fs().SetLastWriteTime("T:\\BK\\t\\a.txt", kT0 + 2 * kSecond).ok());
+  ASSERT_TRUE(test::Succeeded(box().fs().SetLastWriteTime("T:\\BK\\t\\a.txt", kT0 + 2 * kSecond)));
   faulty().SetFileSystemName('T', "FAT32");
   hooks_.copies.clear();
   Run();
@@ -399,7 +399,7 @@ TEST_F(EngineTest, HandEditedLinesThatLeaveTheDestinationAreReportedAndLeftAlone
 // taken for a file named by the marker's control bytes and copied as one.
 TEST_F(EngineTest, AMarkerLineMarkedNewIsNoFileToCopy) {
   Source("S:\\w\\a.txt", "a");
-  ASSERT_TRUE(box().fs().CreateFolderChain("S:\\e").ok());
+  ASSERT_TRUE(test::Succeeded(box().fs().CreateFolderChain("S:\\e")));
   RegisterFolder('3', "S:\\w", false);
   lists_['3'] += MakeRegistrationLine('1', "S:\\e", kEmptyFolderMarker, '3', 0);
   SaveLists();

@@ -132,28 +132,28 @@ class PlayedDrive : public ::testing::Test {
   bool Play(const char* file_system) { return box_.PlayFileSystem('T', file_system); }
   FileTime TimeOf(const std::string& path) {
     FileInfo info;
-    EXPECT_TRUE(box_.fs().GetInfo(path, &info).ok()) << path;
+    EXPECT_TRUE(test::Succeeded(box_.fs().GetInfo(path, &info))) << path;
     return info.last_write;
   }
   FileTime Given(const std::string& path, FileTime time) {
-    EXPECT_TRUE(box_.fs().SetLastWriteTime(path, time).ok()) << path;
+    EXPECT_TRUE(test::Succeeded(box_.fs().SetLastWriteTime(path, time))) << path;
     return TimeOf(path);
   }
   // The time a file written through a handle keeps once it is closed (or flushed).
   FileTime WrittenWith(const std::string& path, FileTime time, bool flush) {
     std::unique_ptr<WritableFile> out;
-    EXPECT_TRUE(box_.fs().CreateNew(path, &out).ok()) << path;
+    EXPECT_TRUE(test::Succeeded(box_.fs().CreateNew(path, &out))) << path;
     if (!out) return 0;
-    EXPECT_TRUE(out->Write("x", 1).ok());
-    EXPECT_TRUE(out->SetLastWriteTime(time).ok());
+    EXPECT_TRUE(test::Succeeded(out->Write("x", 1)));
+    EXPECT_TRUE(test::Succeeded(out->SetLastWriteTime(time)));
     if (flush) {
-      EXPECT_TRUE(out->Flush().ok());
+      EXPECT_TRUE(test::Succeeded(out->Flush()));
       const FileTime flushed = TimeOf(path);
-      EXPECT_TRUE(out->Close().ok());
+      EXPECT_TRUE(test::Succeeded(out->Close()));
       EXPECT_EQ(TimeOf(path), flushed);
       return flushed;
     }
-    EXPECT_TRUE(out->Close().ok());
+    EXPECT_TRUE(test::Succeeded(out->Close()));
     return TimeOf(path);
   }
 
@@ -197,14 +197,14 @@ TEST_F(PlayedDrive, NtfsAndUnknownFileSystemsKeepTheTimeAsGiven) {
 TEST_F(PlayedDrive, AFatFileCannotGrowPastFourGibibytes) {
   if (!Play("FAT32")) GTEST_SKIP() << "the " << Sandbox::AdapterName() << " adapter cannot play FAT";
   std::unique_ptr<WritableFile> out;
-  ASSERT_TRUE(box_.fs().CreateNew("T:\\big.bin", &out).ok());
-  ASSERT_TRUE(out->Write("abc", 3).ok());
+  ASSERT_TRUE(test::Succeeded(box_.fs().CreateNew("T:\\big.bin", &out)));
+  ASSERT_TRUE(test::Succeeded(out->Write("abc", 3)));
   // The size is refused before a byte is taken from the buffer, so a small buffer can
   // stand for 4 GiB: the file would end one byte past the limit.
   const char small[1] = {'x'};
   const Status s = out->Write(small, static_cast<std::size_t>(kFatMaxFileSize - 3 + 1));
   EXPECT_EQ(s.code, err::kDiskFull);
-  ASSERT_TRUE(out->Close().ok());
+  ASSERT_TRUE(test::Succeeded(out->Close()));
   EXPECT_EQ(box_.Read("T:\\big.bin"), "abc");
 }
 

@@ -17,7 +17,7 @@ TEST(FaultFileSystemPlays, CloudAttributesWhereverTheEntryIsSeen) {
   fs.SetExtraAttributes("cloud\\", attr::kRecallOnOpen);  // the folder itself is no match
 
   std::vector<FileInfo> entries;
-  ASSERT_TRUE(fs.ListFolder("S:\\cloud", &entries).ok());
+  ASSERT_TRUE(test::Succeeded(fs.ListFolder("S:\\cloud", &entries)));
   ASSERT_EQ(entries.size(), 2u);
   for (const FileInfo& e : entries) {
     EXPECT_NE(e.attributes & attr::kRecallOnOpen, 0u) << e.name;
@@ -27,33 +27,33 @@ TEST(FaultFileSystemPlays, CloudAttributesWhereverTheEntryIsSeen) {
     EXPECT_FALSE(e.is_directory());
   }
   FileInfo info;
-  ASSERT_TRUE(fs.GetInfo("S:\\cloud\\online.txt", &info).ok());
+  ASSERT_TRUE(test::Succeeded(fs.GetInfo("S:\\cloud\\online.txt", &info)));
   EXPECT_EQ(info.attributes & (attr::kRecallOnDataAccess | attr::kOffline | attr::kRecallOnOpen),
             attr::kRecallOnDataAccess | attr::kOffline | attr::kRecallOnOpen);
   EXPECT_EQ(info.size, 8u);
-  ASSERT_TRUE(fs.GetInfo("S:\\cloud", &info).ok());
+  ASSERT_TRUE(test::Succeeded(fs.GetInfo("S:\\cloud", &info)));
   EXPECT_EQ(info.attributes & (attr::kRecallOnOpen | attr::kRecallOnDataAccess), 0u);
   std::unique_ptr<ReadableFile> in;
-  ASSERT_TRUE(fs.OpenRead("S:\\cloud\\online.txt", &in).ok());
-  ASSERT_TRUE(in->GetInfo(&info).ok());
+  ASSERT_TRUE(test::Succeeded(fs.OpenRead("S:\\cloud\\online.txt", &in)));
+  ASSERT_TRUE(test::Succeeded(in->GetInfo(&info)));
   EXPECT_NE(info.attributes & attr::kRecallOnDataAccess, 0u);
   EXPECT_EQ(info.size, 8u);
   fs.Clear();
-  ASSERT_TRUE(fs.GetInfo("S:\\cloud\\online.txt", &info).ok());
+  ASSERT_TRUE(test::Succeeded(fs.GetInfo("S:\\cloud\\online.txt", &info)));
   EXPECT_EQ(info.attributes & (attr::kRecallOnDataAccess | attr::kOffline | attr::kRecallOnOpen), 0u);
 }
 
 TEST(FaultFileSystemPlays, AChosenFolderIdAndFailuresOfTheNewCalls) {
   test::Sandbox box;
-  ASSERT_TRUE(box.fs().CreateFolderChain("S:\\top\\deep\\again").ok());
+  ASSERT_TRUE(test::Succeeded(box.fs().CreateFolderChain("S:\\top\\deep\\again")));
   FaultFileSystem fs(box.fs());
   FolderId top;
-  ASSERT_TRUE(fs.GetFolderId("S:\\top", &top).ok());
+  ASSERT_TRUE(test::Succeeded(fs.GetFolderId("S:\\top", &top)));
   // "again" is "top" once more, as a loop no link announces would be.
   fs.SetFolderIdOf("\\again", top);
   FolderId deep, again;
-  ASSERT_TRUE(fs.GetFolderId("S:\\top\\deep", &deep).ok());
-  ASSERT_TRUE(fs.GetFolderId("S:\\top\\deep\\again", &again).ok());
+  ASSERT_TRUE(test::Succeeded(fs.GetFolderId("S:\\top\\deep", &deep)));
+  ASSERT_TRUE(test::Succeeded(fs.GetFolderId("S:\\top\\deep\\again", &again)));
   EXPECT_EQ(again, top);
   EXPECT_FALSE(deep == top);
   // A played id never makes a missing folder exist.
@@ -61,7 +61,7 @@ TEST(FaultFileSystemPlays, AChosenFolderIdAndFailuresOfTheNewCalls) {
 
   fs.Add({FsOp::GetFolderId, "deep", err::kNotReady});
   EXPECT_EQ(fs.GetFolderId("S:\\top\\deep", &deep).code, err::kNotReady);
-  EXPECT_TRUE(fs.GetFolderId("S:\\top", &deep).ok());
+  EXPECT_TRUE(test::Succeeded(fs.GetFolderId("S:\\top", &deep)));
   fs.Add({FsOp::ReadLinkTarget, "", err::kAccessDenied});
   std::string target;
   EXPECT_EQ(fs.ReadLinkTarget("S:\\top", &target).code, err::kAccessDenied);

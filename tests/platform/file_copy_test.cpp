@@ -19,7 +19,7 @@ class FileCopyTest : public ::testing::Test {
  protected:
   void SetUp() override {
     box_.Write("S:\\src\\big.bin", std::string(3 * kCopyChunkBytes + 123, 'n'));
-    ASSERT_TRUE(box_.fs().SetLastWriteTime("S:\\src\\big.bin", kSourceTime).ok());
+    ASSERT_TRUE(test::Succeeded(box_.fs().SetLastWriteTime("S:\\src\\big.bin", kSourceTime)));
     box_.Write("T:\\BK\\src\\big.bin", "previous good copy");
   }
   void ExpectOldCopyIntact() {
@@ -36,13 +36,13 @@ TEST_F(FileCopyTest, ReplacesTheCopyWithProgressAndTheSourceTime) {
     EXPECT_EQ(total, 3 * kCopyChunkBytes + 123);
     calls.push_back(done);
   };
-  ASSERT_TRUE(CopyFileReplacing(box_.fs(), "S:\\src\\big.bin", "T:\\BK\\src\\big.bin", options).ok());
+  ASSERT_TRUE(test::Succeeded(CopyFileReplacing(box_.fs(), "S:\\src\\big.bin", "T:\\BK\\src\\big.bin", options)));
   EXPECT_EQ(calls.size(), 5u);  // at the start, then after each chunk
   EXPECT_EQ(calls.front(), 0u);
   EXPECT_EQ(calls.back(), 3 * kCopyChunkBytes + 123);
   EXPECT_EQ(box_.Read("T:\\BK\\src\\big.bin"), std::string(3 * kCopyChunkBytes + 123, 'n'));
   FileInfo info;
-  ASSERT_TRUE(box_.fs().GetInfo("T:\\BK\\src\\big.bin", &info).ok());
+  ASSERT_TRUE(test::Succeeded(box_.fs().GetInfo("T:\\BK\\src\\big.bin", &info)));
   EXPECT_EQ(info.last_write, kSourceTime);
   EXPECT_FALSE(box_.Exists(CopyTemporaryName("T:\\BK\\src\\big.bin")));
 }
@@ -52,9 +52,9 @@ TEST_F(FileCopyTest, DescribesTheCopyAsItsFolderListsIt) {
   for (const char* destination : {"T:\\BK\\src\\big.bin", "T:\\BK\\src\\fresh.bin"}) {
     SCOPED_TRACE(destination);
     FileInfo copy;
-    ASSERT_TRUE(CopyFileReplacing(box_.fs(), "S:\\src\\big.bin", destination, {}, &copy).ok());
+    ASSERT_TRUE(test::Succeeded(CopyFileReplacing(box_.fs(), "S:\\src\\big.bin", destination, {}, &copy)));
     std::vector<FileInfo> entries;
-    ASSERT_TRUE(box_.fs().ListFolder("T:\\BK\\src", &entries).ok());
+    ASSERT_TRUE(test::Succeeded(box_.fs().ListFolder("T:\\BK\\src", &entries)));
     const auto listed = std::find_if(entries.begin(), entries.end(), [&](const FileInfo& e) { return e.name == copy.name; });
     ASSERT_NE(listed, entries.end()) << copy.name;
     EXPECT_EQ(copy.size, listed->size);
@@ -67,9 +67,9 @@ TEST_F(FileCopyTest, DescribesTheCopyAsItsFolderListsIt) {
 TEST_F(FileCopyTest, AGivenStampWinsOverTheSourceTime) {
   CopyOptions options;
   options.stamp = kSourceTime - 10000000;
-  ASSERT_TRUE(CopyFileReplacing(box_.fs(), "S:\\src\\big.bin", "T:\\new.bin", options).ok());
+  ASSERT_TRUE(test::Succeeded(CopyFileReplacing(box_.fs(), "S:\\src\\big.bin", "T:\\new.bin", options)));
   FileInfo info;
-  ASSERT_TRUE(box_.fs().GetInfo("T:\\new.bin", &info).ok());
+  ASSERT_TRUE(test::Succeeded(box_.fs().GetInfo("T:\\new.bin", &info)));
   EXPECT_EQ(info.last_write, kSourceTime - 10000000);
 }
 
@@ -102,7 +102,7 @@ TEST_F(FileCopyTest, ACancelAfterTheLastByteNoLongerUndoesTheCopy) {
   options.progress = [&](std::uint64_t done, std::uint64_t total) {
     if (done == total) cancel = 1;
   };
-  EXPECT_TRUE(CopyFileReplacing(box_.fs(), "S:\\src\\small.txt", "T:\\small.txt", options).ok());
+  EXPECT_TRUE(test::Succeeded(CopyFileReplacing(box_.fs(), "S:\\src\\small.txt", "T:\\small.txt", options)));
   EXPECT_EQ(box_.Read("T:\\small.txt"), "tiny");
 }
 
@@ -138,22 +138,22 @@ TEST_F(FileCopyTest, AGoneDriveFailsWithoutTouchingTheDestination) {
 }
 
 TEST_F(FileCopyTest, ReadOnlyAndHiddenOldCopiesAreReplaced) {
-  ASSERT_TRUE(box_.fs().SetAttributes("T:\\BK\\src\\big.bin", attr::kReadOnly | attr::kHidden).ok());
-  ASSERT_TRUE(CopyFileReplacing(box_.fs(), "S:\\src\\big.bin", "T:\\BK\\src\\big.bin").ok());
+  ASSERT_TRUE(test::Succeeded(box_.fs().SetAttributes("T:\\BK\\src\\big.bin", attr::kReadOnly | attr::kHidden)));
+  ASSERT_TRUE(test::Succeeded(CopyFileReplacing(box_.fs(), "S:\\src\\big.bin", "T:\\BK\\src\\big.bin")));
   FileInfo info;
-  ASSERT_TRUE(box_.fs().GetInfo("T:\\BK\\src\\big.bin", &info).ok());
+  ASSERT_TRUE(test::Succeeded(box_.fs().GetInfo("T:\\BK\\src\\big.bin", &info)));
   EXPECT_EQ(info.size, 3 * kCopyChunkBytes + 123);
   EXPECT_EQ(info.attributes & attr::kReadOnly, 0u);
 }
 
 TEST_F(FileCopyTest, AReadOnlySourceGivesAReadOnlyCopy) {
-  ASSERT_TRUE(box_.fs().SetAttributes("S:\\src\\big.bin", attr::kReadOnly).ok());
-  ASSERT_TRUE(CopyFileReplacing(box_.fs(), "S:\\src\\big.bin", "T:\\BK\\src\\big.bin").ok());
+  ASSERT_TRUE(test::Succeeded(box_.fs().SetAttributes("S:\\src\\big.bin", attr::kReadOnly)));
+  ASSERT_TRUE(test::Succeeded(CopyFileReplacing(box_.fs(), "S:\\src\\big.bin", "T:\\BK\\src\\big.bin")));
   FileInfo info;
-  ASSERT_TRUE(box_.fs().GetInfo("T:\\BK\\src\\big.bin", &info).ok());
+  ASSERT_TRUE(test::Succeeded(box_.fs().GetInfo("T:\\BK\\src\\big.bin", &info)));
   EXPECT_NE(info.attributes & attr::kReadOnly, 0u);
   // ...and the next copy over it still succeeds.
-  ASSERT_TRUE(CopyFileReplacing(box_.fs(), "S:\\src\\big.bin", "T:\\BK\\src\\big.bin").ok());
+  ASSERT_TRUE(test::Succeeded(CopyFileReplacing(box_.fs(), "S:\\src\\big.bin", "T:\\BK\\src\\big.bin")));
   (void)box_.fs().SetAttributes("S:\\src\\big.bin", 0);
   (void)box_.fs().SetAttributes("T:\\BK\\src\\big.bin", 0);
 }
@@ -178,13 +178,13 @@ TEST_F(NewCopyTest, GoesStraightToItsNameWithoutTemporaryFileOrFlush) {
   // Were a temporary file or a rename tried, the copy would fail.
   faulty.Add({FsOp::CreateWrite, ".~bk", err::kAccessDenied});
   faulty.Add({FsOp::Rename, "", err::kAccessDenied});
-  ASSERT_TRUE(CopyFileReplacing(faulty, "S:\\src\\big.bin", kNew).ok());
+  ASSERT_TRUE(test::Succeeded(CopyFileReplacing(faulty, "S:\\src\\big.bin", kNew)));
   EXPECT_EQ(faulty.failures(), 0);
   EXPECT_EQ(faulty.created_new(), std::vector<std::string>{kNew});
   EXPECT_TRUE(faulty.flushed().empty());
   EXPECT_TRUE(box_.Read(kNew) == std::string(3 * kCopyChunkBytes + 123, 'n'));
   FileInfo info;
-  ASSERT_TRUE(box_.fs().GetInfo(kNew, &info).ok());
+  ASSERT_TRUE(test::Succeeded(box_.fs().GetInfo(kNew, &info)));
   EXPECT_EQ(info.last_write, kSourceTime);
 }
 
@@ -199,7 +199,7 @@ TEST_F(NewCopyTest, AFailedOrCancelledNewCopyIsDeleted) {
       {"close fails", {FsOp::CloseWrite, "new.bin", err::kDiskFull}},
       {"attributes refused", {FsOp::SetAttributes, "new.bin", err::kAccessDenied, 0, 1}},
   };
-  ASSERT_TRUE(box_.fs().SetAttributes("S:\\src\\big.bin", attr::kHidden).ok());  // so they are set
+  ASSERT_TRUE(test::Succeeded(box_.fs().SetAttributes("S:\\src\\big.bin", attr::kHidden)));  // so they are set
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     FaultFileSystem faulty(box_.fs());
@@ -229,7 +229,7 @@ TEST_F(NewCopyTest, ACopyCutOffLikeACrashNeverCarriesTheSourceTime) {
   faulty.Add({FsOp::SetAttributes, "new.bin", err::kNotReady});
   EXPECT_FALSE(CopyFileReplacing(faulty, "S:\\src\\big.bin", kNew).ok());
   FileInfo info;
-  ASSERT_TRUE(box_.fs().GetInfo(kNew, &info).ok());
+  ASSERT_TRUE(test::Succeeded(box_.fs().GetInfo(kNew, &info)));
   EXPECT_EQ(info.size, kCopyChunkBytes + 1);
   EXPECT_NE(info.last_write, kSourceTime);
 }
@@ -238,13 +238,13 @@ TEST_F(NewCopyTest, ACopyFoundThereAfterAllIsReplacedSafely) {
   // The caller saw no copy, but one is there: the creation refuses to touch it, and the
   // copy goes over it by the temporary file, flushed.
   FaultFileSystem faulty(box_.fs());
-  ASSERT_TRUE(box_.fs().SetAttributes("T:\\BK\\src\\big.bin", attr::kReadOnly).ok());
-  ASSERT_TRUE(CopyFileReplacing(faulty, "S:\\src\\big.bin", "T:\\BK\\src\\big.bin").ok());
+  ASSERT_TRUE(test::Succeeded(box_.fs().SetAttributes("T:\\BK\\src\\big.bin", attr::kReadOnly)));
+  ASSERT_TRUE(test::Succeeded(CopyFileReplacing(faulty, "S:\\src\\big.bin", "T:\\BK\\src\\big.bin")));
   EXPECT_TRUE(box_.Read("T:\\BK\\src\\big.bin") == std::string(3 * kCopyChunkBytes + 123, 'n'));
   EXPECT_TRUE(faulty.created_new().empty());
   EXPECT_EQ(faulty.flushed(), std::vector<std::string>{CopyTemporaryName("T:\\BK\\src\\big.bin")});
   // A folder of the copy's name is left alone and the copy fails.
-  ASSERT_TRUE(box_.fs().CreateFolderChain("T:\\BK\\src\\dir.bin").ok());
+  ASSERT_TRUE(test::Succeeded(box_.fs().CreateFolderChain("T:\\BK\\src\\dir.bin")));
   box_.Write("T:\\BK\\src\\dir.bin\\inside.txt", "kept");
   EXPECT_FALSE(CopyFileReplacing(box_.fs(), "S:\\src\\big.bin", "T:\\BK\\src\\dir.bin").ok());
   EXPECT_EQ(box_.Read("T:\\BK\\src\\dir.bin\\inside.txt"), "kept");
@@ -255,7 +255,7 @@ TEST_F(FileCopyTest, AnOverwriteFlushesItsTemporaryFileBeforeTheRename) {
   CopyOptions options;
   options.destination_present = true;
   FaultFileSystem faulty(box_.fs());
-  ASSERT_TRUE(CopyFileReplacing(faulty, "S:\\src\\big.bin", "T:\\BK\\src\\big.bin", options).ok());
+  ASSERT_TRUE(test::Succeeded(CopyFileReplacing(faulty, "S:\\src\\big.bin", "T:\\BK\\src\\big.bin", options)));
   EXPECT_EQ(faulty.flushed(), std::vector<std::string>{CopyTemporaryName("T:\\BK\\src\\big.bin")});
   EXPECT_TRUE(faulty.created_new().empty());
   // Bytes that could not be brought to the disk never replace the good copy.
@@ -328,10 +328,10 @@ TEST(CopyTemporary, ACopyOverAFileWithALongNameReplacesIt) {
   box.Write("T:\\BK\\d\\" + name, "old");
   CopyOptions options;
   options.destination_present = true;
-  ASSERT_TRUE(CopyFileReplacing(box.fs(), "S:\\d\\" + name, "T:\\BK\\d\\" + name, options, nullptr).ok());
+  ASSERT_TRUE(test::Succeeded(CopyFileReplacing(box.fs(), "S:\\d\\" + name, "T:\\BK\\d\\" + name, options, nullptr)));
   EXPECT_EQ(box.Read("T:\\BK\\d\\" + name), "new content");
   std::vector<FileInfo> entries;
-  ASSERT_TRUE(box.fs().ListFolder("T:\\BK\\d", &entries).ok());
+  ASSERT_TRUE(test::Succeeded(box.fs().ListFolder("T:\\BK\\d", &entries)));
   EXPECT_EQ(entries.size(), 1u);  // no temporary left
 }
 

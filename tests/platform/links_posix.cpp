@@ -17,8 +17,8 @@ TEST(PosixLinks, TargetsAreNamedByTheirDriveOrElseByTheirHostPath) {
   box.Write("S:\\dir\\表.txt", "x");
   box.Write("T:\\other.txt", "y");
   std::string dir, t_root;
-  ASSERT_TRUE(fs.HostPath("S:\\dir", &dir).ok());
-  ASSERT_TRUE(fs.HostPath("T:\\", &t_root).ok());
+  ASSERT_TRUE(test::Succeeded(fs.HostPath("S:\\dir", &dir)));
+  ASSERT_TRUE(test::Succeeded(fs.HostPath("T:\\", &t_root)));
   // Relative, through "..", onto another drive, outside every drive, UTF-8 on the host.
   ASSERT_EQ(::symlink("\xE8\xA1\xA8.txt", (dir + "/rel").c_str()), 0);  // 表 in UTF-8
   ASSERT_EQ(::symlink(("../../" + t_root.substr(t_root.find_last_of('/') + 1) + "/other.txt").c_str(),
@@ -26,23 +26,23 @@ TEST(PosixLinks, TargetsAreNamedByTheirDriveOrElseByTheirHostPath) {
   ASSERT_EQ(::symlink("/usr/share", (dir + "/host").c_str()), 0);
   ASSERT_EQ(::symlink("..", (dir + "/parent").c_str()), 0);
   std::string target;
-  ASSERT_TRUE(fs.ReadLinkTarget("S:\\dir\\rel", &target).ok());
+  ASSERT_TRUE(test::Succeeded(fs.ReadLinkTarget("S:\\dir\\rel", &target)));
   EXPECT_EQ(target, "S:\\dir\\表.txt");
-  ASSERT_TRUE(fs.ReadLinkTarget("S:\\dir\\up", &target).ok());
+  ASSERT_TRUE(test::Succeeded(fs.ReadLinkTarget("S:\\dir\\up", &target)));
   EXPECT_EQ(target, "T:\\other.txt");
-  ASSERT_TRUE(fs.ReadLinkTarget("S:\\dir\\host", &target).ok());
+  ASSERT_TRUE(test::Succeeded(fs.ReadLinkTarget("S:\\dir\\host", &target)));
   EXPECT_EQ(target, "\\usr\\share");
-  ASSERT_TRUE(fs.ReadLinkTarget("S:\\dir\\parent", &target).ok());
+  ASSERT_TRUE(test::Succeeded(fs.ReadLinkTarget("S:\\dir\\parent", &target)));
   EXPECT_EQ(target, "S:\\");
 
   // A link to the folder holding it is a folder link with the folder's identity.
   FileInfo info;
-  ASSERT_TRUE(fs.GetInfo("S:\\dir\\parent", &info).ok());
+  ASSERT_TRUE(test::Succeeded(fs.GetInfo("S:\\dir\\parent", &info)));
   EXPECT_EQ(info.link, LinkKind::Folder);
   EXPECT_EQ(info.attributes, attr::kDirectory | attr::kReparsePoint);
   FolderId parent, root;
-  ASSERT_TRUE(fs.GetFolderId("S:\\dir\\parent", &parent).ok());
-  ASSERT_TRUE(fs.GetFolderId("S:", &root).ok());
+  ASSERT_TRUE(test::Succeeded(fs.GetFolderId("S:\\dir\\parent", &parent)));
+  ASSERT_TRUE(test::Succeeded(fs.GetFolderId("S:", &root)));
   EXPECT_EQ(parent, root);
 }
 
@@ -51,18 +51,18 @@ TEST(PosixLinks, ALinkToALinkIsItsFinalTargetAndALoopIsNotFound) {
   auto& fs = static_cast<PosixFileSystem&>(box.fs());
   box.Write("S:\\d\\file.txt", "twelve bytes");
   std::string d;
-  ASSERT_TRUE(fs.HostPath("S:\\d", &d).ok());
+  ASSERT_TRUE(test::Succeeded(fs.HostPath("S:\\d", &d)));
   ASSERT_EQ(::symlink("file.txt", (d + "/one").c_str()), 0);
   ASSERT_EQ(::symlink("one", (d + "/two").c_str()), 0);
   ASSERT_EQ(::symlink("loop-b", (d + "/loop-a").c_str()), 0);
   ASSERT_EQ(::symlink("loop-a", (d + "/loop-b").c_str()), 0);
   FileInfo info;
-  ASSERT_TRUE(fs.GetInfo("S:\\d\\two", &info).ok());
+  ASSERT_TRUE(test::Succeeded(fs.GetInfo("S:\\d\\two", &info)));
   EXPECT_EQ(info.link, LinkKind::File);
   EXPECT_EQ(info.size, 12u);
   EXPECT_EQ(info.attributes, attr::kArchive | attr::kReparsePoint);
   std::vector<FileInfo> entries;
-  ASSERT_TRUE(fs.ListFolder("S:\\d", &entries).ok());
+  ASSERT_TRUE(test::Succeeded(fs.ListFolder("S:\\d", &entries)));
   ASSERT_EQ(entries.size(), 5u);
   for (const FileInfo& e : entries) {
     if (e.name == "file.txt") continue;

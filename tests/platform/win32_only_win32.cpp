@@ -101,14 +101,14 @@ TEST(Win32Adapter, NamesBeyondCodePage932LeadToTheirFiles) {
   box.Write("S:\\dir\\plain.txt", "x");
   MakeWideFile(L"S:\\dir\\\u2603.txt");
   std::vector<FileInfo> entries;
-  ASSERT_TRUE(box.fs().ListFolder("S:\\dir", &entries).ok());
+  ASSERT_TRUE(test::Succeeded(box.fs().ListFolder("S:\\dir", &entries)));
   ASSERT_EQ(entries.size(), 2u);
   std::sort(entries.begin(), entries.end(), [](const FileInfo& a, const FileInfo& b) { return a.name < b.name; });
   EXPECT_EQ(entries[0].name, "\x1B" "2603.txt");
   EXPECT_EQ(entries[1].name, "plain.txt");
   // The escaped name leads to the snowman's file and to no other.
   FileInfo info;
-  EXPECT_TRUE(box.fs().GetInfo("S:\\dir\\" + entries[0].name, &info).ok());
+  EXPECT_TRUE(test::Succeeded(box.fs().GetInfo("S:\\dir\\" + entries[0].name, &info)));
   box.Write("S:\\dir\\" + entries[0].name, "snow");
   EXPECT_EQ(box.Read("S:\\dir\\\x1B" "2603.txt"), "snow");
   EXPECT_EQ(box.Read("S:\\dir\\plain.txt"), "x");
@@ -139,24 +139,24 @@ TEST(Win32Adapter, WorksBesidePathsLongerThanMaxPath) {
   for (int i = 0; i < 7; ++i) folder += std::string(48, static_cast<char>('a' + i)) + "\\";
   folder += "表";
   ASSERT_GT(folder.size(), 300u);
-  ASSERT_TRUE(box.fs().CreateFolderChain(folder).ok());
+  ASSERT_TRUE(test::Succeeded(box.fs().CreateFolderChain(folder)));
   const std::string file = folder + "\\data.txt";
   const std::string temp = file + ".new";
   std::unique_ptr<WritableFile> out;
-  ASSERT_TRUE(box.fs().CreateWrite(temp, &out).ok());
-  ASSERT_TRUE(out->Write("abc", 3).ok());
-  ASSERT_TRUE(out->Close().ok());
-  ASSERT_TRUE(box.fs().Rename(temp, file).ok());
+  ASSERT_TRUE(test::Succeeded(box.fs().CreateWrite(temp, &out)));
+  ASSERT_TRUE(test::Succeeded(out->Write("abc", 3)));
+  ASSERT_TRUE(test::Succeeded(out->Close()));
+  ASSERT_TRUE(test::Succeeded(box.fs().Rename(temp, file)));
   EXPECT_EQ(box.Read(file), "abc");
   std::vector<FileInfo> entries;
-  ASSERT_TRUE(box.fs().ListFolder(folder, &entries).ok());
+  ASSERT_TRUE(test::Succeeded(box.fs().ListFolder(folder, &entries)));
   ASSERT_EQ(entries.size(), 1u);
   EXPECT_EQ(entries[0].name, "data.txt");
   // Deleting a tree that holds paths beyond MAX_PATH removes it and touches nothing else
   // (the working folder with the program's lists least of all).
   box.Write("T:\\" + std::string(48, 'a') + "\\ro.txt", "r");
-  ASSERT_TRUE(box.fs().SetAttributes("T:\\" + std::string(48, 'a') + "\\ro.txt", attr::kReadOnly).ok());
-  EXPECT_TRUE(box.fs().DeleteTree("T:\\" + std::string(48, 'a')).ok());
+  ASSERT_TRUE(test::Succeeded(box.fs().SetAttributes("T:\\" + std::string(48, 'a') + "\\ro.txt", attr::kReadOnly)));
+  EXPECT_TRUE(test::Succeeded(box.fs().DeleteTree("T:\\" + std::string(48, 'a'))));
   EXPECT_FALSE(box.Exists("T:\\" + std::string(48, 'a')));
   EXPECT_TRUE(box.Exists(kTemplatePath));
 }
@@ -174,9 +174,9 @@ TEST(Win32Adapter, DeleteTreeTakesOneRealFolderOnly) {
   EXPECT_EQ(box.fs().DeleteTree("S:\\keep\\a.txt").code, err::kDirectory);
   EXPECT_EQ(box.fs().DeleteTree("S:\\nowhere").code, err::kPathNotFound);
   // Read-only entries inside, folders included, go with the tree.
-  ASSERT_TRUE(box.fs().SetAttributes("S:\\gone\\sub\\b.txt", attr::kReadOnly).ok());
-  ASSERT_TRUE(box.fs().SetAttributes("S:\\gone\\sub", attr::kReadOnly).ok());
-  EXPECT_TRUE(box.fs().DeleteTree("S:\\gone\\").ok());
+  ASSERT_TRUE(test::Succeeded(box.fs().SetAttributes("S:\\gone\\sub\\b.txt", attr::kReadOnly)));
+  ASSERT_TRUE(test::Succeeded(box.fs().SetAttributes("S:\\gone\\sub", attr::kReadOnly)));
+  EXPECT_TRUE(test::Succeeded(box.fs().DeleteTree("S:\\gone\\")));
   EXPECT_FALSE(box.Exists("S:\\gone"));
   EXPECT_TRUE(box.Exists("S:\\keep\\a.txt"));
 }
@@ -205,15 +205,15 @@ TEST(Win32Adapter, LongPathFormIsBuiltByHand) {
 TEST(Win32Adapter, NamesThePlainFormChangesAreFilesOfTheirOwn) {
   Sandbox box;
   const std::vector<std::string> names = {"foo", "foo.", "foo ", "aux.c"};
-  ASSERT_TRUE(box.fs().CreateFolderChain("S:\\d.").ok());  // a folder name ending in a dot
+  ASSERT_TRUE(test::Succeeded(box.fs().CreateFolderChain("S:\\d.")));  // a folder name ending in a dot
   for (const std::string& name : names) {
     std::unique_ptr<WritableFile> out;
-    ASSERT_TRUE(box.fs().CreateNew("S:\\d.\\" + name, &out).ok()) << name;
-    ASSERT_TRUE(out->Write(name.data(), name.size()).ok());
-    ASSERT_TRUE(out->Close().ok());
+    ASSERT_TRUE(test::Succeeded(box.fs().CreateNew("S:\\d.\\" + name, &out))) << name;
+    ASSERT_TRUE(test::Succeeded(out->Write(name.data(), name.size())));
+    ASSERT_TRUE(test::Succeeded(out->Close()));
   }
   std::vector<FileInfo> entries;
-  ASSERT_TRUE(box.fs().ListFolder("S:\\d.", &entries).ok());
+  ASSERT_TRUE(test::Succeeded(box.fs().ListFolder("S:\\d.", &entries)));
   std::vector<std::string> listed;
   for (const FileInfo& e : entries) listed.push_back(e.name);
   std::sort(listed.begin(), listed.end());
@@ -222,10 +222,10 @@ TEST(Win32Adapter, NamesThePlainFormChangesAreFilesOfTheirOwn) {
   EXPECT_EQ(listed, expected);
   for (const std::string& name : names) {
     std::unique_ptr<ReadableFile> in;
-    ASSERT_TRUE(box.fs().OpenRead("S:\\d.\\" + name, &in).ok()) << name;
+    ASSERT_TRUE(test::Succeeded(box.fs().OpenRead("S:\\d.\\" + name, &in))) << name;
     std::string got(16, '\0');
     std::size_t n = 0;
-    ASSERT_TRUE(in->Read(got.data(), got.size(), &n).ok());
+    ASSERT_TRUE(test::Succeeded(in->Read(got.data(), got.size(), &n)));
     EXPECT_EQ(got.substr(0, n), name);
   }
   // A bare device name still reaches the device in the plain form and is refused as a
@@ -234,7 +234,7 @@ TEST(Win32Adapter, NamesThePlainFormChangesAreFilesOfTheirOwn) {
   EXPECT_FALSE(box.fs().CreateWrite("NUL", &out).ok());
   EXPECT_EQ(box.fs().DeleteTree("S:d.").code, err::kInvalidParameter);
   EXPECT_EQ(box.fs().DeleteTree("d.").code, err::kInvalidParameter);
-  EXPECT_TRUE(box.fs().DeleteTree("S:\\d.").ok());
+  EXPECT_TRUE(test::Succeeded(box.fs().DeleteTree("S:\\d.")));
   EXPECT_FALSE(box.Exists("S:\\d."));
 }
 
@@ -289,27 +289,27 @@ TEST(Win32Links, AJunctionIsAFolderLinkAndATreeDeleteTakesOnlyTheLink) {
   Sandbox box;
   FileSystem& fs = box.fs();
   box.Write("S:\\real\\sub\\inner.txt", "inner");
-  ASSERT_TRUE(fs.CreateFolderChain("S:\\links").ok());
+  ASSERT_TRUE(test::Succeeded(fs.CreateFolderChain("S:\\links")));
   if (const DWORD error = MakeJunction(L"S:\\links\\junction", L"S:\\real\\sub"); error != 0) {
     GTEST_SKIP() << "FSCTL_SET_REPARSE_POINT made no junction, error " << error;
   }
   std::vector<FileInfo> entries;
-  ASSERT_TRUE(fs.ListFolder("S:\\links", &entries).ok());
+  ASSERT_TRUE(test::Succeeded(fs.ListFolder("S:\\links", &entries)));
   ASSERT_EQ(entries.size(), 1u);
   EXPECT_EQ(entries[0].link, LinkKind::Folder);
   EXPECT_TRUE(entries[0].is_directory());
   EXPECT_NE(entries[0].attributes & attr::kReparsePoint, 0u);
   FileInfo info;
-  ASSERT_TRUE(fs.GetInfo("S:\\links\\junction", &info).ok());
+  ASSERT_TRUE(test::Succeeded(fs.GetInfo("S:\\links\\junction", &info)));
   EXPECT_EQ(info.link, LinkKind::Folder);
   FolderId link, target;
-  ASSERT_TRUE(fs.GetFolderId("S:\\links\\junction", &link).ok());
-  ASSERT_TRUE(fs.GetFolderId("S:\\real\\sub", &target).ok());
+  ASSERT_TRUE(test::Succeeded(fs.GetFolderId("S:\\links\\junction", &link)));
+  ASSERT_TRUE(test::Succeeded(fs.GetFolderId("S:\\real\\sub", &target)));
   EXPECT_EQ(link, target);
   std::string named;
-  ASSERT_TRUE(fs.ReadLinkTarget("S:\\links\\junction", &named).ok());
+  ASSERT_TRUE(test::Succeeded(fs.ReadLinkTarget("S:\\links\\junction", &named)));
   EXPECT_EQ(named, "S:\\real\\sub");
-  ASSERT_TRUE(fs.DeleteTree("S:\\links").ok());
+  ASSERT_TRUE(test::Succeeded(fs.DeleteTree("S:\\links")));
   EXPECT_EQ(box.Read("S:\\real\\sub\\inner.txt"), "inner");
 }
 
@@ -331,20 +331,20 @@ TEST(Win32UnixLinks, ALoopThroughAUnixLinkIsTheSameFolderAndNeverAPlainOne) {
   Sandbox box;
   FileSystem& fs = box.fs();
   FolderId tree, up, sub, folder_link;
-  ASSERT_TRUE(fs.GetFolderId("L:\\tree", &tree).ok());
-  ASSERT_TRUE(fs.GetFolderId("L:\\tree\\sub\\up", &up).ok());
-  ASSERT_TRUE(fs.GetFolderId("L:\\tree\\sub", &sub).ok());
-  ASSERT_TRUE(fs.GetFolderId("L:\\tree\\folder-link", &folder_link).ok());
+  ASSERT_TRUE(test::Succeeded(fs.GetFolderId("L:\\tree", &tree)));
+  ASSERT_TRUE(test::Succeeded(fs.GetFolderId("L:\\tree\\sub\\up", &up)));
+  ASSERT_TRUE(test::Succeeded(fs.GetFolderId("L:\\tree\\sub", &sub)));
+  ASSERT_TRUE(test::Succeeded(fs.GetFolderId("L:\\tree\\folder-link", &folder_link)));
   EXPECT_EQ(up, tree);
   EXPECT_EQ(folder_link, sub);
   EXPECT_FALSE(sub == tree);
   // Deeper through the loop, still the same folders.
   FolderId deeper;
-  ASSERT_TRUE(fs.GetFolderId("L:\\tree\\sub\\up\\sub\\up", &deeper).ok());
+  ASSERT_TRUE(test::Succeeded(fs.GetFolderId("L:\\tree\\sub\\up\\sub\\up", &deeper)));
   EXPECT_EQ(deeper, tree);
 
   std::vector<FileInfo> entries;
-  ASSERT_TRUE(fs.ListFolder("L:\\tree", &entries).ok());
+  ASSERT_TRUE(test::Succeeded(fs.ListFolder("L:\\tree", &entries)));
   auto find = [&](std::string_view name) -> const FileInfo* {
     for (const FileInfo& e : entries)
       if (e.name == name) return &e;
@@ -361,7 +361,7 @@ TEST(Win32UnixLinks, ALoopThroughAUnixLinkIsTheSameFolderAndNeverAPlainOne) {
   EXPECT_EQ(file->size, 11u);
   EXPECT_EQ(box.Read("L:\\tree\\file-link"), "linked data");
   FileInfo info;
-  ASSERT_TRUE(fs.GetInfo("L:\\tree\\sub\\up", &info).ok());
+  ASSERT_TRUE(test::Succeeded(fs.GetInfo("L:\\tree\\sub\\up", &info)));
   EXPECT_EQ(info.link, LinkKind::Folder) << std::hex << info.attributes;
   std::string named;
   const Status read = fs.ReadLinkTarget("L:\\tree\\folder-link", &named);

@@ -53,8 +53,8 @@ TEST(RegistrationReset, DeletesTheListsAndEmptiesTheDestinations) {
   box.Write("S:\\BK\\copy.ini", "a backup\n");
 
   const ResetOutcome r = ResetRegistrations(box.fs());
-  EXPECT_TRUE(r.listing.ok());
-  EXPECT_TRUE(r.destinations.ok());
+  EXPECT_TRUE(test::Succeeded(r.listing));
+  EXPECT_TRUE(test::Succeeded(r.destinations));
   EXPECT_EQ(r.deleted, 3);
   EXPECT_EQ(r.skipped, 0);
 

@@ -9,7 +9,7 @@ namespace bk::test {
 void Sandbox::Write(std::string_view path, std::string_view bytes) {
   const auto sep = sjis::LastSeparator(path);
   if (sep != std::string_view::npos && sep > 2) {
-    ASSERT_TRUE(fs().CreateFolderChain(path.substr(0, sep)).ok()) << path;
+    ASSERT_TRUE(test::Succeeded(fs().CreateFolderChain(path.substr(0, sep)))) << path;
   }
   const Status s = WriteWholeFile(fs(), path, bytes);
   ASSERT_TRUE(Succeeded(s)) << path;

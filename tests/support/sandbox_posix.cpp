@@ -62,7 +62,7 @@ bool Sandbox::MakeLink(std::string_view link, std::string_view target, bool) {
 
 void Sandbox::MakeLargeFile(std::string_view path, std::uint64_t size) {
   std::string host;
-  ASSERT_TRUE(impl_->fs->HostPath(path, &host).ok());
+  ASSERT_TRUE(test::Succeeded(impl_->fs->HostPath(path, &host)));
   const int fd = ::open(host.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   ASSERT_GE(fd, 0);
   ASSERT_EQ(::ftruncate(fd, static_cast<off_t>(size)), 0);

@@ -11,6 +11,7 @@
 
 #include "platform/wide.hpp"
 #include "platform/win32_file_system.hpp"
+#include "platform/win32_handles.hpp"
 #include "support/sandbox.hpp"
 
 namespace bk::test {
@@ -25,36 +26,6 @@ struct Drive {
 };
 constexpr Drive kDrives[] = {{L'P', "PROGRAM"}, {L'S', "SOURCE"}, {L'T', "BACKUP"}, {L'U', "BACKUP2"}};
 
-class FileHandle {
- public:
-  explicit FileHandle(HANDLE h) : h_(h) {}
-  ~FileHandle() {
-    if (h_ != INVALID_HANDLE_VALUE) CloseHandle(h_);
-  }
-  FileHandle(const FileHandle&) = delete;
-  FileHandle& operator=(const FileHandle&) = delete;
-  HANDLE get() const { return h_; }
-  bool ok() const { return h_ != INVALID_HANDLE_VALUE; }
-
- private:
-  HANDLE h_;
-};
-
-class FindHandle {
- public:
-  explicit FindHandle(HANDLE h) : h_(h) {}
-  ~FindHandle() {
-    if (h_ != INVALID_HANDLE_VALUE) FindClose(h_);
-  }
-  FindHandle(const FindHandle&) = delete;
-  FindHandle& operator=(const FindHandle&) = delete;
-  HANDLE get() const { return h_; }
-  bool ok() const { return h_ != INVALID_HANDLE_VALUE; }
-
- private:
-  HANDLE h_;
-};
-
 bool IsDotName(const wchar_t* n) { return n[0] == L'.' && (n[1] == 0 || (n[1] == L'.' && n[2] == 0)); }
 
 std::string Narrow(const std::wstring& w) {
@@ -65,9 +36,9 @@ std::string Narrow(const std::wstring& w) {
 
 // The label file's text without trailing white space.
 std::string ReadLabel(const std::wstring& root) {
-  FileHandle h(CreateFileW((root + kLabelFile).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+  KernelHandle h(CreateFileW((root + kLabelFile).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                            FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!h.ok()) return {};
+  if (!h) return {};
   char buffer[64] = {};
   DWORD got = 0;
   if (!ReadFile(h.get(), buffer, sizeof buffer - 1, &got, nullptr)) return {};
@@ -86,7 +57,7 @@ void ClearAttributes(const std::wstring& path, DWORD attributes) {
   WIN32_FIND_DATAW data;
   FindHandle find(FindFirstFileExW((path + L"\\*").c_str(), FindExInfoBasic, &data, FindExSearchNameMatch,
                                    nullptr, 0));
-  if (!find.ok()) return;
+  if (!find) return;
   do {
     if (!IsDotName(data.cFileName)) ClearAttributes(path + L"\\" + data.cFileName, data.dwFileAttributes);
   } while (FindNextFileW(find.get(), &data));
@@ -98,7 +69,7 @@ void RemoveWide(const std::wstring& path, DWORD attributes) {
     WIN32_FIND_DATAW data;
     FindHandle find(FindFirstFileExW((path + L"\\*").c_str(), FindExInfoBasic, &data, FindExSearchNameMatch,
                                      nullptr, 0));
-    if (find.ok()) {
+    if (find) {
       do {
         if (!IsDotName(data.cFileName)) RemoveWide(path + L"\\" + data.cFileName, data.dwFileAttributes);
       } while (FindNextFileW(find.get(), &data));
@@ -125,7 +96,7 @@ Sandbox::Sandbox() : impl_(std::make_unique<Impl>()) {
     WIN32_FIND_DATAW data;
     FindHandle find(FindFirstFileExW((root + L"*").c_str(), FindExInfoBasic, &data, FindExSearchNameMatch,
                                      nullptr, 0));
-    if (!find.ok()) throw std::runtime_error(std::string("sandbox: cannot list ") + static_cast<char>(d.letter) + ":");
+    if (!find) throw std::runtime_error(std::string("sandbox: cannot list ") + static_cast<char>(d.letter) + ":");
     do {
       if (IsDotName(data.cFileName) || std::wstring_view(data.cFileName) == kLabelFile) continue;
       const std::wstring wide = root + data.cFileName;
@@ -164,9 +135,9 @@ bool Sandbox::MakeLink(std::string_view link, std::string_view target, bool fold
 void Sandbox::MakeLargeFile(std::string_view path, std::uint64_t size) {
   std::wstring w;
   ASSERT_TRUE(ToWide(path, &w)) << path;
-  FileHandle h(CreateFileW(w.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+  KernelHandle h(CreateFileW(w.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                            nullptr));
-  ASSERT_TRUE(h.ok()) << path << " error " << GetLastError();
+  ASSERT_TRUE(static_cast<bool>(h)) << path << " error " << GetLastError();
   DWORD returned = 0;
   // Sparse where the file system allows; a plain file of that size otherwise.
   (void)DeviceIoControl(h.get(), FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &returned, nullptr);
