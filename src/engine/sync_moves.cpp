@@ -58,6 +58,15 @@ const Listing& SyncPass::OldListing(const std::string& dest_folder) {
 // moved into a folder made at the same time arrives below a new one. Below a folder that
 // moved nothing else is tried.
 void SyncPass::MoveTree(const std::string& top, std::vector<PlaceFile>* files) {
+  // Sorted by "folder\", the files at or below a folder stand together: each place finds
+  // its own as one range, so a big new tree costs its files times its depth, not its
+  // files times its folders.
+  std::sort(files->begin(), files->end(), [](const PlaceFile& a, const PlaceFile& b) {
+    return a.folder + '\\' < b.folder + '\\';
+  });
+  std::vector<std::string> keys;
+  keys.reserve(files->size());
+  for (const PlaceFile& f : *files) keys.push_back(f.folder + '\\');
   std::set<std::string> folders;
   for (const PlaceFile& f : *files)
     for (std::string folder = f.folder; IsAtOrBelow(folder, top); folder = std::string(ParentFolder(folder))) {
@@ -72,16 +81,29 @@ void SyncPass::MoveTree(const std::string& top, std::vector<PlaceFile>* files) {
     if (Aborted()) return;
     if (std::any_of(moved.begin(), moved.end(), [&](const std::string& m) { return IsAtOrBelow(place, m); }))
       continue;
-    if (MovePlace(place, files)) moved.push_back(place);
+    const std::string key = place + '\\';
+    const auto first = std::lower_bound(keys.begin(), keys.end(), key);
+    auto last = first;
+    while (last != keys.end() && last->compare(0, key.size(), key) == 0) ++last;
+    std::vector<std::size_t> entries;
+    for (auto it = first; it != last; ++it) {
+      const std::size_t i = static_cast<std::size_t>(it - keys.begin());
+      if (!(*files)[i].moved) entries.push_back(i);
+    }
+    if (MovePlace(place, entries, files)) moved.push_back(place);
   }
 }
 
-// Moves the copy of the vanished folder that the new folder at place is, if one is.
-bool SyncPass::MovePlace(const std::string& place, std::vector<PlaceFile>* files) {
-  std::vector<std::size_t> entries;
-  for (std::size_t i = 0; i < files->size(); ++i)
-    if (!(*files)[i].moved && IsAtOrBelow((*files)[i].folder, place)) entries.push_back(i);
+// Moves the copy of the vanished folder that the new folder at place is, if one is;
+// entries are the files at or below place not moved yet.
+bool SyncPass::MovePlace(const std::string& place, const std::vector<std::size_t>& entries,
+                         std::vector<PlaceFile>* files) {
   if (entries.empty()) return false;
+  // Half of the files must match a vanished copy by name at least: most new folders
+  // are no move and are passed over without a question to the system.
+  std::size_t named = 0;
+  for (std::size_t i : entries) named += VanishedNames().count((*files)[i].name);
+  if (!EnoughAlike(named, entries.size())) return false;
   const std::string new_dest = DestinationPath(target_, place);
   FileInfo there;
   if (!IsNotFound(ctx_.fs.GetInfo(new_dest, &there))) return false;  // the new place is taken (or unknown)
@@ -129,10 +151,22 @@ bool SyncPass::MovePlace(const std::string& place, std::vector<PlaceFile>* files
     ++result_.files_moved;
   }
   // Every new file of the folder, matched or not, has a place the copy phase fills.
-  std::set<std::string> named;
-  for (std::size_t i : entries) named.insert(Join(Below((*files)[i].folder, place), (*files)[i].name));
-  FollowMovedFolder(best->folder, place, named, best_matched.size());
+  std::set<std::string> taken_places;
+  for (std::size_t i : entries) taken_places.insert(Join(Below((*files)[i].folder, place), (*files)[i].name));
+  FollowMovedFolder(best->folder, place, taken_places, best_matched.size());
   return true;
+}
+
+// The file names the vanished folders registered, gathered once a pass.
+const std::unordered_set<std::string>& SyncPass::VanishedNames() {
+  if (vanished_names_) return *vanished_names_;
+  vanished_names_.emplace();
+  for (const Vanished& v : losses_.vanished)
+    for (std::size_t m : v.members) {
+      const LineParts p = SplitLine(Text(index_.lines[m]));
+      if (p.name != kEmptyFolderMarker) vanished_names_->emplace(p.name);
+    }
+  return *vanished_names_;
 }
 
 // Whether a vanished folder's copy may move, asked once a pass.

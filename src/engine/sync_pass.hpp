@@ -290,7 +290,8 @@ class SyncPass {
   void MoveTree(const std::string& top, std::vector<PlaceFile>* files);
 
   // Moves the copy of the vanished folder that the new folder at place is, if one is.
-  bool MovePlace(const std::string& place, std::vector<PlaceFile>* files);
+  bool MovePlace(const std::string& place, const std::vector<std::size_t>& entries, std::vector<PlaceFile>* files);
+  const std::unordered_set<std::string>& VanishedNames();
 
   // Whether a vanished folder's copy may move, asked once a pass.
   bool MovableCopy(Vanished* old);
@@ -482,6 +483,7 @@ class SyncPass {
   std::unordered_set<std::string> written_;  // copies this pass made
   std::optional<TreeWalk> walk_;             // one a pass: it never enters a folder twice
   std::optional<OtherRegistrations> other_types_;
+  std::optional<std::unordered_set<std::string>> vanished_names_;
   std::size_t marked_ = 0;
   bool aborted_ = false;
   SyncResult result_;
