@@ -9,14 +9,14 @@ namespace {
 // The type row starts 2f in; each box's text is at 2f + x f. Its hover zone (in f from the
 // client's left edge) covers the text give or take a fraction of f, and two neighbours never
 // share a pixel.
-struct TypeBoxSpec {
+struct TypeBoxPlace {
   char type;
   std::string_view text;
   float x;
   float zone_from;
   float zone_to;
 };
-constexpr std::array<TypeBoxSpec, 5> kTypeBoxes = {{
+constexpr std::array<TypeBoxPlace, 5> kTypeBoxes = {{
     {'1', " ファイル ", 0.0f, 2.0f, 12.2f},
     {'2', " ミラー(除外) ", 11.0f, 12.8f, 27.0f},
     {'3', " ミラー(全て) ", 26.0f, 27.8f, 42.0f},
@@ -72,9 +72,9 @@ TypeRow RegistrationTypeRow(int f, int client_height) {
   row.left = row_left;
   row.text_y = client_height - 4 * f;
   for (std::size_t i = 0; i < kTypeBoxes.size(); ++i) {
-    const TypeBoxSpec& spec = kTypeBoxes[i];
-    row.types[i] = {spec.type, spec.text, Scaled(f, spec.x) + row_left,
-                    {Scaled(f, spec.zone_from), Scaled(f, spec.zone_to), band.y0, band.y1}};
+    const TypeBoxPlace& box = kTypeBoxes[i];
+    row.types[i] = {box.type, box.text, Scaled(f, box.x) + row_left,
+                    {Scaled(f, box.zone_from), Scaled(f, box.zone_to), band.y0, band.y1}};
   }
   row.delete_x = 71 * f + row_left;
   row.delete_zone = {71 * f + row_left, 77 * f + row_left, band.y0, band.y1};
